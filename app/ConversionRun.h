@@ -1,0 +1,88 @@
+// The conversion run that the Convert button starts, with the window fields it
+// reads and writes. Free of Qt, so that tests and the command line drive it.
+#pragma once
+
+#include "Platform.h"
+#include "excel/ContactSheet.h"
+#include "outlook/OutlookOutput.h"
+#include "vcard/ContactRecord.h"
+#include "vcard/Reader.h"
+#include "vcard/RunNotes.h"
+
+#include <cstdint>
+#include <string>
+
+namespace velloquin::app {
+
+inline constexpr const char* kAppTitle = "Corvanth Velloquin";
+inline constexpr const char* kSupportAddress = "support@velloquin.example";
+
+// The summary of the last run, for the command line and the tests.
+struct RunSummary {
+    bool started = false;     // false when the folder picker was cancelled
+    bool setupFailed = false; // the output could not be prepared; nothing was read
+    int64_t contactsRead = 0; // contacts handed off by the reader
+    int64_t contactsLost = 0; // of those, contacts that did not reach the output
+};
+
+class ConversionRun : public ReaderHost {
+  public:
+    ConversionRun(FolderPicker& picker, MessageBox& messages, WindowPump& pump,
+                  RunControls& controls);
+
+    // The Convert button's handler: one whole run.
+    void CmdSplit_Click();
+
+    // Asks a run under way to stop after the current contact and to close its
+    // output properly (used when the window is closed during a run).
+    void RequestStop() { stopRequested_ = true; }
+    bool RunUnderWay() const { return runUnderWay_; }
+
+    // Window fields.
+    std::string saveFolder;
+    std::string srcFolder;
+    std::string chosenFileName;
+    int16_t inputMode = 0;
+    int32_t cardCounter = 0;
+    ContactRecord record;
+    outlook::PstState pst;
+    excel::ContactSheet sheet;
+    outlook::Clock clock = outlook::LocalNow;
+
+    const RunNotes& LastNotes() const { return notes_; }
+    const RunSummary& LastSummary() const { return summary_; }
+
+    // ReaderHost.
+    bool OptAdvance() override;
+    bool OptNormal() override;
+    bool OptPST() override;
+    bool OptXLS() override;
+    void LetTheWindowWork() override;
+    void SetProgressCaption(const std::string& caption) override;
+    const std::string& SaveFolder() override { return saveFolder; }
+    const std::string& PstStoreID() override { return pst.pstStoreID; }
+    void CreateContactItem(const OutlookContactArgs& args) override;
+    void Save2ExcelContact(const ExcelContactArgs& args) override;
+    RunNotes& Notes() override { return notes_; }
+    bool StopRequested() override { return stopRequested_; }
+
+  private:
+    FolderPicker& picker_;
+    MessageBox& messages_;
+    WindowPump& pump_;
+    RunControls& controls_;
+    RunNotes notes_;
+    RunSummary summary_;
+    bool stopRequested_ = false;
+    bool runUnderWay_ = false;
+};
+
+// The platform's path separator ("\" on Windows, "/" elsewhere).
+char PathSeparator();
+// Appends the separator unless the path already ends in it.
+std::string WithFinalSeparator(std::string folder);
+// The ".vcf" files of a folder: ordinary, not hidden, the extension matched
+// without regard to case, in the order the directory listing gives them.
+std::vector<std::string> ListBackupFiles(const std::string& folder);
+
+} // namespace velloquin::app

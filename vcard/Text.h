@@ -1,0 +1,32 @@
+// Text helpers shared by the core modules. All text in memory is UTF-8.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace velloquin {
+
+// Removes leading and trailing spaces (not tabs).
+std::string Trim(std::string_view text);
+// ASCII upper case; other bytes are left as they are.
+std::string UpperAscii(std::string_view text);
+std::string LowerAscii(std::string_view text);
+
+bool IsValidUtf8(std::string_view bytes);
+// Windows-1252 bytes to UTF-8. The five undefined bytes map to U+FFFD.
+std::string Cp1252ToUtf8(std::string_view bytes);
+// UTF-8 to Windows-1252, one byte per character; a character that has no
+// code there becomes '?'. Invalid UTF-8 bytes are taken as Windows-1252.
+std::string Utf8ToCp1252(std::string_view text);
+// UTF-8 to UTF-16LE bytes (invalid bytes are taken as Windows-1252).
+std::u16string Utf8ToUtf16(std::string_view text);
+// Number of characters (code points) in UTF-8 text.
+size_t Utf8Length(std::string_view text);
+// The first n characters of UTF-8 text.
+std::string Utf8Prefix(std::string_view text, size_t n);
+
+// Backup file bytes to text: UTF-8 when the bytes are valid UTF-8 (a leading
+// byte-order mark removed), otherwise Windows-1252.
+std::string DecodeBackupBytes(std::string_view bytes);
+
+} // namespace velloquin
