@@ -1,0 +1,411 @@
+#include "Rules.h"
+
+#include "Dates.h"
+#include "Text.h"
+
+#include <cstdio>
+#include <vector>
+
+namespace velloquin {
+namespace {
+
+constexpr size_t kShownValueLength = 60;
+
+std::string_view TrimView(std::string_view s) {
+    while (!s.empty() && s.front() == ' ')
+        s.remove_prefix(1);
+    while (!s.empty() && s.back() == ' ')
+        s.remove_suffix(1);
+    return s;
+}
+
+bool Contains(std::string_view text, std::string_view part) {
+    return text.find(part) != std::string_view::npos;
+}
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// NAME followed by ":" or ";" at the start of the upper-case piece, so that
+// "N" takes "N:" and "N;" but not "NICKNAME".
+bool StartsWithName(std::string_view upper, std::string_view name) {
+    return upper.size() > name.size() && upper.substr(0, name.size()) == name &&
+           (upper[name.size()] == ':' || upper[name.size()] == ';');
+}
+
+// Text cut at every separator. Empty text has no parts at all, so "N:"
+// writes no component.
+std::vector<std::string_view> Split(std::string_view text, char separator) {
+    std::vector<std::string_view> parts;
+    if (text.empty()) return parts;
+    size_t start = 0;
+    for (;;) {
+        const size_t at = text.find(separator, start);
+        if (at == std::string_view::npos) {
+            parts.push_back(text.substr(start));
+            return parts;
+        }
+        parts.push_back(text.substr(start, at - start));
+        start = at + 1;
+    }
+}
+
+std::string ReplaceAll(std::string text, std::string_view from, std::string_view to) {
+    std::string out;
+    size_t start = 0;
+    for (size_t at; (at = text.find(from, start)) != std::string::npos; start = at + from.size()) {
+        out.append(text, start, at - start);
+        out.append(to);
+    }
+    if (start == 0) return text;
+    out.append(text, start, std::string::npos);
+    return out;
+}
+
+// Characters (not bytes) start..start+length-1 of text, 1-based.
+std::string_view Mid(std::string_view text, size_t start, size_t length) {
+    const size_t skip = Utf8Prefix(text, start - 1).size();
+    const std::string_view rest = text.substr(skip);
+    return rest.substr(0, Utf8Prefix(rest, length).size());
+}
+
+// "YYYYMMDD" laid out as "YYYY MM DD"; a short value leaves places empty.
+std::string DateLayout(std::string_view p1) {
+    std::string s(Mid(p1, 1, 4));
+    s += ' ';
+    s += Mid(p1, 5, 2);
+    s += ' ';
+    s += Mid(p1, 7, 2);
+    return s;
+}
+
+std::string FormatYmd(double serial) {
+    const CivilDate d = CivilFromSerial(serial);
+    char buffer[16];
+    std::snprintf(buffer, sizeof buffer, "%04d %02d %02d", d.year, d.month, d.day);
+    return buffer;
+}
+
+// One piece cut up the ways the rules look at it.
+struct Piece {
+    std::string_view T;
+    std::string U; // T in upper case
+    size_t colons = 0;
+    std::string_view P0, P1, P2;
+    std::string V; // P1 trimmed
+    std::string p; // P0 trimmed, lower case
+
+    bool HasValue() const { return colons > 0; }
+};
+
+Piece Analyse(std::string_view T) {
+    Piece piece;
+    piece.T = T;
+    piece.U = UpperAscii(T);
+    const size_t first = T.find(':');
+    piece.P0 = T.substr(0, first);
+    if (first != std::string_view::npos) {
+        const size_t second = T.find(':', first + 1);
+        piece.P1 = T.substr(first + 1, second == std::string_view::npos ? std::string_view::npos
+                                                                        : second - first - 1);
+        if (second != std::string_view::npos) {
+            const size_t third = T.find(':', second + 1);
+            piece.P2 = T.substr(second + 1, third == std::string_view::npos ? std::string_view::npos
+                                                                            : third - second - 1);
+        }
+        for (char c : T)
+            if (c == ':') ++piece.colons;
+    }
+    piece.V = Trim(piece.P1);
+    piece.p = LowerAscii(TrimView(piece.P0));
+    return piece;
+}
+
+void StoreDate(RuleContext& ctx, double& field, std::string_view text, std::string_view shown,
+               const char* what) {
+    if (const auto day = ConvertDate(text)) {
+        field = *day;
+        return;
+    }
+    NoteContact(ctx, std::string(what) + " \"" + ShownValue(shown) +
+                         "\" is not a date with day, month and year; it was left empty");
+}
+
+void RuleN(const Piece& c, ReadMode mode, ContactRecord& r) {
+    if (!StartsWithName(c.U, "N") || !c.HasValue()) return;
+    if (mode == ReadMode::Normal && IsNumeric(c.P1)) return;
+    std::string* targets[] = {&r.eContact_LastName, &r.eContact_FirstName, &r.eContact_MiddleName,
+                              &r.eContact_Title, &r.eContact_Suffix};
+    const auto parts = Split(c.V, ';');
+    for (size_t i = 0; i < parts.size() && i < std::size(targets); ++i)
+        targets[i]->assign(parts[i]);
+}
+
+void RuleSkypeNames(const Piece& c, ContactRecord& r) {
+    if (StartsWithName(c.U, "X-SKYPE-USERNAME") && c.HasValue()) r.eContact_FullName = c.V;
+    // A display name given with parameters only replaces a full name that is
+    // a bare number (a telephone contact).
+    if (c.HasValue() &&
+        (c.U.starts_with("X-SKYPE-DISPLAYNAME:") ||
+         (c.U.starts_with("X-SKYPE-DISPLAYNAME;") && IsNumeric(r.eContact_FullName))))
+        r.eContact_FullName = c.V;
+}
+
+void RuleTelephone(const Piece& c, ReadMode mode, ContactRecord& r) {
+    const bool isTel = StartsWithName(c.U, "TEL") ||
+                       (mode == ReadMode::Normal && c.U.starts_with("X-SKYPE-PSTNNUMBER:"));
+    if (!isTel || !c.HasValue()) return;
+    const std::string& p = c.p;
+    const std::string& v = c.V;
+    const bool advance = mode == ReadMode::Advance;
+    const bool voice = Contains(p, "voice");
+    auto storeIfEmpty = [&v](std::string& field) {
+        if (field.empty()) field = v;
+    };
+
+    if (!advance && Contains(p, "x-skype-pstnnumber")) storeIfEmpty(r.eContact_OfficePhone);
+    if (advance && Contains(p, "work") && voice) r.eContact_OfficePhone = v;
+    if (Contains(p, "home")) {
+        if (!advance)
+            storeIfEmpty(r.eContact_HomePhone);
+        else if (voice)
+            r.eContact_HomePhone = v;
+    }
+    if (Contains(p, "cell")) {
+        if (!advance)
+            storeIfEmpty(r.eContact_CellPhone);
+        else if (voice)
+            r.eContact_CellPhone = v;
+    }
+    if (Contains(p, "pager")) {
+        if (!advance)
+            storeIfEmpty(r.eContact_Pager);
+        else if (voice)
+            r.eContact_Pager = v;
+    }
+    if (Contains(p, "work") && Contains(p, "fax")) r.eContact_OfficeFax = v;
+    if (Contains(p, "home") && Contains(p, "fax")) r.eContact_HomeFax = v;
+    // "work" with "pref" matches too but has no field of its own.
+    if (Contains(p, "car") && voice) r.eContact_CarPhone = v;
+    const auto params = Split(TrimView(c.P0), ';');
+    if (params.size() == 2 && Contains(LowerAscii(TrimView(params[1])), "work"))
+        r.eContact_OfficePhone = v;
+}
+
+struct AddressFields {
+    std::string ContactRecord::*street;
+    std::string ContactRecord::*city;
+    std::string ContactRecord::*state;
+    std::string ContactRecord::*zip;
+    std::string ContactRecord::*country;
+};
+
+constexpr AddressFields kBusiness{
+    &ContactRecord::eContact_BusinessAddress, &ContactRecord::eContact_BusinessCity,
+    &ContactRecord::eContact_BusinessState, &ContactRecord::eContact_BusinessZip,
+    &ContactRecord::eContact_BusinessCountry};
+constexpr AddressFields kPersonal{
+    &ContactRecord::eContact_PersonalAddress, &ContactRecord::eContact_PersonalCity,
+    &ContactRecord::eContact_PersonalState, &ContactRecord::eContact_PersonalZip,
+    &ContactRecord::eContact_PersonalCountry};
+
+// Post-office box and extended address (the first two components) have no
+// field; the rest go to street, city, state, postal code and country.
+bool StoreAddress(const Piece& c, const AddressFields& f, ContactRecord& r) {
+    const auto parts = Split(c.V, ';');
+    if (parts.size() < 2) return false;
+    std::string ContactRecord::*targets[] = {f.street, f.city, f.state, f.zip, f.country};
+    for (size_t i = 2; i < parts.size() && i - 2 < std::size(targets); ++i)
+        (r.*targets[i - 2]).assign(parts[i]);
+    return true;
+}
+
+void RuleAddresses(const Piece& c, ContactRecord& r) {
+    if (!c.HasValue()) return;
+    const bool adr = StartsWithName(c.U, "ADR");
+    const bool anyAdr = Contains(c.U, "ADR");
+    const bool work = Contains(c.p, "work");
+    const bool home = Contains(c.p, "home");
+    if (adr && work) StoreAddress(c, kBusiness, r);
+    if (anyAdr && Contains(c.T, "type=WORK") && work) StoreAddress(c, kBusiness, r);
+    if (adr && home && StoreAddress(c, kPersonal, r)) r.eSelAddress = "2";
+    if (anyAdr && Contains(c.T, "type=HOME") && home && StoreAddress(c, kPersonal, r))
+        r.eSelAddress = "1";
+}
+
+void RuleAnniversary(const Piece& c, ReadMode mode, ContactRecord& r, RuleContext& ctx) {
+    if (!Contains(c.U, "ANNIVERSARY") || !c.HasValue()) return;
+    const std::string s = DateLayout(c.P1);
+    if (mode == ReadMode::Advance) {
+        StoreDate(ctx, r.eContact_Anniversary, s, c.V, "The anniversary");
+    } else if (const auto day = ConvertDate(s)) {
+        r.eContact_Anniversary = *day;
+    }
+}
+
+void RuleUrls(const Piece& c, ReadMode mode, ContactRecord& r) {
+    if (!c.HasValue()) return;
+    // "URL:http://host/path" is cut at its colons; with exactly two of them
+    // the address can be put together again.
+    if (StartsWithName(c.U, "URL")) {
+        r.eContact_WebPage = c.V;
+        if (c.colons == 2)
+            r.eContact_WebPage = mode == ReadMode::Advance ? Trim(c.P2) : "http:" + Trim(c.P2);
+    }
+    if (Contains(c.T, "URL") && Contains(c.T, "type=pref")) {
+        r.eContact_WebPage = c.V;
+        if (c.colons == 2) r.eContact_WebPage = Trim(c.P2);
+    }
+}
+
+void RuleBirthday(const Piece& c, ReadMode mode, ContactRecord& r, RuleContext& ctx) {
+    if (!StartsWithName(c.U, "BDAY") || !c.HasValue()) return;
+    if (Contains(c.V, "-")) {
+        StoreDate(ctx, r.eContact_BirthDay, c.P1, c.V, "The birthday");
+        return;
+    }
+    std::string s = DateLayout(c.P1);
+    if (mode == ReadMode::Normal) {
+        if (const auto day = ConvertDate(s)) s = FormatYmd(*day);
+    }
+    if (s.find_first_not_of(' ') == std::string::npos) return;
+    StoreDate(ctx, r.eContact_BirthDay, s, c.V, "The birthday");
+}
+
+void RuleEmail(const Piece& c, ReadMode mode, ContactRecord& r) {
+    if (!StartsWithName(c.U, "EMAIL") || !c.HasValue()) return;
+    const std::string value(c.P1);
+    const bool pref = Contains(c.p, "pref");
+    if (mode == ReadMode::Normal) {
+        if (r.eContact_Email.empty())
+            r.eContact_Email = value;
+        else
+            r.eContact_Email2 = value;
+    }
+    if (pref) r.eContact_Email = value;
+    if (Contains(c.p, "internet") && !pref) r.eContact_Email2 = value;
+}
+
+} // namespace
+
+void NoteContact(RuleContext& ctx, std::string message, bool lostContact) {
+    RunNote note;
+    note.file = ctx.file;
+    note.contact = ctx.ivCard;
+    note.message = std::move(message);
+    note.lostContact = lostContact;
+    ctx.host.Notes().Add(std::move(note));
+}
+
+std::string ShownValue(std::string_view value) {
+    std::string shown = Utf8Prefix(value, kShownValueLength);
+    if (shown.size() < value.size()) shown += "...";
+    return shown;
+}
+
+std::filesystem::path PathFromUtf8(const std::string& text) {
+    return std::filesystem::path(std::u8string(text.begin(), text.end()));
+}
+
+bool IsNumeric(std::string_view text) {
+    const std::string_view t = TrimView(text);
+    size_t i = 0;
+    if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
+    size_t digits = 0;
+    for (; i < t.size() && IsDigit(t[i]); ++i)
+        ++digits;
+    if (i < t.size() && t[i] == '.')
+        for (++i; i < t.size() && IsDigit(t[i]); ++i)
+            ++digits;
+    if (digits == 0) return false;
+    if (i < t.size() && (t[i] == 'e' || t[i] == 'E')) {
+        ++i;
+        if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
+        size_t exponentDigits = 0;
+        for (; i < t.size() && IsDigit(t[i]); ++i)
+            ++exponentDigits;
+        if (exponentDigits == 0) return false;
+    }
+    return i == t.size();
+}
+
+std::optional<double> ConvertDate(std::string_view text) {
+    const std::string_view t = TrimView(text);
+    auto number = [&t](size_t pos, size_t count, int& value) {
+        if (pos + count > t.size()) return false;
+        value = 0;
+        for (size_t i = pos; i < pos + count; ++i) {
+            if (!IsDigit(t[i])) return false;
+            value = value * 10 + (t[i] - '0');
+        }
+        return true;
+    };
+    int y = 0, m = 0, d = 0;
+    if (t.size() == 10 && number(0, 4, y) && t[4] == ' ' && number(5, 2, m) && t[7] == ' ' &&
+        number(8, 2, d))
+        return DateSerial(y, m, d);
+    if (t.size() == 8 && number(0, 4, y) && number(4, 2, m) && number(6, 2, d))
+        return DateSerial(y, m, d);
+    // YYYY-M-D, one or two digits for month and day, maybe with a time part.
+    if (t.size() < 8 || !number(0, 4, y) || t[4] != '-') return std::nullopt;
+    size_t pos = 5;
+    auto shortNumber = [&](int& value) {
+        size_t count = 0;
+        while (pos + count < t.size() && count < 3 && IsDigit(t[pos + count]))
+            ++count;
+        if (count == 0 || count > 2 || !number(pos, count, value)) return false;
+        pos += count;
+        return true;
+    };
+    if (!shortNumber(m) || pos >= t.size() || t[pos] != '-') return std::nullopt;
+    ++pos;
+    if (!shortNumber(d)) return std::nullopt;
+    if (pos < t.size()) {
+        if (t[pos] != 'T' && t[pos] != 't') return std::nullopt;
+        for (++pos; pos < t.size(); ++pos) {
+            const char c = t[pos];
+            if (!IsDigit(c) && c != ':' && c != '.' && c != '+' && c != '-' && c != 'Z' && c != 'z')
+                return std::nullopt;
+        }
+    }
+    return DateSerial(y, m, d);
+}
+
+void ApplyPropertyRules(std::string_view piece, ReadMode mode, ContactRecord& record,
+                        RuleContext& ctx) {
+    // Every rule but the picture's needs a value after a colon; Base64
+    // continuation lines, the bulk of a large backup, have none.
+    if (piece.find(':') == std::string_view::npos) {
+        ApplyPhotoRules(piece, mode, record, ctx);
+        return;
+    }
+    const Piece c = Analyse(piece);
+    ContactRecord& r = record;
+    const bool normal = mode == ReadMode::Normal;
+
+    RuleN(c, mode, r);
+    if (normal) RuleSkypeNames(c, r);
+    if (StartsWithName(c.U, "FN")) r.eContact_FullName = c.V;
+    if (StartsWithName(c.U, "ORG")) {
+        const auto parts = Split(c.V, ';');
+        if (parts.size() >= 1) r.eContact_Company = Trim(parts[0]);
+        if (parts.size() >= 2) r.eContact_Department = Trim(parts[1]);
+    }
+    if (StartsWithName(c.U, "TITLE")) r.eContact_JobTitle = c.V;
+    // NICKNAME has no field in either output.
+    if (StartsWithName(c.U, "NOTE"))
+        r.eContact_Comments = ReplaceAll(ReplaceAll(c.V, "=0D=0A", "\r\n"), "\\n", "\r\n");
+    RuleTelephone(c, mode, r);
+    RuleAddresses(c, r);
+    if (Contains(c.U, "IMADDRESS")) r.eContact_IMAddress = c.V;
+    RuleAnniversary(c, mode, r, ctx);
+    if (StartsWithName(c.U, "CATEGORIES")) r.eContact_Categories = c.V;
+    ApplyPhotoRules(piece, mode, record, ctx);
+    RuleUrls(c, mode, r);
+    if (StartsWithName(c.U, "ROLE")) r.eContact_Profession = c.V;
+    RuleBirthday(c, mode, r, ctx);
+    RuleEmail(c, mode, r);
+}
+
+} // namespace velloquin

@@ -1,0 +1,243 @@
+#include "Text.h"
+
+#include <array>
+#include <cstdint>
+
+namespace velloquin {
+namespace {
+
+constexpr char32_t kReplacement = 0xFFFD;
+
+// Windows-1252 bytes 0x80..0x9F; the other bytes above 0x7F equal their
+// Latin-1 code points. The five bytes the code page leaves undefined map to
+// the replacement character.
+constexpr std::array<char32_t, 32> kCp1252High = {
+    0x20AC,       kReplacement, 0x201A, 0x0192, 0x201E, 0x2026,       0x2020, 0x2021,
+    0x02C6,       0x2030,       0x0160, 0x2039, 0x0152, kReplacement, 0x017D, kReplacement,
+    kReplacement, 0x2018,       0x2019, 0x201C, 0x201D, 0x2022,       0x2013, 0x2014,
+    0x02DC,       0x2122,       0x0161, 0x203A, 0x0153, kReplacement, 0x017E, 0x0178};
+
+char32_t Cp1252CodePoint(unsigned char byte) {
+    if (byte >= 0x80 && byte <= 0x9F) return kCp1252High[byte - 0x80];
+    return byte;
+}
+
+void AppendUtf8(std::string& out, char32_t cp) {
+    if (cp < 0x80) {
+        out.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+}
+
+// Length of the well-formed UTF-8 sequence at pos (overlong forms, surrogates
+// and code points past U+10FFFF are not well formed), or 0 if there is none.
+size_t SequenceLength(std::string_view s, size_t pos, char32_t& cp) {
+    const auto b0 = static_cast<unsigned char>(s[pos]);
+    if (b0 < 0x80) {
+        cp = b0;
+        return 1;
+    }
+    size_t len = 0;
+    char32_t min = 0;
+    if ((b0 & 0xE0) == 0xC0) {
+        len = 2;
+        cp = b0 & 0x1Fu;
+        min = 0x80;
+    } else if ((b0 & 0xF0) == 0xE0) {
+        len = 3;
+        cp = b0 & 0x0Fu;
+        min = 0x800;
+    } else if ((b0 & 0xF8) == 0xF0) {
+        len = 4;
+        cp = b0 & 0x07u;
+        min = 0x10000;
+    } else {
+        return 0;
+    }
+    if (pos + len > s.size()) return 0;
+    for (size_t i = 1; i < len; ++i) {
+        const auto b = static_cast<unsigned char>(s[pos + i]);
+        if ((b & 0xC0) != 0x80) return 0;
+        cp = (cp << 6) | (b & 0x3Fu);
+    }
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+    return len;
+}
+
+// One character of text that is meant to be UTF-8 but may hold stray
+// Windows-1252 bytes: those count as one character each.
+size_t NextChar(std::string_view s, size_t pos, char32_t& cp) {
+    size_t len = SequenceLength(s, pos, cp);
+    if (len == 0) {
+        cp = Cp1252CodePoint(static_cast<unsigned char>(s[pos]));
+        len = 1;
+    }
+    return len;
+}
+
+std::string Utf16ToUtf8(std::string_view bytes, bool bigEndian) {
+    std::string out;
+    out.reserve(bytes.size());
+    auto unit = [&](size_t i) -> char32_t {
+        const auto a = static_cast<unsigned char>(bytes[i]);
+        const auto b = static_cast<unsigned char>(bytes[i + 1]);
+        return bigEndian ? static_cast<char32_t>((a << 8) | b)
+                         : static_cast<char32_t>((b << 8) | a);
+    };
+    for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        char32_t cp = unit(i);
+        if (cp >= 0xD800 && cp <= 0xDBFF && i + 3 < bytes.size()) {
+            const char32_t low = unit(i + 2);
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
+                i += 2;
+            } else {
+                cp = kReplacement;
+            }
+        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+            cp = kReplacement;
+        }
+        AppendUtf8(out, cp);
+    }
+    return out;
+}
+
+} // namespace
+
+std::string Trim(std::string_view text) {
+    size_t begin = 0;
+    size_t end = text.size();
+    while (begin < end && text[begin] == ' ')
+        ++begin;
+    while (end > begin && text[end - 1] == ' ')
+        --end;
+    return std::string(text.substr(begin, end - begin));
+}
+
+std::string UpperAscii(std::string_view text) {
+    std::string out(text);
+    for (char& c : out)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return out;
+}
+
+std::string LowerAscii(std::string_view text) {
+    std::string out(text);
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return out;
+}
+
+bool IsValidUtf8(std::string_view bytes) {
+    char32_t cp = 0;
+    for (size_t pos = 0; pos < bytes.size();) {
+        // Runs of ASCII are by far the most common case in a backup.
+        if (static_cast<unsigned char>(bytes[pos]) < 0x80) {
+            ++pos;
+            continue;
+        }
+        const size_t len = SequenceLength(bytes, pos, cp);
+        if (len == 0) return false;
+        pos += len;
+    }
+    return true;
+}
+
+std::string Cp1252ToUtf8(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size() + bytes.size() / 8);
+    for (char c : bytes)
+        AppendUtf8(out, Cp1252CodePoint(static_cast<unsigned char>(c)));
+    return out;
+}
+
+std::string Utf8ToCp1252(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (size_t pos = 0; pos < text.size();) {
+        char32_t cp = 0;
+        const size_t len = SequenceLength(text, pos, cp);
+        if (len == 0) {
+            // A stray byte was Windows-1252 to begin with: keep it.
+            out.push_back(text[pos]);
+            ++pos;
+            continue;
+        }
+        pos += len;
+        if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) {
+            out.push_back(static_cast<char>(cp));
+            continue;
+        }
+        char mapped = '?';
+        for (size_t i = 0; i < kCp1252High.size(); ++i) {
+            if (kCp1252High[i] == cp && cp != kReplacement) {
+                mapped = static_cast<char>(0x80 + i);
+                break;
+            }
+        }
+        out.push_back(mapped);
+    }
+    return out;
+}
+
+std::u16string Utf8ToUtf16(std::string_view text) {
+    std::u16string out;
+    out.reserve(text.size());
+    for (size_t pos = 0; pos < text.size();) {
+        char32_t cp = 0;
+        pos += NextChar(text, pos, cp);
+        if (cp >= 0x10000) {
+            cp -= 0x10000;
+            out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+            out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+        } else {
+            out.push_back(static_cast<char16_t>(cp));
+        }
+    }
+    return out;
+}
+
+size_t Utf8Length(std::string_view text) {
+    size_t count = 0;
+    char32_t cp = 0;
+    for (size_t pos = 0; pos < text.size(); ++count)
+        pos += NextChar(text, pos, cp);
+    return count;
+}
+
+std::string Utf8Prefix(std::string_view text, size_t n) {
+    size_t pos = 0;
+    char32_t cp = 0;
+    for (size_t count = 0; count < n && pos < text.size(); ++count)
+        pos += NextChar(text, pos, cp);
+    return std::string(text.substr(0, pos));
+}
+
+std::string DecodeBackupBytes(std::string_view bytes) {
+    // A UTF-16 backup would otherwise arrive as text with a NUL after every
+    // letter, in which no vCard line can be found.
+    if (bytes.size() >= 2) {
+        const auto b0 = static_cast<unsigned char>(bytes[0]);
+        const auto b1 = static_cast<unsigned char>(bytes[1]);
+        if (b0 == 0xFF && b1 == 0xFE) return Utf16ToUtf8(bytes.substr(2), false);
+        if (b0 == 0xFE && b1 == 0xFF) return Utf16ToUtf8(bytes.substr(2), true);
+    }
+    // The byte-order mark is dropped whatever follows it, so that it never
+    // stands in front of the first BEGIN:VCARD.
+    if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
+    if (IsValidUtf8(bytes)) return std::string(bytes);
+    return Cp1252ToUtf8(bytes);
+}
+
+} // namespace velloquin
