@@ -1,0 +1,295 @@
+#include "excel/ContactSheet.h"
+
+#include "excel/ExcelFile.h"
+#include "vcard/Text.h"
+
+#include <algorithm>
+#include <array>
+
+namespace velloquin::excel {
+
+namespace {
+
+constexpr int kColumns = 36;
+
+constexpr std::array<const char*, kColumns> kTitles = {
+    "First Name",
+    "Middle Name",
+    "Last Name",
+    "Email",
+    "Suffix",
+    "Title",
+    "Company",
+    "Job Title",
+    "Location",
+    "Website",
+    "Department",
+    "Manager",
+    "Assistant",
+    "Business Street Address",
+    "Business City",
+    "Business Zip/Postal Code",
+    "Business State",
+    "Business Country",
+    "Business Phone Number",
+    "Business FAX",
+    "Business CellPhone",
+    "Business Pager",
+    "Business Other Email 1",
+    "Business Other Email 2",
+    "Business Other Email 3",
+    "Personal Street Address",
+    "Personal City",
+    "Personal Zip/Postal Code",
+    "Personal State",
+    "Personal Country",
+    "Personal Phone Number",
+    "Personal FAX",
+    "Personal CellPhone",
+    "Birthday",
+    "Anniversary",
+    "Comments",
+};
+
+// A contact's cells go out in this order of columns (the business address
+// block before the columns 9 to 13), which keeps older files byte for byte.
+constexpr std::array<int, kColumns> kContactColumnOrder = {
+    1,  2,  3,  4,  5,  6,  7,  8,  14, 15, 16, 17, 18, 9,  10, 11, 12, 13,
+    19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 32, 33, 34, 35, 36,
+};
+
+// Excel's last row.
+constexpr int64_t kLastRow = 65536;
+
+constexpr int32_t kHeaderFont = 64; // font 1, bold
+constexpr int32_t kContactFont = 0; // font 0, regular
+constexpr int32_t kAlignLeft = 1;
+
+// Addresses arrive with their vCard escapes unresolved: "\n" becomes ", ",
+// then every other backslash goes.
+std::string CleanAddress(std::string_view text) {
+    std::string cleaned;
+    cleaned.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\\') {
+            cleaned += text[i];
+        } else if (i + 1 < text.size() && text[i + 1] == 'n') {
+            cleaned += ", ";
+            ++i;
+        }
+    }
+    return cleaned;
+}
+
+bool OnlyBlanks(std::string_view text) {
+    return text.find_first_not_of(' ') == std::string_view::npos;
+}
+
+// The value as the cell can hold it: at most 255 characters of the
+// workbook's code page. Returns true when it had to be cut.
+bool FitToCell(std::string_view value, std::string& fitted) {
+    const bool ascii = std::all_of(value.begin(), value.end(),
+                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    if (ascii) {
+        if (value.size() <= biff::kMaxShortText) return false;
+        fitted.assign(value.substr(0, biff::kMaxShortText));
+        return true;
+    }
+    std::string converted = Utf8ToCp1252(value);
+    if (converted.size() <= biff::kMaxShortText) return false;
+    converted.resize(biff::kMaxShortText);
+    fitted = Cp1252ToUtf8(converted);
+    return true;
+}
+
+std::string Quoted(const std::string& text) {
+    return "\"" + text + "\"";
+}
+
+} // namespace
+
+ContactSheet::ContactSheet() = default;
+
+ContactSheet::~ContactSheet() {
+    delete writer_;
+}
+
+ExcelFile& ContactSheet::Writer() {
+    if (writer_ == nullptr) writer_ = new ExcelFile();
+    return *writer_;
+}
+
+bool ContactSheet::CreateExcelSheet(const std::string& ExcelSheetPath, std::string& errorMessage) {
+    path_ = ExcelSheetPath;
+    writeFailed_ = false;
+    pending_.clear();
+    if (Writer().CreateFile(ExcelSheetPath) != result::kOk) {
+        errorMessage = "The workbook " + Quoted(path_) +
+                       " could not be created: " + Writer().LastErrorText() + ".";
+        return false;
+    }
+    return WriteFixedPart(errorMessage);
+}
+
+bool ContactSheet::CreateExcelSheet(std::unique_ptr<ByteSink> sink, const std::string& name,
+                                    std::string& errorMessage) {
+    path_ = name;
+    writeFailed_ = false;
+    pending_.clear();
+    if (Writer().CreateFile(std::move(sink)) != result::kOk) {
+        errorMessage = "The workbook " + Quoted(path_) +
+                       " could not be created: " + Writer().LastErrorText() + ".";
+        return false;
+    }
+    return WriteFixedPart(errorMessage);
+}
+
+bool ContactSheet::WriteFixedPart(std::string& errorMessage) {
+    ExcelFile& writer = Writer();
+    int32_t code = writer.SetFont("Verdana", 10, 0);
+    if (code == result::kOk) code = writer.SetFont("Verdana", 10, 1);
+    if (code == result::kOk) code = writer.SetFont("Verdana", 10, 5);
+    if (code == result::kOk) code = writer.SetFont("Courier", 14, 3);
+    if (code == result::kOk) code = writer.SetHeader("BIFF 2.1 API");
+    for (int column = 1; column <= kColumns && code == result::kOk; ++column) {
+        code = writer.WriteValue(ExcelFile::kText, kHeaderFont, kAlignLeft, 0, 1, column,
+                                 kTitles[column - 1], 0);
+    }
+    // A device that cannot take even the fixed part should stop the run
+    // before any contact is read.
+    if (code == result::kOk) code = writer.Flush();
+    if (code == result::kOk) return true;
+    errorMessage =
+        "The workbook " + Quoted(path_) + " could not be written: " + writer.LastErrorText() + ".";
+    writer.CloseFile();
+    return false;
+}
+
+void ContactSheet::Save2ExcelContact(const ExcelContactArgs& args, RunNotes& notes) {
+    const int64_t contact = args.xlsCnt;
+    if (writeFailed_ || writer_ == nullptr || !writer_->IsOpen()) {
+        notes.Add({path_, contact,
+                   writeFailed_ ? "Missing from the workbook, as writing it had failed."
+                                : "Missing from the workbook, as it is not open.",
+                   true});
+        return;
+    }
+    const int64_t row = contact + 1;
+    if (row < 1 || row > kLastRow) {
+        notes.Add({path_, contact,
+                   "Missing from the workbook: a sheet ends at row 65536, and this contact "
+                   "would need row " +
+                       std::to_string(row) + ".",
+                   true});
+        return;
+    }
+
+    const std::string businessStreet = CleanAddress(args.xlsContact_BusinessAddress);
+    // The home street; the never-filled street field only when it is missing.
+    const std::string personalStreet =
+        CleanAddress(args.xlsContact_PersonalAddress.empty() ? args.xlsContact_PersonalStreet
+                                                             : args.xlsContact_PersonalAddress);
+    // Indexed by column; [0] is unused.
+    const std::array<std::string_view, kColumns + 1> texts = {{
+        {},
+        OnlyBlanks(args.xlsContact_FirstName) ? args.xlsContact_FullName
+                                              : args.xlsContact_FirstName,
+        args.xlsContact_MiddleName,
+        args.xlsContact_LastName,
+        args.xlsContact_Email,
+        args.xlsContact_Suffix,
+        args.xlsContact_Title,
+        args.xlsContact_Company,
+        args.xlsContact_JobTitle,
+        args.xlsContact_Location,
+        args.xlsContact_WebPage,
+        args.xlsContact_Department,
+        args.xlsContact_Manager,
+        args.xlsContact_Assistant,
+        businessStreet,
+        args.xlsContact_BusinessCity,
+        args.xlsContact_BusinessZip,
+        args.xlsContact_BusinessState,
+        args.xlsContact_BusinessCountry,
+        args.xlsContact_OfficePhone,
+        args.xlsContact_OfficeFax,
+        args.xlsContact_CellPhone,
+        args.xlsContact_Pager,
+        args.xlsContact_OtherEmail1,
+        args.xlsContact_OtherEmail2,
+        args.xlsContact_OtherEmail3,
+        personalStreet,
+        args.xlsContact_PersonalCity,
+        args.xlsContact_PersonalZip,
+        args.xlsContact_PersonalState,
+        args.xlsContact_PersonalCountry,
+        args.xlsContact_HomePhone,
+        args.xlsContact_HomeFax,
+        args.xlsContact_Pager,
+        {}, // birthday, below
+        {}, // anniversary, below
+        args.xlsContact_Comments,
+    }};
+
+    ExcelFile& writer = *writer_;
+    std::string fitted;
+    for (int column : kContactColumnOrder) {
+        int32_t code = result::kOk;
+        const double date = column == 34   ? args.xlsContact_BirthDay
+                            : column == 35 ? args.xlsContact_Anniversary
+                                           : 0;
+        if (date != 0) {
+            code = writer.WriteValue(ExcelFile::kText, kContactFont, kAlignLeft, 0,
+                                     static_cast<int32_t>(row), column, AutomationDate{date}, 0);
+        } else {
+            std::string_view text = texts[column];
+            if (FitToCell(text, fitted)) {
+                notes.Add({path_, contact,
+                           Quoted(kTitles[column - 1]) +
+                               " is longer than 255 characters; the workbook holds its first 255.",
+                           false});
+                text = fitted;
+            }
+            code = writer.WriteValue(ExcelFile::kText, kContactFont, kAlignLeft, 0,
+                                     static_cast<int32_t>(row), column, text, 0);
+        }
+        if (code != result::kOk) {
+            WriteFailed(contact, notes);
+            return;
+        }
+    }
+    pending_.push_back({contact, writer.BytesWritten()});
+    ForgetCommittedRows();
+}
+
+// Rows that reached the file cannot be lost any more.
+void ContactSheet::ForgetCommittedRows() {
+    const uint64_t committed = writer_->BytesCommitted();
+    while (!pending_.empty() && pending_.front().endOffset <= committed)
+        pending_.pop_front();
+}
+
+// Reports the failure once, and every contact whose row did not reach the file.
+void ContactSheet::WriteFailed(int64_t contact, RunNotes& notes) {
+    writeFailed_ = true;
+    ForgetCommittedRows();
+    notes.Add({path_, 0, "Writing the workbook failed: " + writer_->LastErrorText() + ".", false});
+    for (const PendingRow& pending : pending_) {
+        notes.Add(
+            {path_, pending.contact, "Missing from the workbook, as writing it failed.", true});
+    }
+    pending_.clear();
+    if (contact != 0) {
+        notes.Add({path_, contact, "Missing from the workbook, as writing it failed.", true});
+    }
+}
+
+void ContactSheet::CloseExcelSheet(RunNotes& notes) {
+    if (writer_ == nullptr || !writer_->IsOpen()) return;
+    const bool failedBefore = writeFailed_;
+    const int32_t code = writer_->CloseFile();
+    if (code != result::kOk && !failedBefore) WriteFailed(0, notes);
+    pending_.clear();
+}
+
+} // namespace velloquin::excel

@@ -1,0 +1,130 @@
+#include "support/LibreOffice.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <stdexcept>
+#include <unistd.h>
+
+namespace velloquin::testsupport {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string ShellQuoted(const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text) {
+        if (c == '\'') {
+            quoted += "'\\''";
+        } else {
+            quoted += c;
+        }
+    }
+    return quoted + "'";
+}
+
+std::string ReadAll(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+} // namespace
+
+TempDir::TempDir(std::string_view prefix) {
+    std::string pattern = (fs::temp_directory_path() / (std::string(prefix) + "-XXXXXX")).string();
+    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    path_ = pattern;
+}
+
+TempDir::~TempDir() {
+    std::error_code ignored;
+    fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ignored);
+    fs::remove_all(path_, ignored);
+}
+
+bool SofficeInstalled() {
+    return std::system("command -v soffice >/dev/null 2>&1") == 0;
+}
+
+std::vector<CsvTable> ReadWorkbooks(const std::vector<fs::path>& workbooks) {
+    std::set<std::string> stems;
+    for (const fs::path& workbook : workbooks) {
+        if (!stems.insert(workbook.stem().string()).second) {
+            throw std::runtime_error("two workbooks named " + workbook.stem().string());
+        }
+    }
+    TempDir work("velloquin-lo");
+    const fs::path profile = work.Path() / "profile";
+    const fs::path out = work.Path() / "out";
+    fs::create_directories(out);
+    std::string command = "timeout 600 soffice -env:UserInstallation=file://" +
+                          ShellQuoted(profile.string()) +
+                          " --headless --norestore --nolockcheck --convert-to "
+                          "'csv:Text - txt - csv (StarCalc):44,34,76' --outdir " +
+                          ShellQuoted(out.string());
+    for (const fs::path& workbook : workbooks)
+        command += " " + ShellQuoted(workbook.string());
+    const fs::path log = work.Path() / "soffice.log";
+    command += " >" + ShellQuoted(log.string()) + " 2>&1";
+    const int status = std::system(command.c_str());
+
+    std::vector<CsvTable> tables;
+    for (const fs::path& workbook : workbooks) {
+        const fs::path csv = out / (workbook.stem().string() + ".csv");
+        if (!fs::exists(csv)) {
+            throw std::runtime_error("LibreOffice did not convert " + workbook.string() +
+                                     " (status " + std::to_string(status) + "): " + ReadAll(log));
+        }
+        tables.push_back(ParseCsv(ReadAll(csv)));
+    }
+    return tables;
+}
+
+CsvTable ParseCsv(std::string_view text) {
+    CsvTable table;
+    CsvRow row;
+    std::string field;
+    bool quoted = false;
+    bool rowStarted = false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (quoted) {
+            if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
+                field += '"';
+                ++i;
+            } else if (c == '"') {
+                quoted = false;
+            } else {
+                field += c;
+            }
+            continue;
+        }
+        rowStarted = true;
+        if (c == '"') {
+            quoted = true;
+        } else if (c == ',') {
+            row.push_back(std::move(field));
+            field.clear();
+        } else if (c == '\n' || c == '\r') {
+            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+            row.push_back(std::move(field));
+            field.clear();
+            table.push_back(std::move(row));
+            row.clear();
+            rowStarted = false;
+        } else {
+            field += c;
+        }
+    }
+    if (rowStarted) {
+        row.push_back(std::move(field));
+        table.push_back(std::move(row));
+    }
+    return table;
+}
+
+} // namespace velloquin::testsupport
