@@ -3,6 +3,7 @@
 #pragma once
 
 #include "Platform.h"
+#include "ThrottledPump.h"
 #include "excel/ContactSheet.h"
 #include "outlook/OutlookOutput.h"
 #include "vcard/ContactRecord.h"
@@ -11,6 +12,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace velloquin::app {
 
@@ -23,6 +25,7 @@ struct RunSummary {
     bool setupFailed = false; // the output could not be prepared; nothing was read
     int64_t contactsRead = 0; // contacts handed off by the reader
     int64_t contactsLost = 0; // of those, contacts that did not reach the output
+    bool stopped = false;     // RequestStop ended the reading early
 };
 
 class ConversionRun : public ReaderHost {
@@ -48,6 +51,7 @@ class ConversionRun : public ReaderHost {
     outlook::PstState pst;
     excel::ContactSheet sheet;
     outlook::Clock clock = outlook::LocalNow;
+    outlook::SessionFactory rdoFactory = outlook::CreateRdoObject;
 
     const RunNotes& LastNotes() const { return notes_; }
     const RunSummary& LastSummary() const { return summary_; }
@@ -73,6 +77,12 @@ class ConversionRun : public ReaderHost {
     RunControls& controls_;
     RunNotes notes_;
     RunSummary summary_;
+    ThrottledPump throttle_;
+    // The output chosen at the set-up, kept for the whole run.
+    bool useXls_ = false;
+    bool usePst_ = false;
+    // Contacts handed off that the output could not keep.
+    int64_t outputLost_ = 0;
     bool stopRequested_ = false;
     bool runUnderWay_ = false;
 };
@@ -83,6 +93,8 @@ char PathSeparator();
 std::string WithFinalSeparator(std::string folder);
 // The ".vcf" files of a folder: ordinary, not hidden, the extension matched
 // without regard to case, in the order the directory listing gives them.
-std::vector<std::string> ListBackupFiles(const std::string& folder);
+// Names only, without the folder. A folder that cannot be listed gives no
+// names and, given error, the reason.
+std::vector<std::string> ListBackupFiles(const std::string& folder, std::string* error = nullptr);
 
 } // namespace velloquin::app

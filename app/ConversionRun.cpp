@@ -1,0 +1,248 @@
+#include "ConversionRun.h"
+
+#include "vcard/Text.h"
+
+#include <exception>
+#include <filesystem>
+#include <system_error>
+
+#ifdef _WIN32
+#include <windows.h>
+// The platform's macro would rename our MessageBox interface.
+#undef MessageBox
+#endif
+
+namespace velloquin::app {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kSaveFolderPrompt = "Choose Folder to Save...";
+constexpr const char* kCompletionTitle = "Velloquin";
+constexpr const char* kExcelErrorTitle = "Excel Error";
+
+std::string CompletionText() {
+    return std::string("If you failed to see converted contacts then, please contact us back on ") +
+           kSupportAddress + ".";
+}
+
+std::string ContactsSavedCaption(int32_t cardCounter) {
+    return "(" + std::to_string(cardCounter - 1) + ") Contacts Saved";
+}
+
+bool EndsWithVcf(const std::string& name) {
+    return name.size() >= 4 && LowerAscii(std::string_view(name).substr(name.size() - 4)) == ".vcf";
+}
+
+// A name starting with "." is hidden on this platform; Windows keeps the
+// hidden and system flags in the file's attributes instead.
+bool IsHiddenEntry(const fs::directory_entry& entry) {
+#ifdef _WIN32
+    const DWORD attributes = GetFileAttributesW(entry.path().c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES &&
+           (attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0;
+#else
+    const std::string name = entry.path().filename().string();
+    return !name.empty() && name.front() == '.';
+#endif
+}
+
+} // namespace
+
+char PathSeparator() {
+#ifdef _WIN32
+    return '\\';
+#else
+    return '/';
+#endif
+}
+
+std::string WithFinalSeparator(std::string folder) {
+    if (folder.empty() || folder.back() != PathSeparator()) folder.push_back(PathSeparator());
+    return folder;
+}
+
+std::vector<std::string> ListBackupFiles(const std::string& folder, std::string* error) {
+    std::vector<std::string> names;
+    std::error_code ec;
+    // An empty folder is the program's current folder, as a bare pattern would list.
+    fs::directory_iterator it(folder.empty() ? fs::path(".") : fs::path(folder), ec);
+    if (ec) {
+        if (error) *error = ec.message();
+        return names;
+    }
+    for (const fs::directory_iterator end; it != end; it.increment(ec)) {
+        std::error_code statusError;
+        // Symbolic links count by what they point to, as the platform's
+        // listing would show them.
+        if (!it->is_regular_file(statusError) || IsHiddenEntry(*it)) continue;
+        std::string name = it->path().filename().string();
+        if (EndsWithVcf(name)) names.push_back(std::move(name));
+    }
+    if (ec && error) *error = ec.message();
+    return names;
+}
+
+ConversionRun::ConversionRun(FolderPicker& picker, MessageBox& messages, WindowPump& pump,
+                             RunControls& controls)
+    : picker_(picker), messages_(messages), pump_(pump), controls_(controls),
+      throttle_(pump, controls) {}
+
+void ConversionRun::CmdSplit_Click() {
+    // The disabled button keeps a second run out; this keeps one out even when
+    // a platform lets a click through while the first run lets the window work.
+    if (runUnderWay_) return;
+    summary_ = RunSummary{};
+
+    saveFolder = picker_.BrowseForFolder(kSaveFolderPrompt);
+    throttle_.PumpNow();
+    if (saveFolder.empty()) return;
+
+    controls_.SetCmdSplitEnabled(false);
+    runUnderWay_ = true;
+    stopRequested_ = false;
+    controls_.SetRunUnderWay(true);
+    notes_.Clear();
+    outputLost_ = 0;
+    summary_.started = true;
+
+    saveFolder = WithFinalSeparator(saveFolder);
+    throttle_.PumpNow();
+
+    // The output is chosen once: the close must finish what the set-up began.
+    useXls_ = controls_.OptXLS();
+    usePst_ = controls_.OptPST();
+
+    bool setupFailed = false;
+    if (useXls_) {
+        const std::string ExcelSheetPath = saveFolder + excel::kExcelSheetName;
+        std::string errorMessage;
+        if (!sheet.CreateExcelSheet(ExcelSheetPath, errorMessage)) {
+            if (errorMessage.empty())
+                errorMessage = "The workbook " + ExcelSheetPath + " could not be created.";
+            messages_.Show(errorMessage, kExcelErrorTitle);
+            setupFailed = true;
+        }
+    }
+    if (usePst_ && !setupFailed) {
+        std::string errorDetail;
+        if (!outlook::CreatePstStore(pst, saveFolder, clock, errorDetail, rdoFactory)) {
+            std::string text = outlook::OutlookErrorText();
+            if (!errorDetail.empty()) text += "\r\n\r\nReason: " + errorDetail;
+            messages_.Show(text, outlook::kOutlookErrorTitle);
+            setupFailed = true;
+            if (useXls_) sheet.CloseExcelSheet(notes_);
+        }
+    }
+    if (setupFailed) {
+        // Nothing is read; the button stays disabled until a new choice.
+        summary_.setupFailed = true;
+        runUnderWay_ = false;
+        controls_.SetRunUnderWay(false);
+        return;
+    }
+
+    throttle_.PumpNow();
+    cardCounter = 1;
+
+    auto readOneFile = [this](const std::string& path) {
+        try {
+            ReadvCard(path, cardCounter, record, *this);
+        } catch (const std::exception& e) {
+            notes_.Add(RunNote{path, 0, std::string("Reading stopped: ") + e.what(), false});
+        }
+        throttle_.Flush();
+    };
+
+    if (inputMode == 2) {
+        std::string listError;
+        const std::vector<std::string> names = ListBackupFiles(srcFolder, &listError);
+        if (!listError.empty())
+            notes_.Add(
+                RunNote{srcFolder, 0, "The folder could not be listed: " + listError, false});
+        // An empty source folder means the current folder, so no separator then.
+        const std::string prefix = srcFolder.empty() ? srcFolder : WithFinalSeparator(srcFolder);
+        for (const std::string& name : names) {
+            throttle_.PumpNow();
+            if (stopRequested_) break;
+            readOneFile(prefix + name);
+            throttle_.SetCaption(ContactsSavedCaption(cardCounter));
+            throttle_.Flush();
+        }
+        inputMode = 0;
+    } else if (!stopRequested_) {
+        readOneFile(Trim(chosenFileName));
+    }
+
+    if (stopRequested_) {
+        summary_.stopped = true;
+        notes_.Add(RunNote{"", 0,
+                           "The run was stopped before its end; " +
+                               std::to_string(cardCounter - 1) +
+                               " contacts had been converted until then.",
+                           false});
+    }
+
+    // A closing step that fails is noted and the next one still runs.
+    auto closeStep = [this](const char* what, auto&& step) {
+        try {
+            step();
+        } catch (const std::exception& e) {
+            notes_.Add(RunNote{"", 0, std::string(what) + " failed: " + e.what(), false});
+        }
+    };
+    throttle_.PumpNow();
+    if (usePst_)
+        closeStep("Closing the Outlook store", [this] { outlook::ClosePstStore(pst, &notes_); });
+    if (useXls_) closeStep("Closing the workbook", [this] { sheet.CloseExcelSheet(notes_); });
+    throttle_.PumpNow();
+
+    summary_.contactsRead = cardCounter - 1;
+    summary_.contactsLost = outputLost_;
+
+    // A stop comes from a window that is closing: it shows nothing more, and
+    // the notes stay in LastNotes for whoever asked for the stop.
+    if (!stopRequested_) {
+        messages_.Show(CompletionText(), kCompletionTitle);
+        if (!notes_.Empty()) messages_.Show(notes_.Format(), kAppTitle);
+    }
+
+    runUnderWay_ = false;
+    controls_.SetRunUnderWay(false);
+}
+
+bool ConversionRun::OptAdvance() {
+    return controls_.OptAdvance();
+}
+bool ConversionRun::OptNormal() {
+    return controls_.OptNormal();
+}
+bool ConversionRun::OptPST() {
+    return usePst_;
+}
+bool ConversionRun::OptXLS() {
+    return useXls_;
+}
+
+void ConversionRun::LetTheWindowWork() {
+    throttle_.LetTheWindowWork();
+}
+
+void ConversionRun::SetProgressCaption(const std::string& caption) {
+    throttle_.SetCaption(caption);
+}
+
+void ConversionRun::CreateContactItem(const OutlookContactArgs& args) {
+    const int64_t lostBefore = notes_.LostContacts();
+    outlook::CreateContactItem(pst, args, notes_, cardCounter);
+    outputLost_ += notes_.LostContacts() - lostBefore;
+}
+
+void ConversionRun::Save2ExcelContact(const ExcelContactArgs& args) {
+    const int64_t lostBefore = notes_.LostContacts();
+    sheet.Save2ExcelContact(args, notes_);
+    outputLost_ += notes_.LostContacts() - lostBefore;
+}
+
+} // namespace velloquin::app

@@ -1,0 +1,122 @@
+#include "CliPlatform.h"
+
+#include "vcard/Text.h"
+
+#include <algorithm>
+#include <csignal>
+#include <cstdio>
+#include <fstream>
+#include <ostream>
+#include <vector>
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace velloquin::cli {
+
+namespace {
+
+volatile std::sig_atomic_t interrupted = 0;
+
+extern "C" void OnInterrupt(int) {
+    interrupted = 1;
+}
+
+// Message boxes break lines with CR LF; a terminal wants LF.
+std::string TerminalLines(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+        out.push_back(text[i] == '\r' ? '\n' : text[i]);
+    }
+    return out;
+}
+
+constexpr int kBarWidth = 30;
+
+} // namespace
+
+bool StderrIsTerminal() {
+#ifdef _WIN32
+    return _isatty(_fileno(stderr)) != 0;
+#else
+    return isatty(fileno(stderr)) != 0;
+#endif
+}
+
+int64_t CountCards(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return 0;
+    static const std::string kBegin = "BEGIN:VCARD";
+    int64_t count = 0;
+    std::vector<char> buffer(1 << 20);
+    std::string carry;
+    while (in) {
+        in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+        const auto got = static_cast<size_t>(in.gcount());
+        if (got == 0) break;
+        // A boundary line may straddle two reads: keep the tail of the last one.
+        std::string chunk = carry + UpperAscii(std::string_view(buffer.data(), got));
+        for (size_t at = chunk.find(kBegin); at != std::string::npos;
+             at = chunk.find(kBegin, at + kBegin.size()))
+            ++count;
+        const size_t keep = std::min(chunk.size(), kBegin.size() - 1);
+        carry = chunk.substr(chunk.size() - keep);
+    }
+    return count;
+}
+
+void PrintedMessages::Show(const std::string& text, const std::string& title) {
+    if (bar_) bar_->Clear();
+    if (title == "Velloquin") {
+        out_ << TerminalLines(text) << '\n';
+        out_.flush();
+    } else {
+        err_ << title << ":\n" << TerminalLines(text) << '\n';
+        err_.flush();
+    }
+}
+
+void ProgressBar::Draw(int64_t converted) {
+    if (!enabled_) return;
+    std::string line = "\r";
+    if (expected_ > 0) {
+        const int64_t shown = std::min(converted, expected_);
+        const auto filled = static_cast<int>(shown * kBarWidth / expected_);
+        line += "[" + std::string(static_cast<size_t>(filled), '#') +
+                std::string(static_cast<size_t>(kBarWidth - filled), '.') + "] " +
+                std::to_string(converted) + "/" + std::to_string(expected_) + " contacts";
+    } else {
+        line += std::to_string(converted) + " contacts";
+    }
+    err_ << line << "\x1b[K";
+    err_.flush();
+    drawn_ = true;
+}
+
+void ProgressBar::Clear() {
+    if (!drawn_) return;
+    err_ << "\r\x1b[K";
+    err_.flush();
+    drawn_ = false;
+}
+
+void TerminalPump::LetTheWindowWork() {
+    if (!run_) return;
+    if (Interrupted()) run_->RequestStop();
+    bar_.Draw(std::max<int64_t>(0, run_->cardCounter - 1));
+}
+
+void CatchInterrupt() {
+    std::signal(SIGINT, OnInterrupt);
+}
+
+bool Interrupted() {
+    return interrupted != 0;
+}
+
+} // namespace velloquin::cli

@@ -1,0 +1,201 @@
+// velloquin-cli: converts a Skype contacts backup without a window, through
+// the same conversion run as the window.
+#include "CliPlatform.h"
+
+#include "app/ConversionRun.h"
+#include "excel/ContactSheet.h"
+
+#include <filesystem>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <system_error>
+
+namespace fs = std::filesystem;
+using namespace velloquin;
+
+namespace {
+
+// Exit statuses.
+constexpr int kConverted = 0;  // every contact converted, nothing to report
+constexpr int kIncomplete = 1; // the run ended, but something was lost or skipped
+constexpr int kBadUsage = 2;   // the arguments are wrong
+constexpr int kNotStarted = 3; // input or output missing, or the output could not be created
+
+constexpr const char* kUsage =
+    "Usage: velloquin-cli [--excel | --outlook] [--advance] --out DIR (FILE.vcf | --folder DIR)\n"
+    "\n"
+    "Converts a Skype contacts backup (vCard) into an Excel workbook\n"
+    "(vCardContactsExported.xls) or a new Outlook store (Contacts<time>.pst) in DIR.\n"
+    "\n"
+    "  --excel         write the Excel workbook (the default)\n"
+    "  --outlook       write an Outlook .pst store\n"
+    "  --advance       read in Advance mode, for backups Normal mode fails to import\n"
+    "  --out DIR       the existing folder to save into\n"
+    "  --folder DIR    read every .vcf file of DIR instead of one FILE.vcf\n"
+    "  --help          show this help\n"
+    "  --version       show the version\n"
+    "\n"
+    "Exit status: 0 when every contact was converted, 1 when contacts or values were\n"
+    "lost (they are listed), 2 for bad arguments, 3 when nothing could be converted.\n";
+
+struct Arguments {
+    bool excel = false;
+    bool outlook = false;
+    bool advance = false;
+    std::optional<std::string> out;
+    std::optional<std::string> folder;
+    std::optional<std::string> file;
+    bool help = false;
+    bool version = false;
+};
+
+struct UsageError {
+    std::string message;
+};
+
+// Accepts "--name VALUE" and "--name=VALUE".
+bool TakeValue(std::string_view arg, std::string_view name, int& i, int argc, char** argv,
+               std::optional<std::string>& target) {
+    std::optional<std::string> value;
+    if (arg == name) {
+        if (i + 1 >= argc) throw UsageError{std::string(name) + " needs a folder"};
+        value = argv[++i];
+    } else if (arg.size() > name.size() && arg.substr(0, name.size()) == name &&
+               arg[name.size()] == '=') {
+        value = std::string(arg.substr(name.size() + 1));
+    } else {
+        return false;
+    }
+    if (target) throw UsageError{std::string(name) + " is given twice"};
+    if (value->empty()) throw UsageError{std::string(name) + " needs a folder"};
+    target = std::move(value);
+    return true;
+}
+
+Arguments Parse(int argc, char** argv) {
+    Arguments args;
+    bool optionsEnded = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (!optionsEnded && arg.size() > 1 && arg.front() == '-') {
+            if (arg == "--")
+                optionsEnded = true;
+            else if (arg == "--help" || arg == "-h")
+                args.help = true;
+            else if (arg == "--version")
+                args.version = true;
+            else if (arg == "--excel")
+                args.excel = true;
+            else if (arg == "--outlook")
+                args.outlook = true;
+            else if (arg == "--advance")
+                args.advance = true;
+            else if (!TakeValue(arg, "--out", i, argc, argv, args.out) &&
+                     !TakeValue(arg, "--folder", i, argc, argv, args.folder))
+                throw UsageError{"unknown option " + std::string(arg)};
+            continue;
+        }
+        if (args.file)
+            throw UsageError{"only one backup file can be given (use --folder for several)"};
+        args.file = std::string(arg);
+    }
+    if (args.help || args.version) return args;
+    if (args.excel && args.outlook) throw UsageError{"choose either --excel or --outlook"};
+    if (!args.out) throw UsageError{"--out DIR is required"};
+    if (args.file && args.folder)
+        throw UsageError{"give either a backup file or --folder, not both"};
+    if (!args.file && !args.folder) throw UsageError{"give a backup file or --folder DIR"};
+    return args;
+}
+
+int Fail(const std::string& message) {
+    std::cerr << "velloquin-cli: " << message << '\n';
+    return kNotStarted;
+}
+
+int Convert(const Arguments& args) {
+    std::error_code ec;
+    // The output folder is not created: a mistyped one would scatter outputs.
+    if (!fs::is_directory(*args.out, ec))
+        return Fail("the output folder " + *args.out + " does not exist");
+    const std::string outFolder = fs::absolute(*args.out, ec).lexically_normal().string();
+    if (args.folder && !fs::is_directory(*args.folder, ec))
+        return Fail("the backup folder " + *args.folder + " does not exist");
+    if (args.file && !fs::is_regular_file(*args.file, ec))
+        return Fail("the backup file " + *args.file + " does not exist");
+
+    const bool terminal = cli::StderrIsTerminal();
+    int64_t expected = 0;
+    if (terminal) {
+        if (args.file) {
+            expected = cli::CountCards(*args.file);
+        } else {
+            for (const std::string& name : app::ListBackupFiles(*args.folder))
+                expected += cli::CountCards(app::WithFinalSeparator(*args.folder) + name);
+        }
+    }
+
+    cli::ProgressBar bar(std::cerr, terminal, expected);
+    cli::FixedFolder picker(outFolder);
+    cli::PrintedMessages messages(std::cout, std::cerr, &bar);
+    cli::TerminalPump pump(bar);
+    cli::ArgumentControls controls(args.outlook, args.advance);
+    app::ConversionRun run(picker, messages, pump, controls);
+    pump.Attach(run);
+
+    if (args.folder) {
+        run.srcFolder = app::WithFinalSeparator(*args.folder);
+        run.inputMode = 2;
+    } else {
+        run.chosenFileName = *args.file;
+    }
+    cli::CatchInterrupt();
+    run.CmdSplit_Click();
+    bar.Clear();
+
+    const app::RunSummary& summary = run.LastSummary();
+    if (!summary.started || summary.setupFailed) return kNotStarted;
+
+    if (summary.stopped) std::cerr << "velloquin-cli: interrupted\n" << run.LastNotes().Format();
+
+    const std::string output =
+        args.outlook ? run.pst.pstPath
+                     : app::WithFinalSeparator(run.saveFolder) + excel::kExcelSheetName;
+    const int64_t converted = summary.contactsRead - summary.contactsLost;
+    std::cout << converted << (converted == 1 ? " contact" : " contacts") << " converted to "
+              << output << '\n';
+    // The notes also count contacts the reader could not hand on at all.
+    const int64_t lost = run.LastNotes().LostContacts();
+    if (lost > 0)
+        std::cerr << "velloquin-cli: " << lost << (lost == 1 ? " contact was" : " contacts were")
+                  << " lost (see the notes above)\n";
+    else if (!run.LastNotes().Empty())
+        std::cerr << "velloquin-cli: not everything was converted (see the notes above)\n";
+    return run.LastNotes().Empty() ? kConverted : kIncomplete;
+}
+} // namespace
+
+int main(int argc, char** argv) {
+    Arguments args;
+    try {
+        args = Parse(argc, argv);
+    } catch (const UsageError& error) {
+        std::cerr << "velloquin-cli: " << error.message << "\n\n" << kUsage;
+        return kBadUsage;
+    }
+    if (args.help) {
+        std::cout << kUsage;
+        return kConverted;
+    }
+    if (args.version) {
+        std::cout << "velloquin-cli " << VELLOQUIN_VERSION << '\n';
+        return kConverted;
+    }
+    try {
+        return Convert(args);
+    } catch (const std::exception& e) {
+        return Fail(std::string("unexpected failure: ") + e.what());
+    }
+}
