@@ -1,0 +1,121 @@
+// The main window. Its controls carry the names they are known by (the object
+// name of each widget); what they do lives in FormLogic and ConversionRun.
+#pragma once
+
+#include "FormLogic.h"
+
+#include <QFrame>
+#include <QLabel>
+#include <QWidget>
+
+#include <memory>
+
+class QButtonGroup;
+class QGroupBox;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+
+namespace velloquin::gui {
+
+class FrmSkype;
+
+// A label that reports clicks, for the link to the instructions.
+class ClickLabel : public QLabel {
+    Q_OBJECT
+  public:
+    using QLabel::QLabel;
+  signals:
+    void clicked();
+
+  protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+};
+
+// A panel that reports clicks on its free area (its buttons keep their own).
+class ClickPanel : public QFrame {
+    Q_OBJECT
+  public:
+    using QFrame::QFrame;
+  signals:
+    void clicked();
+
+  protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+};
+
+// The window's platform services; each one left empty is done with Qt.
+struct FormServices {
+    app::FileDialog* files = nullptr;
+    app::FolderPicker* folders = nullptr;
+    app::MessageBox* messages = nullptr;
+    app::WindowPump* pump = nullptr;
+    app::Shell* shell = nullptr;
+};
+
+class Form1 : public QWidget, public app::FormControls, public app::RunControls {
+    Q_OBJECT
+  public:
+    using Services = FormServices;
+    explicit Form1(Services services = {});
+    ~Form1() override;
+
+    app::FormLogic& Logic() { return *logic_; }
+    app::ConversionRun& Run() { return logic_->Run(); }
+
+    // FormControls.
+    void SetPathText(const std::string& text) override;
+    std::string PathText() override;
+    // RunControls (SetCmdSplitEnabled serves both).
+    bool OptXLS() override;
+    bool OptPST() override;
+    bool OptNormal() override;
+    bool OptAdvance() override;
+    void SetProgressCaption(const std::string& caption) override;
+    void SetCmdSplitEnabled(bool enabled) override;
+    void SetRunUnderWay(bool underWay) override;
+
+  public slots:
+    void CmdBrowse_Click();
+    void Command1_Click();
+    void CmdSplit_Click();
+    void Label6_Click();
+    void Picture3_Click();
+    void cmdEnd_Click();
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
+  private:
+    void BuildControls();
+    void Form_Load();
+
+    std::unique_ptr<app::FileDialog> ownFiles_;
+    std::unique_ptr<app::FolderPicker> ownFolders_;
+    std::unique_ptr<app::MessageBox> ownMessages_;
+    std::unique_ptr<app::WindowPump> ownPump_;
+    std::unique_ptr<app::Shell> ownShell_;
+    std::unique_ptr<app::FormLogic> logic_;
+
+    QLabel* lblTitle_ = nullptr;
+    ClickLabel* Label6_ = nullptr;
+    QLineEdit* txtvCFPath_ = nullptr;
+    QPushButton* CmdBrowse_ = nullptr;
+    QLabel* LblProgessCurrent_ = nullptr;
+    QGroupBox* Frame1_ = nullptr;
+    QRadioButton* OptXLS_ = nullptr;
+    QRadioButton* OptPST_ = nullptr;
+    QPushButton* CmdSplit_ = nullptr;
+    ClickPanel* Picture3_ = nullptr;
+    QPushButton* CmdHelp_ = nullptr;
+    QPushButton* cmdEnd_ = nullptr;
+    QPushButton* Command1_ = nullptr;
+    QRadioButton* OptNormal_ = nullptr;
+    QRadioButton* OptAdvance_ = nullptr;
+    FrmSkype* frmSkype_ = nullptr;
+};
+
+} // namespace velloquin::gui

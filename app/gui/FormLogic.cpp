@@ -1,0 +1,211 @@
+#include "FormLogic.h"
+
+#include "vcard/Text.h"
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+namespace velloquin::app {
+
+std::string GetFileName(const std::string& path) {
+    size_t cut = path.find_last_of(PathSeparator() == '\\' ? "\\/" : "/");
+    return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
+bool HasVcfExtension(const std::string& path) {
+    std::string name = GetFileName(path);
+    if (name.size() > 4) name.erase(0, name.size() - 4);
+    return LowerAscii(name) == ".vcf";
+}
+
+namespace {
+
+// Follows one line at a time while only remembering whether it can still be
+// "BEGIN:VCARD": the text between the leading and trailing blanks is kept up
+// to one character more than the word, trailing blanks are only counted.
+class BeginLineMatcher {
+  public:
+    // Returns true when the line just ended is the begin line.
+    bool EndLine() {
+        bool match = !tooLong_ && UpperAscii(core_) == "BEGIN:VCARD";
+        core_.clear();
+        pendingBlanks_ = 0;
+        tooLong_ = false;
+        return match;
+    }
+
+    void Add(char c) {
+        if (tooLong_) return;
+        if (c == ' ') {
+            if (!core_.empty()) ++pendingBlanks_;
+            return;
+        }
+        core_.append(pendingBlanks_, ' ');
+        pendingBlanks_ = 0;
+        core_.push_back(c);
+        if (core_.size() > kWord) tooLong_ = true;
+    }
+
+  private:
+    static constexpr size_t kWord = 11; // "BEGIN:VCARD"
+    std::string core_;
+    size_t pendingBlanks_ = 0;
+    bool tooLong_ = false;
+};
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+
+} // namespace
+
+BackupLook LookForBeginVCard(const std::string& path, WindowPump* pump) {
+    errno = 0;
+    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+    if (!file) {
+        int err = errno;
+        return {BackupLook::CannotOpen, err ? std::strerror(err) : "the file could not be opened"};
+    }
+    if (pump) pump->LetTheWindowWork();
+
+    // The reader takes a file that starts with a UTF-16 byte-order mark as
+    // UTF-16 text and drops a UTF-8 one; everything else goes byte by byte.
+    enum class Units { Bytes, Utf16LE, Utf16BE } units = Units::Bytes;
+    BeginLineMatcher matcher;
+    bool afterCr = false;
+    auto feed = [&](uint32_t unit) {
+        if (unit == '\n' && afterCr) {
+            afterCr = false;
+            return false;
+        }
+        afterCr = unit == '\r';
+        if (afterCr) return matcher.EndLine();
+        // Anything beyond ASCII only has to differ from the word and the blank.
+        matcher.Add(unit < 0x80 ? static_cast<char>(unit) : '\x80');
+        return false;
+    };
+
+    // Whole reads of an even size keep UTF-16 units within one buffer.
+    std::vector<char> buffer(64 * 1024);
+    bool first = true;
+    for (;;) {
+        const size_t got = std::fread(buffer.data(), 1, buffer.size(), file.get());
+        const auto* bytes = reinterpret_cast<const unsigned char*>(buffer.data());
+        size_t i = 0;
+        if (first) {
+            first = false;
+            if (got >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) {
+                i = 3;
+            } else if (got >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) {
+                units = Units::Utf16LE;
+                i = 2;
+            } else if (got >= 2 && bytes[0] == 0xFE && bytes[1] == 0xFF) {
+                units = Units::Utf16BE;
+                i = 2;
+            }
+        }
+        if (units == Units::Bytes) {
+            for (; i < got; ++i)
+                if (feed(bytes[i])) return {BackupLook::Found, {}};
+        } else {
+            for (; i + 1 < got; i += 2) {
+                const uint32_t unit = units == Units::Utf16LE ? bytes[i] | bytes[i + 1] << 8
+                                                              : bytes[i] << 8 | bytes[i + 1];
+                if (feed(unit)) return {BackupLook::Found, {}};
+            }
+        }
+        if (got < buffer.size()) break;
+    }
+    if (std::ferror(file.get())) {
+        int err = errno;
+        return {BackupLook::ReadFailed, err ? std::strerror(err) : "the file could not be read"};
+    }
+    // The last line needs no line end.
+    return {matcher.EndLine() ? BackupLook::Found : BackupLook::NotFound, {}};
+}
+
+FormLogic::FormLogic(const Platform& platform, FormControls& form, RunControls& runControls)
+    : platform_(platform), form_(form), gate_(platform.messages, closePending_),
+      run_(platform.folders, gate_, platform.pump, runControls) {}
+
+void FormLogic::Form_Load() {
+    run_.inputMode = 0;
+}
+
+void FormLogic::CmdBrowse_Click() {
+    // The controls are disabled during a run; this keeps a queued click out too.
+    if (run_.RunUnderWay()) return;
+    std::string name = platform_.files.ShowOpen(kBrowseFilter, kBrowseFlags, kBrowseMaxFileSize);
+    // A cancelled dialog leaves the earlier choice, and what the next run
+    // would read, as they were.
+    if (name.empty()) return;
+
+    form_.SetPathText(name);
+    std::string shown = form_.PathText();
+    bool accepted = HasVcfExtension(shown);
+    if (!accepted) {
+        std::string trimmed = Trim(shown);
+        BackupLook look = LookForBeginVCard(trimmed, &platform_.pump);
+        switch (look.result) {
+        case BackupLook::Found:
+            accepted = true;
+            break;
+        case BackupLook::NotFound:
+            RejectFile(kNotValidBackup);
+            return;
+        case BackupLook::CannotOpen:
+            RejectFile("The selected file \"" + trimmed + "\" cannot be opened: " + look.reason +
+                       ".");
+            return;
+        case BackupLook::ReadFailed:
+            RejectFile("The selected file \"" + trimmed + "\" cannot be read: " + look.reason +
+                       ".");
+            return;
+        }
+    }
+    // The run converts what the path box shows: this file, even after an
+    // earlier folder choice.
+    run_.chosenFileName = shown;
+    run_.inputMode = 0;
+    form_.SetCmdSplitEnabled(true);
+}
+
+void FormLogic::RejectFile(const std::string& message) {
+    // Convert stays off until a good choice: it would otherwise run an
+    // earlier choice while the path box shows the rejected file.
+    form_.SetCmdSplitEnabled(false);
+    platform_.messages.Show(message, kAppTitle);
+}
+
+void FormLogic::Command1_Click() {
+    if (run_.RunUnderWay()) return;
+    std::string folder = platform_.folders.BrowseForFolder(kSourceFolderPrompt);
+    if (folder.empty()) return; // cancelled: the earlier choice stands
+    run_.srcFolder = WithFinalSeparator(folder);
+    platform_.pump.LetTheWindowWork();
+    form_.SetPathText(run_.srcFolder);
+    run_.inputMode = 2;
+    form_.SetCmdSplitEnabled(true);
+}
+
+void FormLogic::CmdSplit_Click() {
+    if (run_.RunUnderWay()) return;
+    run_.CmdSplit_Click();
+}
+
+void FormLogic::Picture3_Click() {
+    platform_.shell.ShellOpen(kProductPage);
+}
+
+bool FormLogic::QueryClose() {
+    if (!run_.RunUnderWay()) return true;
+    closePending_ = true;
+    run_.RequestStop();
+    return false;
+}
+
+} // namespace velloquin::app

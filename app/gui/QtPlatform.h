@@ -1,0 +1,55 @@
+// The platform services of the run and the window, done with Qt.
+#pragma once
+
+#include "app/Platform.h"
+
+#include <QPointer>
+#include <QStringList>
+#include <QWidget>
+
+namespace velloquin::gui {
+
+// A dialog filter written as "Description|*.a;*.b|Other|*.c" in Qt's form,
+// one entry per pair: "Description (*.a *.b)".
+QStringList NameFilters(const std::string& dialogFilter);
+
+class QtFileDialog : public app::FileDialog {
+  public:
+    explicit QtFileDialog(QWidget* owner) : owner_(owner) {}
+    // The flags only ever ask for the one-file Explorer-style dialog, which is
+    // what Qt's open dialog is.
+    std::string ShowOpen(const std::string& filter, int flags, int maxFileSize) override;
+
+  private:
+    QPointer<QWidget> owner_;
+};
+
+class QtFolderPicker : public app::FolderPicker {
+  public:
+    explicit QtFolderPicker(QWidget* owner) : owner_(owner) {}
+    std::string BrowseForFolder(const std::string& prompt) override;
+
+  private:
+    QPointer<QWidget> owner_;
+};
+
+class QtMessageBox : public app::MessageBox {
+  public:
+    explicit QtMessageBox(QWidget* owner) : owner_(owner) {}
+    void Show(const std::string& text, const std::string& title) override;
+
+  private:
+    QPointer<QWidget> owner_;
+};
+
+class QtWindowPump : public app::WindowPump {
+  public:
+    void LetTheWindowWork() override;
+};
+
+class QtShell : public app::Shell {
+  public:
+    void ShellOpen(const std::string& target) override;
+};
+
+} // namespace velloquin::gui
