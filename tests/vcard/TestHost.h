@@ -5,15 +5,18 @@
 #include "vcard/Rules.h"
 
 #include <filesystem>
+#include <unistd.h>
 #include <fstream>
 #include <string>
 #include <vector>
 
 namespace velloquin::testing_support {
 
-// A fresh, empty folder under the system's temporary folder.
+// A fresh, empty folder under the system's temporary folder, private to this
+// process: ctest runs the tests of one binary side by side.
 inline std::filesystem::path FreshFolder(const std::string& name) {
-    const auto folder = std::filesystem::temp_directory_path() / ("velloquin-vcard-" + name);
+    const auto folder = std::filesystem::temp_directory_path() /
+                        ("velloquin-vcard-" + std::to_string(::getpid()) + "-" + name);
     std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder);
     return folder;
