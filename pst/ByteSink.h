@@ -1,0 +1,75 @@
+// Little-endian encoding into a growable byte buffer. Every on-disk structure
+// of the store is built in memory through this sink first, so the tests can
+// check exact bytes without touching a file.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace velloquin::pst {
+
+using Bytes = std::vector<uint8_t>;
+
+class ByteSink {
+  public:
+    ByteSink() = default;
+    explicit ByteSink(size_t reserve) { buf_.reserve(reserve); }
+
+    void U8(uint8_t v) { buf_.push_back(v); }
+    void U16(uint16_t v) { Put(v, 2); }
+    void U32(uint32_t v) { Put(v, 4); }
+    void U64(uint64_t v) { Put(v, 8); }
+    void Raw(const void* data, size_t n) {
+        const auto* p = static_cast<const uint8_t*>(data);
+        buf_.insert(buf_.end(), p, p + n);
+    }
+    void Raw(const Bytes& b) { buf_.insert(buf_.end(), b.begin(), b.end()); }
+    void Zeros(size_t n) { buf_.resize(buf_.size() + n, 0); }
+    void Fill(size_t n, uint8_t v) { buf_.resize(buf_.size() + n, v); }
+    // Pads with zeros up to an absolute size.
+    void PadTo(size_t size) {
+        if (buf_.size() < size) buf_.resize(size, 0);
+    }
+
+    // Patches a value already reserved at an absolute offset.
+    void U16At(size_t off, uint16_t v) { PutAt(off, v, 2); }
+    void U32At(size_t off, uint32_t v) { PutAt(off, v, 4); }
+    void U64At(size_t off, uint64_t v) { PutAt(off, v, 8); }
+
+    size_t Size() const { return buf_.size(); }
+    const Bytes& Data() const { return buf_; }
+    Bytes& Data() { return buf_; }
+    Bytes Take() { return std::move(buf_); }
+
+  private:
+    void Put(uint64_t v, int n) {
+        for (int i = 0; i < n; ++i)
+            buf_.push_back(static_cast<uint8_t>(v >> (8 * i)));
+    }
+    void PutAt(size_t off, uint64_t v, int n) {
+        for (int i = 0; i < n; ++i)
+            buf_[off + i] = static_cast<uint8_t>(v >> (8 * i));
+    }
+    Bytes buf_;
+};
+
+inline void StoreLe(uint8_t* p, uint64_t v, int n) {
+    for (int i = 0; i < n; ++i)
+        p[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+inline uint64_t LoadLe(const uint8_t* p, int n) {
+    uint64_t v = 0;
+    for (int i = n - 1; i >= 0; --i)
+        v = (v << 8) | p[i];
+    return v;
+}
+
+// UTF-8 to UTF-16LE bytes, without a terminator. Malformed sequences become
+// U+FFFD so that a bad byte never loses the rest of the text.
+Bytes Utf16Le(std::string_view utf8);
+
+} // namespace velloquin::pst

@@ -1,0 +1,321 @@
+#include "pst/Contact.h"
+
+#include "pst/NameMap.h"
+
+#include <chrono>
+#include <cmath>
+#include <unordered_map>
+
+namespace velloquin::pst {
+
+namespace {
+
+// Object-model name -> property id, for the names stored as one plain string.
+// Ids >= 0x8000 here are PSETID_Address LIDs, resolved through the name map.
+struct SimpleField {
+    const char* name;
+    uint16_t id;
+};
+constexpr SimpleField kSimple[] = {
+    {"FirstName", 0x3A06},
+    {"MiddleName", 0x3A44},
+    {"LastName", 0x3A11},
+    {"JobTitle", 0x3A17},
+    {"CompanyName", 0x3A16},
+    {"BusinessTelephoneNumber", 0x3A08},
+    {"BusinessFaxNumber", 0x3A24},
+    {"HomeTelephoneNumber", 0x3A09},
+    {"HomeFaxNumber", 0x3A25},
+    {"MobileTelephoneNumber", 0x3A1C},
+    {"PagerNumber", 0x3A21},
+    {"CarTelephoneNumber", 0x3A1E},
+    {"BusinessAddressStreet", kLidWorkAddressStreet},
+    {"BusinessAddressCity", kLidWorkAddressCity},
+    {"BusinessAddressState", kLidWorkAddressState},
+    {"BusinessAddressPostalCode", kLidWorkAddressPostalCode},
+    {"BusinessAddressCountry", kLidWorkAddressCountry},
+    {"HomeAddressStreet", 0x3A5D},
+    {"HomeAddressCity", 0x3A59},
+    {"HomeAddressState", 0x3A5C},
+    {"HomeAddressPostalCode", 0x3A5B},
+    {"HomeAddressCountry", 0x3A5A},
+    {"BusinessHomePage", 0x3A51},
+    {"WebPage", kLidHtml},
+    {"IMAddress", kLidInstantMessagingAddress},
+    {"Department", 0x3A18},
+    {"OfficeLocation", 0x3A19},
+    {"Profession", 0x3A46},
+    {"ManagerName", 0x3A4E},
+    {"AssistantName", 0x3A30},
+    {"Title", 0x3A45},
+    {"Suffix", 0x3A05},
+    {"Spouse", 0x3A48},
+    {"Body", 0x1000},
+};
+// Names with derived properties, handled one by one below.
+constexpr const char* kSpecialText[] = {"FullName",      "BusinessAddress", "HomeAddress",
+                                        "Email1Address", "Email2Address",   "Email3Address",
+                                        "Categories"};
+constexpr const char* kDates[] = {"Birthday", "Anniversary"};
+
+uint16_t Resolve(uint16_t id) {
+    return id >= 0x8000 ? NamedId(id) : id;
+}
+
+const std::string* Get(const ContactFields& f, const char* name) {
+    auto it = f.text.find(name);
+    return it == f.text.end() || it->second.empty() ? nullptr : &it->second;
+}
+std::string GetOr(const ContactFields& f, const char* name) {
+    const std::string* v = Get(f, name);
+    return v ? *v : std::string();
+}
+
+std::string JoinNonEmpty(std::initializer_list<std::string> parts, const char* sep) {
+    std::string out;
+    for (const std::string& p : parts) {
+        if (p.empty()) continue;
+        if (!out.empty()) out += sep;
+        out += p;
+    }
+    return out;
+}
+
+// The multi-line address Outlook shows when only the parts are known.
+std::string ComposeAddress(const std::string& street, const std::string& city,
+                           const std::string& state, const std::string& zip,
+                           const std::string& country) {
+    const std::string cityLine = JoinNonEmpty({JoinNonEmpty({city, state}, ", "), zip}, " ");
+    return JoinNonEmpty({street, cityLine, country}, "\r\n");
+}
+
+constexpr uint64_t kTicksPerDay = 864000000000ull;
+constexpr double kDaysFrom1601To1899 = 109205;
+
+} // namespace
+
+std::optional<FieldKind> ContactFieldKind(const std::string& name) {
+    // Called for every property write of every contact.
+    static const std::unordered_map<std::string, FieldKind> kinds = [] {
+        std::unordered_map<std::string, FieldKind> m;
+        for (const auto& s : kSimple)
+            m.emplace(s.name, FieldKind::Text);
+        for (const char* s : kSpecialText)
+            m.emplace(s, FieldKind::Text);
+        for (const char* s : kDates)
+            m.emplace(s, FieldKind::Date);
+        return m;
+    }();
+    auto it = kinds.find(name);
+    if (it == kinds.end()) return std::nullopt;
+    return it->second;
+}
+
+const std::vector<std::string>& ContactFieldNames() {
+    static const std::vector<std::string> names = [] {
+        std::vector<std::string> n;
+        for (const auto& s : kSimple)
+            n.emplace_back(s.name);
+        for (const char* s : kSpecialText)
+            n.emplace_back(s);
+        for (const char* s : kDates)
+            n.emplace_back(s);
+        return n;
+    }();
+    return names;
+}
+
+uint64_t FileTimeFromAutomationDate(double date) {
+    const double ticks = (date + kDaysFrom1601To1899) * double(kTicksPerDay);
+    return ticks <= 0 ? 0 : static_cast<uint64_t>(std::llround(ticks));
+}
+
+uint64_t FileTimeNow() {
+    using namespace std::chrono;
+    const auto since1970 =
+        duration_cast<microseconds>(system_clock::now().time_since_epoch()).count();
+    return static_cast<uint64_t>(since1970) * 10 + 116444736000000000ull;
+}
+
+std::string ContactDisplayName(const ContactFields& f) {
+    if (const std::string* full = Get(f, "FullName")) return *full;
+    std::string composed =
+        JoinNonEmpty({GetOr(f, "Title"), GetOr(f, "FirstName"), GetOr(f, "MiddleName"),
+                      GetOr(f, "LastName"), GetOr(f, "Suffix")},
+                     " ");
+    if (!composed.empty()) return composed;
+    return GetOr(f, "CompanyName");
+}
+
+std::pair<std::string, uint32_t> ContactFileAs(const ContactFields& f) {
+    const std::string given = JoinNonEmpty({GetOr(f, "FirstName"), GetOr(f, "MiddleName")}, " ");
+    const std::string byName = JoinNonEmpty({GetOr(f, "LastName"), given}, ", ");
+    if (!byName.empty()) return {byName, 0x8017};
+    if (const std::string* full = Get(f, "FullName")) return {*full, 0x3001};
+    if (const std::string* company = Get(f, "CompanyName")) return {*company, 0x3A16};
+    return {std::string(), 0};
+}
+
+std::vector<std::string> SplitCategories(const std::string& text) {
+    std::vector<std::string> out;
+    size_t start = 0;
+    while (start <= text.size()) {
+        size_t end = text.find(',', start);
+        if (end == std::string::npos) end = text.size();
+        std::string item = text.substr(start, end - start);
+        const size_t a = item.find_first_not_of(" \t");
+        const size_t b = item.find_last_not_of(" \t");
+        if (a != std::string::npos) out.push_back(item.substr(a, b - a + 1));
+        start = end + 1;
+    }
+    return out;
+}
+
+Bytes OneOffEntryId(const std::string& name, const std::string& type, const std::string& address) {
+    static constexpr uint8_t kOneOffUid[16] = {0x81, 0x2B, 0x1F, 0xA4, 0xBE, 0xA3, 0x10, 0x19,
+                                               0x9D, 0x6E, 0x00, 0xDD, 0x01, 0x0F, 0x54, 0x02};
+    ByteSink s;
+    s.U32(0);
+    s.Raw(kOneOffUid, 16);
+    s.U16(0);   // version
+    s.U8(0x01); // flags: no rich text ...
+    s.U8(0x90); // ... Unicode strings, no address-book lookup
+    for (const std::string* t : {&name, &type, &address}) {
+        s.Raw(Utf16Le(*t));
+        s.U16(0);
+    }
+    return s.Take();
+}
+
+Property TextProp(uint16_t id, const std::string& utf8) {
+    return {Tag(id, kPtUnicode), Utf16Le(utf8), 0};
+}
+Property LongProp(uint16_t id, uint32_t v) {
+    ByteSink s;
+    s.U32(v);
+    return {Tag(id, kPtInt32), s.Take(), 0};
+}
+Property BoolProp(uint16_t id, bool v) {
+    return {Tag(id, kPtBool), Bytes{uint8_t(v ? 1 : 0)}, 0};
+}
+Property TimeProp(uint16_t id, uint64_t fileTime) {
+    ByteSink s;
+    s.U64(fileTime);
+    return {Tag(id, kPtTime), s.Take(), 0};
+}
+Property BinaryProp(uint16_t id, Bytes v) {
+    return {Tag(id, kPtBinary), std::move(v), 0};
+}
+
+std::vector<Property> ContactProperties(const ContactFields& f, bool hasPicture, uint64_t now,
+                                        const Bytes& searchKey) {
+    std::vector<Property> p;
+    auto text = [&p](uint16_t id, const std::string& v) {
+        if (!v.empty()) p.push_back(TextProp(id, v));
+    };
+    for (const auto& s : kSimple)
+        text(Resolve(s.id), GetOr(f, s.name));
+
+    // Names: display name doubles as subject; FileAs like Outlook's default.
+    const std::string display = ContactDisplayName(f);
+    text(0x3001, display);
+    text(0x0037, display);
+    text(0x0E1D, display);
+    const auto [fileAs, fileAsId] = ContactFileAs(f);
+    if (!fileAs.empty()) {
+        text(NamedId(kLidFileUnder), fileAs);
+        p.push_back(LongProp(NamedId(kLidFileUnderId), fileAsId));
+    }
+
+    // Addresses; the business address, else the home address, is the
+    // mailing address.
+    const std::string work[] = {GetOr(f, "BusinessAddressStreet"), GetOr(f, "BusinessAddressCity"),
+                                GetOr(f, "BusinessAddressState"),
+                                GetOr(f, "BusinessAddressPostalCode"),
+                                GetOr(f, "BusinessAddressCountry")};
+    const std::string home[] = {GetOr(f, "HomeAddressStreet"), GetOr(f, "HomeAddressCity"),
+                                GetOr(f, "HomeAddressState"), GetOr(f, "HomeAddressPostalCode"),
+                                GetOr(f, "HomeAddressCountry")};
+    std::string workFull = GetOr(f, "BusinessAddress");
+    if (workFull.empty()) workFull = ComposeAddress(work[0], work[1], work[2], work[3], work[4]);
+    std::string homeFull = GetOr(f, "HomeAddress");
+    if (homeFull.empty()) homeFull = ComposeAddress(home[0], home[1], home[2], home[3], home[4]);
+    text(NamedId(kLidWorkAddress), workFull);
+    text(NamedId(kLidHomeAddress), homeFull);
+    const bool useWork = !workFull.empty();
+    if (useWork || !homeFull.empty()) {
+        const std::string* m = useWork ? work : home;
+        text(0x3A29, m[0]);
+        text(0x3A27, m[1]);
+        text(0x3A28, m[2]);
+        text(0x3A2A, m[3]);
+        text(0x3A26, m[4]);
+        text(0x3A15, useWork ? workFull : homeFull);
+        p.push_back(LongProp(NamedId(kLidPostalAddressId), useWork ? 2 : 1));
+    }
+
+    // E-mail addresses with the companions Outlook keeps for each.
+    ByteSink emailList;
+    uint32_t arrayType = 0;
+    for (uint16_t k = 0; k < 3; ++k) {
+        const std::string name = "Email" + std::to_string(k + 1) + "Address";
+        const std::string addr = GetOr(f, name.c_str());
+        if (addr.empty()) continue;
+        const auto base = static_cast<uint16_t>(kLidEmail1DisplayName + 0x10 * k);
+        const std::string shown = display.empty() ? addr : display + " (" + addr + ")";
+        text(NamedId(base), shown);
+        text(NamedId(static_cast<uint16_t>(base + 2)), "SMTP");
+        text(NamedId(static_cast<uint16_t>(base + 3)), addr);
+        text(NamedId(static_cast<uint16_t>(base + 4)), addr);
+        p.push_back(BinaryProp(NamedId(static_cast<uint16_t>(base + 5)),
+                               OneOffEntryId(shown, "SMTP", addr)));
+        emailList.U32(k);
+        arrayType |= 1u << k;
+    }
+    if (arrayType) {
+        p.push_back(
+            {Tag(NamedId(kLidAddressBookProviderEmailList), kPtMvInt32), emailList.Take(), 0});
+        p.push_back(LongProp(NamedId(kLidAddressBookProviderArrayType), arrayType));
+    }
+
+    if (const std::string* cats = Get(f, "Categories")) {
+        const std::vector<std::string> items = SplitCategories(*cats);
+        if (!items.empty()) {
+            ByteSink head, body;
+            head.U32(static_cast<uint32_t>(items.size()));
+            const size_t start = 4 + 4 * items.size();
+            for (const std::string& item : items) {
+                head.U32(static_cast<uint32_t>(start + body.Size()));
+                body.Raw(Utf16Le(item));
+            }
+            head.Raw(body.Data());
+            p.push_back({Tag(KeywordsId(), kPtMvUnicode), head.Take(), 0});
+        }
+    }
+
+    // Dates: the day at 11:59 UTC, and its local midnight stored unconverted.
+    auto date = [&](const char* name, uint16_t tagId, uint16_t localLid) {
+        auto it = f.dates.find(name);
+        if (it == f.dates.end() || it->second == 0) return;
+        const double day = std::floor(it->second);
+        p.push_back(TimeProp(tagId, FileTimeFromAutomationDate(day + (11 * 60 + 59) / 1440.0)));
+        p.push_back(TimeProp(NamedId(localLid), FileTimeFromAutomationDate(day)));
+    };
+    date("Birthday", 0x3A42, kLidBirthdayLocal);
+    date("Anniversary", 0x3A41, kLidWeddingAnniversaryLocal);
+
+    if (hasPicture) p.push_back(BoolProp(NamedId(kLidHasPicture), true));
+
+    // The message itself.
+    p.push_back(TextProp(0x001A, "IPM.Contact"));
+    p.push_back(LongProp(0x0E07, hasPicture ? 0x11 : 0x01)); // read, has attachment
+    p.push_back(LongProp(0x0E17, 0));
+    p.push_back(LongProp(0x0017, 1));
+    p.push_back(LongProp(0x0036, 0));
+    p.push_back(TimeProp(0x3007, now));
+    p.push_back(TimeProp(0x3008, now));
+    p.push_back(BinaryProp(0x300B, searchKey));
+    return p;
+}
+
+} // namespace velloquin::pst

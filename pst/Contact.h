@@ -1,0 +1,54 @@
+// A contact item's fields by object-model name, and the MAPI properties
+// Outlook stores for them on an IPM.Contact message.
+#pragma once
+
+#include "pst/Ltp.h"
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace velloquin::pst {
+
+enum class FieldKind { Text, Date };
+// The kind of an object-model property name, or nothing for an unknown name.
+std::optional<FieldKind> ContactFieldKind(const std::string& name);
+// Every object-model name the contact item accepts, in a fixed order.
+const std::vector<std::string>& ContactFieldNames();
+
+struct ContactFields {
+    // std::less<> lets lookups by a literal name skip building a string
+    std::map<std::string, std::string, std::less<>> text; // empty texts are not kept
+    std::map<std::string, double, std::less<>> dates;     // automation dates
+};
+
+// FILETIME (100-ns ticks since 1601-01-01 UTC) of an automation date.
+uint64_t FileTimeFromAutomationDate(double date);
+// FILETIME of the current moment.
+uint64_t FileTimeNow();
+
+// "Full Name" of the item: FullName, else the name parts, else the company.
+std::string ContactDisplayName(const ContactFields& f);
+// PidLidFileUnder and its id: "Surname, Given Middle" when there is a name part.
+std::pair<std::string, uint32_t> ContactFileAs(const ContactFields& f);
+// Categories text cut at commas, items trimmed, empty items dropped.
+std::vector<std::string> SplitCategories(const std::string& text);
+// One-off ENTRYID: flags 4, provider uid 16, version 2, flags 2, then display
+// name, address type and address as NUL-terminated UTF-16LE.
+Bytes OneOffEntryId(const std::string& name, const std::string& type, const std::string& address);
+
+// All properties of the contact message except the size (added by the
+// store, which knows the encoded size). `hasPicture` adds PidLidHasPicture.
+std::vector<Property> ContactProperties(const ContactFields& f, bool hasPicture, uint64_t now,
+                                        const Bytes& searchKey);
+
+// Value encoders.
+Property TextProp(uint16_t id, const std::string& utf8);
+Property LongProp(uint16_t id, uint32_t v);
+Property BoolProp(uint16_t id, bool v);
+Property TimeProp(uint16_t id, uint64_t fileTime);
+Property BinaryProp(uint16_t id, Bytes v);
+
+} // namespace velloquin::pst

@@ -1,0 +1,85 @@
+#include "pst/NameMap.h"
+
+#include "pst/Crc.h"
+#include "pst/PstError.h"
+
+#include <algorithm>
+#include <map>
+
+namespace velloquin::pst {
+
+namespace {
+
+constexpr uint16_t kLids[] = {
+    kLidFileUnder, kLidFileUnderId, kLidHasPicture, kLidHomeAddress, kLidWorkAddress,
+    kLidPostalAddressId, kLidAddressBookProviderEmailList, kLidAddressBookProviderArrayType,
+    kLidHtml, kLidWorkAddressStreet, kLidWorkAddressCity, kLidWorkAddressState,
+    kLidWorkAddressPostalCode, kLidWorkAddressCountry, kLidInstantMessagingAddress,
+    // the three e-mail groups
+    0x8080, 0x8082, 0x8083, 0x8084, 0x8085, 0x8090, 0x8092, 0x8093, 0x8094, 0x8095, 0x80A0, 0x80A2,
+    0x80A3, 0x80A4, 0x80A5, kLidBirthdayLocal, kLidWeddingAnniversaryLocal};
+constexpr size_t kLidCount = sizeof(kLids) / sizeof(kLids[0]);
+
+constexpr uint32_t kBuckets = 251;
+// wGuid 2 is PS_PUBLIC_STRINGS; 3 is the first GUID of the GUID stream.
+constexpr uint16_t kNumericAddress = (3 << 1) | 0;
+constexpr uint16_t kStringPublic = (2 << 1) | 1;
+
+// PSETID_Address in Windows byte order.
+constexpr uint8_t kPsetidAddress[16] = {0x04, 0x20, 0x06, 0x00, 0x00, 0x00, 0x00, 0x00,
+                                        0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
+
+} // namespace
+
+uint16_t NamedId(uint16_t lid) {
+    for (size_t i = 0; i < kLidCount; ++i)
+        if (kLids[i] == lid) return static_cast<uint16_t>(0x8000 + i);
+    throw PstError("internal: named property not registered");
+}
+
+uint16_t KeywordsId() {
+    return static_cast<uint16_t>(0x8000 + kLidCount);
+}
+
+uint32_t NameBucket(uint32_t idOrCrc, uint16_t guidAndKind, uint32_t buckets) {
+    return (idOrCrc ^ guidAndKind) % buckets;
+}
+
+std::vector<Property> NameMapProperties() {
+    std::vector<Property> props;
+    auto binary = [&props](uint16_t id, Bytes v) {
+        props.push_back({Tag(id, kPtBinary), std::move(v), 0});
+    };
+    ByteSink count;
+    count.U32(kBuckets);
+    props.push_back({Tag(0x0001, kPtInt32), count.Take(), 0});
+    binary(0x0002, Bytes(std::begin(kPsetidAddress), std::end(kPsetidAddress)));
+
+    ByteSink entries, strings;
+    std::map<uint32_t, ByteSink> buckets;
+    auto nameId = [](ByteSink& s, uint32_t id, uint16_t kind, size_t index) {
+        s.U32(id);
+        s.U16(kind);
+        s.U16(static_cast<uint16_t>(index));
+    };
+    for (size_t i = 0; i < kLidCount; ++i) {
+        nameId(entries, kLids[i], kNumericAddress, i);
+        nameId(buckets[NameBucket(kLids[i], kNumericAddress)], kLids[i], kNumericAddress, i);
+    }
+    const Bytes keywords = Utf16Le("Keywords");
+    const auto offset = static_cast<uint32_t>(strings.Size());
+    strings.U32(static_cast<uint32_t>(keywords.size()));
+    strings.Raw(keywords);
+    strings.PadTo((strings.Size() + 3) / 4 * 4);
+    nameId(entries, offset, kStringPublic, kLidCount);
+    const uint32_t crc = Crc32(keywords.data(), keywords.size());
+    nameId(buckets[NameBucket(crc, kStringPublic)], crc, kStringPublic, kLidCount);
+
+    binary(0x0003, entries.Take());
+    binary(0x0004, strings.Take());
+    for (auto& [b, sink] : buckets)
+        binary(static_cast<uint16_t>(0x1000 + b), sink.Take());
+    return props;
+}
+
+} // namespace velloquin::pst
