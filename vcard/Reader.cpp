@@ -10,14 +10,6 @@
 namespace velloquin {
 namespace {
 
-std::string_view TrimView(std::string_view s) {
-    while (!s.empty() && s.front() == ' ')
-        s.remove_prefix(1);
-    while (!s.empty() && s.back() == ' ')
-        s.remove_suffix(1);
-    return s;
-}
-
 bool EqualsUpper(std::string_view text, std::string_view upper) {
     if (text.size() != upper.size()) return false;
     for (size_t i = 0; i < text.size(); ++i) {

@@ -115,14 +115,16 @@ std::string Utf16ToUtf8(std::string_view bytes, bool bigEndian) {
 
 } // namespace
 
+std::string_view TrimView(std::string_view text) {
+    while (!text.empty() && text.front() == ' ')
+        text.remove_prefix(1);
+    while (!text.empty() && text.back() == ' ')
+        text.remove_suffix(1);
+    return text;
+}
+
 std::string Trim(std::string_view text) {
-    size_t begin = 0;
-    size_t end = text.size();
-    while (begin < end && text[begin] == ' ')
-        ++begin;
-    while (end > begin && text[end - 1] == ' ')
-        --end;
-    return std::string(text.substr(begin, end - begin));
+    return std::string(TrimView(text));
 }
 
 std::string UpperAscii(std::string_view text) {

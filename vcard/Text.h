@@ -8,6 +8,8 @@ namespace velloquin {
 
 // Removes leading and trailing spaces (not tabs).
 std::string Trim(std::string_view text);
+// The same without a copy: a view into text.
+std::string_view TrimView(std::string_view text);
 // ASCII upper case; other bytes are left as they are.
 std::string UpperAscii(std::string_view text);
 std::string LowerAscii(std::string_view text);
