@@ -1,4 +1,6 @@
-// Recording stand-ins for the window's platform services.
+// One stand-in for the window as the run sees it: its platform services and
+// controls answer from the test and record every question, message, caption
+// and state change.
 #pragma once
 
 #include "app/Platform.h"
@@ -9,50 +11,33 @@
 
 namespace velloquin::testing {
 
-struct FakePicker : app::FolderPicker {
-    std::string answer;
-    std::vector<std::string> prompts;
-    std::string BrowseForFolder(const std::string& prompt) override {
-        prompts.push_back(prompt);
-        return answer;
-    }
-};
+using Strings = std::vector<std::string>;
+using S = const std::string&;
 
-struct Message {
-    std::string text;
-    std::string title;
-};
-
-struct RecordingMessages : app::MessageBox {
-    std::vector<Message> shown;
-    void Show(const std::string& text, const std::string& title) override {
-        shown.push_back({text, title});
-    }
-};
-
-struct FakePump : app::WindowPump {
+struct FakeWindow : app::FolderPicker, app::MessageBox, app::WindowPump, app::RunControls {
+    std::string folder; // the folder picker's answer
+    bool xls = true;
     int pumps = 0;
-    std::function<void()> onPump;
+    std::function<void()> onPump = [] {};
+    Strings prompts, shown, captions; // shown: "title: text"
+    std::vector<bool> cmdSplit, underWay;
+
+    std::string BrowseForFolder(S prompt) override {
+        prompts.push_back(prompt);
+        return folder;
+    }
+    void Show(S text, S title) override { shown.push_back(title + ": " + text); }
     void LetTheWindowWork() override {
         ++pumps;
-        if (onPump) onPump();
+        onPump();
     }
-};
-
-struct FakeControls : app::RunControls {
-    bool xls = true;
-    bool advance = false;
-    std::vector<std::string> captions;
-    std::vector<bool> cmdSplitEnabled;
-    std::vector<bool> runUnderWay;
-
     bool OptXLS() override { return xls; }
     bool OptPST() override { return !xls; }
-    bool OptNormal() override { return !advance; }
-    bool OptAdvance() override { return advance; }
-    void SetProgressCaption(const std::string& caption) override { captions.push_back(caption); }
-    void SetCmdSplitEnabled(bool enabled) override { cmdSplitEnabled.push_back(enabled); }
-    void SetRunUnderWay(bool underWay) override { runUnderWay.push_back(underWay); }
+    bool OptNormal() override { return true; }
+    bool OptAdvance() override { return false; }
+    void SetProgressCaption(S caption) override { captions.push_back(caption); }
+    void SetCmdSplitEnabled(bool enabled) override { cmdSplit.push_back(enabled); }
+    void SetRunUnderWay(bool on) override { underWay.push_back(on); }
 };
 
 } // namespace velloquin::testing

@@ -1,9 +1,11 @@
-// A stand-in for the Outlook store library that records every call in one
-// log, in order, and fails the calls a test names.
+// A stand-in for the Outlook store library: one object plays the session, the
+// store, its folder and every item, records each call in one ordered log and
+// fails the calls a test names.
 #pragma once
 
 #include "outlook/Rdo.h"
 
+#include <algorithm>
 #include <memory>
 #include <set>
 #include <sstream>
@@ -12,125 +14,61 @@
 
 namespace velloquin::testing {
 
-struct RdoLog {
+using namespace outlook;
+using S = const std::string&;
+template <class T> using P = std::shared_ptr<T>;
+
+struct RdoLog : RdoSession, RdoStores, RdoStore, RdoFolder, RdoItems, RdoContactItem {
     std::vector<std::string> calls;
-    // Calls to fail, by their log entry's first word ("Logon", "Add", "Save")
-    // or, for property writes, "Set:<Name>".
+    // Calls to fail, by their entry's first word ("Logon", "Add", "Save") or,
+    // for property writes, "Set:<Name>".
     std::set<std::string> failing;
-    std::string entryId = "STORE-ID-1";
 
-    void Call(const std::string& entry, const std::string& failKey) {
+    void Call(S entry, std::string key = {}) {
         calls.push_back(entry);
-        if (failing.count(failKey)) throw outlook::RdoError(failKey + " refused");
+        if (key.empty()) key = entry.substr(0, entry.find(' '));
+        if (failing.count(key)) throw RdoError(key + " refused");
     }
-    std::vector<std::string> Starting(const std::string& prefix) const {
-        std::vector<std::string> out;
-        for (const auto& c : calls)
-            if (c.rfind(prefix, 0) == 0) out.push_back(c);
-        return out;
+    // This object as one of the library's, after recording the entry if any.
+    template <class T> P<T> Self(S entry = {}) {
+        if (!entry.empty()) Call(entry);
+        return P<T>(this, [](T*) {}); // the test owns the log
     }
-};
-
-class RecordingItem : public outlook::RdoContactItem {
-  public:
-    explicit RecordingItem(RdoLog& log) : log_(log) {}
-    void SetProperty(const std::string& name, const outlook::PropertyValue& value) override {
-        std::ostringstream entry;
-        entry << "Set " << name << "=";
-        if (const auto* text = std::get_if<std::string>(&value))
-            entry << '"' << *text << '"';
-        else
-            entry << "date:" << std::get<outlook::DateValue>(value).value;
-        log_.Call(entry.str(), "Set:" + name);
+    // How many entries start with the prefix.
+    size_t Count(S prefix) const {
+        return std::count_if(calls.begin(), calls.end(), [&](S c) { return !c.rfind(prefix, 0); });
     }
-    void AddPicture(const std::string& path) override {
-        log_.Call("AddPicture " + path, "AddPicture");
-    }
-    void Save() override { log_.Call("Save", "Save"); }
-
-  private:
-    RdoLog& log_;
-};
-
-class RecordingItems : public outlook::RdoItems {
-  public:
-    explicit RecordingItems(RdoLog& log) : log_(log) {}
-    std::shared_ptr<outlook::RdoContactItem> Add(int16_t itemType) override {
-        log_.Call("Add " + std::to_string(itemType), "Add");
-        return std::make_shared<RecordingItem>(log_);
+    SessionFactory Factory() {
+        return [this](S id) { return Self<RdoSession>("Create " + id); };
     }
 
-  private:
-    RdoLog& log_;
-};
-
-class RecordingFolder : public outlook::RdoFolder {
-  public:
-    explicit RecordingFolder(RdoLog& log) : log_(log) {}
-    std::shared_ptr<outlook::RdoItems> Items() override {
-        log_.Call("Items", "Items");
-        return std::make_shared<RecordingItems>(log_);
+    void Logon() override { Call("Logon"); }
+    P<RdoStores> Stores() override { return Self<RdoStores>("Stores"); }
+    P<RdoStore> AddPSTStore(S path, int16_t format, S name) override {
+        return Self<RdoStore>("AddPSTStore " + path + "|" + std::to_string(format) + "|" + name);
     }
-
-  private:
-    RdoLog& log_;
-};
-
-class RecordingStore : public outlook::RdoStore {
-  public:
-    explicit RecordingStore(RdoLog& log) : log_(log) {}
     std::string EntryID() override {
-        log_.Call("EntryID", "EntryID");
-        return log_.entryId;
+        Call("EntryID");
+        return "STORE-ID-1";
     }
-    void ValidateIPMTree() override { log_.Call("ValidateIPMTree", "ValidateIPMTree"); }
-    std::shared_ptr<outlook::RdoFolder> GetDefaultFolder(int16_t folderType) override {
-        log_.Call("GetDefaultFolder " + std::to_string(folderType), "GetDefaultFolder");
-        return std::make_shared<RecordingFolder>(log_);
+    void ValidateIPMTree() override { Call("ValidateIPMTree"); }
+    P<RdoStore> GetStoreFromID(S id) override { return Self<RdoStore>("GetStoreFromID " + id); }
+    P<RdoFolder> GetDefaultFolder(int16_t type) override {
+        return Self<RdoFolder>("GetDefaultFolder " + std::to_string(type));
     }
-
-  private:
-    RdoLog& log_;
+    P<RdoItems> Items() override { return Self<RdoItems>("Items"); }
+    P<RdoContactItem> Add(int16_t type) override {
+        return Self<RdoContactItem>("Add " + std::to_string(type));
+    }
+    void SetProperty(S name, const PropertyValue& value) override {
+        std::ostringstream date;
+        if (const auto* d = std::get_if<DateValue>(&value)) date << "date:" << d->value;
+        const std::string* text = std::get_if<std::string>(&value);
+        Call("Set " + name + "=" + (text ? *text : date.str()), "Set:" + name);
+    }
+    void AddPicture(S path) override { Call("AddPicture " + path); }
+    void Save() override { Call("Save"); }
+    void Logoff() override { Call("Logoff"); }
 };
-
-class RecordingStores : public outlook::RdoStores {
-  public:
-    explicit RecordingStores(RdoLog& log) : log_(log) {}
-    std::shared_ptr<outlook::RdoStore> AddPSTStore(const std::string& path, int16_t format,
-                                                   const std::string& displayName) override {
-        log_.Call("AddPSTStore " + path + "|" + std::to_string(format) + "|" + displayName,
-                  "AddPSTStore");
-        return std::make_shared<RecordingStore>(log_);
-    }
-
-  private:
-    RdoLog& log_;
-};
-
-class RecordingSession : public outlook::RdoSession {
-  public:
-    explicit RecordingSession(RdoLog& log) : log_(log) {}
-    void Logon() override { log_.Call("Logon", "Logon"); }
-    std::shared_ptr<outlook::RdoStores> Stores() override {
-        log_.Call("Stores", "Stores");
-        return std::make_shared<RecordingStores>(log_);
-    }
-    std::shared_ptr<outlook::RdoStore> GetStoreFromID(const std::string& storeID) override {
-        log_.Call("GetStoreFromID " + storeID, "GetStoreFromID");
-        return std::make_shared<RecordingStore>(log_);
-    }
-    void Logoff() override { log_.Call("Logoff", "Logoff"); }
-
-  private:
-    RdoLog& log_;
-};
-
-// A factory for CreatePstStore and ConversionRun::rdoFactory.
-inline auto RecordingFactory(RdoLog& log) {
-    return [&log](const std::string& progId) -> std::shared_ptr<outlook::RdoSession> {
-        log.Call("Create " + progId, "Create");
-        return std::make_shared<RecordingSession>(log);
-    };
-}
 
 } // namespace velloquin::testing
