@@ -228,7 +228,9 @@ void CreateContactItem(const PstState& state, const OutlookContactArgs& args, Ru
     // 0 stands for no date.
     const std::pair<const char*, double> dates[] = {{"Birthday", args.eContact_BirthDay},
                                                     {"Anniversary", args.eContact_Anniversary}};
-    for (const auto& [name, value] : dates) {
+    for (const auto& date : dates) {
+        const char* name = date.first;
+        const double value = date.second;
         if (value == 0) continue;
         why = TryStep([&] { item->SetProperty(name, DateValue{value}); });
         if (!why.empty())

@@ -1,0 +1,167 @@
+// The store writer through the library's interface, fed with contacts built
+// from the input: texts of every length (past the 3,580 bytes that fit one
+// heap allocation and past a data block), dates of every value and pictures
+// of every size. The store is written in a private folder and deleted after
+// every input.
+#include "FuzzSupport.h"
+
+#include "outlook/Rdo.h"
+#include "pst/Contact.h"
+#include "pst/RdoPst.h"
+
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <limits>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace velloquin;
+
+// A text of the chosen length, repeating a few bytes of the input.
+std::string Text(FuzzedDataProvider& in) {
+    size_t length;
+    // Mostly short texts, so that an input still runs fast; the long ones
+    // are what the heap-on-node and data-tree code paths are for.
+    switch (in.ConsumeIntegralInRange(0, 15)) {
+    case 0: // around the 3,580 bytes of one heap allocation
+        length = in.ConsumeIntegralInRange<size_t>(3560, 3600);
+        break;
+    case 1: // around one data block
+        length = in.ConsumeIntegralInRange<size_t>(8150, 8200);
+        break;
+    case 2:
+        length = in.ConsumeIntegralInRange<size_t>(0, 1000);
+        break;
+    case 3:
+        length = in.ConsumeIntegralInRange<size_t>(0, 70000);
+        break;
+    case 4:
+        length = in.ConsumeIntegralInRange<size_t>(0, 100000);
+        break;
+    default:
+        return in.ConsumeRandomLengthString(80);
+    }
+    std::string seed = in.ConsumeRandomLengthString(12);
+    if (seed.empty()) seed = "x";
+    std::string text;
+    text.reserve(length);
+    while (text.size() < length)
+        text += seed;
+    text.resize(length);
+    return text;
+}
+
+double Date(FuzzedDataProvider& in) {
+    static const double kSpecial[] = {0,
+                                      -1,
+                                      -657434, // year 100
+                                      2958465, // year 9999
+                                      1e300,
+                                      -1e300,
+                                      std::numeric_limits<double>::quiet_NaN(),
+                                      std::numeric_limits<double>::infinity(),
+                                      -std::numeric_limits<double>::infinity(),
+                                      std::numeric_limits<double>::denorm_min()};
+    if (in.ConsumeBool()) return in.PickValueInArray(kSpecial);
+    return in.ConsumeFloatingPoint<double>();
+}
+
+// Picture sizes around the writer's boundaries: inline in the heap, one
+// block, a block list, and now and then a list of lists (past 1,021 blocks
+// of 8,176 bytes).
+size_t PictureSize(FuzzedDataProvider& in) {
+    switch (in.ConsumeIntegralInRange(0, 31)) {
+    case 0:
+        return in.ConsumeIntegralInRange<size_t>(8'300'000, 8'400'000);
+    case 1:
+    case 2:
+    case 3:
+        return in.ConsumeIntegralInRange<size_t>(3560, 3600);
+    case 4:
+    case 5:
+    case 6:
+        return in.ConsumeIntegralInRange<size_t>(8150, 8200);
+    case 7:
+    case 8:
+    case 9:
+        return in.ConsumeIntegralInRange<size_t>(0, 200000);
+    default:
+        return in.ConsumeIntegralInRange<size_t>(0, 16);
+    }
+}
+
+template <class Step> void Try(Step&& step) {
+    try {
+        step();
+    } catch (const outlook::RdoError&) {
+        // a refusal the writer reports is fine; anything else is a fault
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    FuzzedDataProvider in(data, size);
+    const auto& names = pst::ContactFieldNames();
+    const std::string storePath = (fuzz::WorkFolder() / "Contacts.pst").string();
+
+    // The library's session as the factory creates it on this platform.
+    auto session = pst::CreatePstSession();
+    session->Logon();
+    auto store = session->Stores()->AddPSTStore(storePath, 1, Text(in));
+    const std::string storeId = store->EntryID();
+    store->ValidateIPMTree();
+
+    const int contacts = in.ConsumeIntegralInRange(0, 6);
+    for (int c = 0; c < contacts && in.remaining_bytes() > 0; ++c) {
+        std::shared_ptr<outlook::RdoContactItem> item;
+        Try([&] {
+            item = session->GetStoreFromID(storeId)->GetDefaultFolder(10)->Items()->Add(2);
+        });
+        if (!item) std::abort();
+        const int properties = in.ConsumeIntegralInRange(0, 50);
+        for (int p = 0; p < properties; ++p) {
+            std::string name = in.ConsumeIntegralInRange(0, 20) == 0
+                                   ? in.ConsumeRandomLengthString(20)
+                                   : names[in.ConsumeIntegralInRange<size_t>(0, names.size() - 1)];
+            const bool date = in.ConsumeIntegralInRange(0, 3) == 0;
+            Try([&] {
+                if (date)
+                    item->SetProperty(name, outlook::DateValue{Date(in)});
+                else
+                    item->SetProperty(name, Text(in));
+            });
+        }
+        const int pictures = in.ConsumeIntegralInRange(0, 2);
+        for (int k = 0; k < pictures; ++k) {
+            const size_t length = PictureSize(in);
+            std::string seed = in.ConsumeRandomLengthString(16);
+            if (seed.empty()) seed = "G";
+            std::string bytes;
+            while (bytes.size() < length)
+                bytes += seed;
+            bytes.resize(length);
+            const std::string picture = fuzz::WriteInput("1.gif", bytes);
+            Try([&] { item->AddPicture(picture); });
+        }
+        if (in.ConsumeIntegralInRange(0, 7) == 0)
+            Try([&] { item->AddPicture((fuzz::WorkFolder() / "missing.gif").string()); });
+        Try([&] { item->Save(); });
+    }
+    store.reset();
+    // The log-off commits the store: a store that cannot be finished is a fault.
+    session->Logoff();
+    session.reset();
+
+    std::error_code ec;
+    if (std::filesystem::file_size(storePath, ec) == 0 || ec) std::abort();
+    fuzz::EmptyWorkFolder();
+    return 0;
+}
