@@ -68,8 +68,8 @@ inline uint64_t LoadLe(const uint8_t* p, int n) {
     return v;
 }
 
-// UTF-8 to UTF-16LE bytes, without a terminator. Malformed sequences become
-// U+FFFD so that a bad byte never loses the rest of the text.
+// UTF-8 to UTF-16LE bytes, without a terminator. A byte that is not UTF-8 is
+// taken as Windows-1252, so that a bad byte never loses the rest of the text.
 Bytes Utf16Le(std::string_view utf8);
 
 } // namespace velloquin::pst

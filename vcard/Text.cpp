@@ -210,14 +210,6 @@ std::u16string Utf8ToUtf16(std::string_view text) {
     return out;
 }
 
-size_t Utf8Length(std::string_view text) {
-    size_t count = 0;
-    char32_t cp = 0;
-    for (size_t pos = 0; pos < text.size(); ++count)
-        pos += NextChar(text, pos, cp);
-    return count;
-}
-
 std::string Utf8Prefix(std::string_view text, size_t n) {
     size_t pos = 0;
     char32_t cp = 0;

@@ -22,8 +22,6 @@ std::string Cp1252ToUtf8(std::string_view bytes);
 std::string Utf8ToCp1252(std::string_view text);
 // UTF-8 to UTF-16LE bytes (invalid bytes are taken as Windows-1252).
 std::u16string Utf8ToUtf16(std::string_view text);
-// Number of characters (code points) in UTF-8 text.
-size_t Utf8Length(std::string_view text);
 // The first n characters of UTF-8 text.
 std::string Utf8Prefix(std::string_view text, size_t n);
 

@@ -1,246 +1,232 @@
-#include "vcard/Reader.h"
 #include "TestHost.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+#include <regex>
 #include <string>
 
 namespace velloquin {
 namespace {
 
-using testing_support::FreshFolder;
-using testing_support::RecordingHost;
-using testing_support::WriteFile;
+namespace fs = std::filesystem;
+using testing_support::ReadBytes;
+using testing_support::Reading;
 
-struct Reading {
-    RecordingHost host;
-    int32_t ivCard = 1;
-    ContactRecord record;
-};
+const std::string kTwo =
+    "BEGIN:VCARD\r\nFN:One\r\nEND:VCARD\r\nBEGIN:VCARD\r\nFN:Two\r\nEND:VCARD\r\n";
 
-// Reads the bytes as a backup file in the chosen mode.
-void ReadBackup(Reading& run, const std::string& bytes, bool advance,
-                const std::string& name = "b.vcf") {
-    const auto folder = FreshFolder("reader");
-    run.host.advance = advance;
-    run.host.saveFolder = folder.string() + "/";
-    ReadvCard(" " + WriteFile(folder / name, bytes) + " ", run.ivCard, run.record, run.host);
+// What a run made of a backup: per hand-off the full name, the picture's bytes
+// in brackets if it has one, and ";"; then "noted N" per note about contact N.
+std::string Outcome(const Reading& run) {
+    std::string seen;
+    long pictures = 0;
+    EXPECT_EQ(run.host.outlook.size(), run.host.excel.size());
+    for (size_t i = 0; i < run.host.excel.size(); ++i) {
+        seen += run.host.excel[i].xlsContact_FullName;
+        const std::string& photo = run.host.outlook.at(i).ePhoto;
+        if (!photo.empty()) {
+            ++pictures;
+            EXPECT_EQ(photo, (run.folder / (std::to_string(i + 1) + ".gif")).string());
+            seen += "[" + ReadBytes(photo) + "]";
+        }
+        seen += ";";
+    }
+    // No picture file is left without its contact, none is hidden.
+    EXPECT_EQ(std::count_if(fs::directory_iterator(run.folder), {},
+                            [](const auto& file) { return file.path().extension() != ".vcf"; }),
+              pictures);
+    for (const RunNote& note : run.host.notes.Kept())
+        seen += "noted " + std::to_string(note.contact);
+    return seen;
 }
 
-const char* const kTwoCards = "BEGIN:VCARD\r\nFN:One\r\nEND:VCARD\r\n"
-                              "BEGIN:VCARD\r\nFN:Two\r\nEND:VCARD\r\n";
-
-struct LineCase {
-    const char* name;
+struct BackupCase {
     std::string bytes;
-    bool advance;
-    size_t handOffs;
-    std::vector<std::string> fullNames; // of the hand-offs, in order
-    bool noted;
+    std::string normal;            // the Outcome in Normal mode
+    const char* advance = nullptr; // in Advance mode, when it differs
 };
 
-void PrintTo(const LineCase& c, std::ostream* os) {
-    *os << c.name;
+void PrintTo(const BackupCase& c, std::ostream* os) {
+    *os << testing::PrintToString(c.bytes);
 }
 
-std::string Replace(std::string text, const std::string& from, const std::string& to) {
-    for (size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size())
-        text.replace(at, from.size(), to);
-    return text;
+class Backups : public testing::TestWithParam<BackupCase> {};
+
+TEST_P(Backups, ReadInBothModes) {
+    for (const bool advance : {false, true}) {
+        Reading run(advance);
+        run.Backup(GetParam().bytes);
+        EXPECT_EQ(Outcome(run),
+                  advance && GetParam().advance ? GetParam().advance : GetParam().normal)
+            << (advance ? "advance\n" : "normal\n") << run.host.notes.Format();
+        const size_t count = run.host.excel.size();
+        EXPECT_EQ(run.ivCard, static_cast<int32_t>(1 + count));
+        ASSERT_FALSE(run.host.captions.empty());
+        EXPECT_EQ(run.host.captions.back(), "(" + std::to_string(count) + ") vCards Saved");
+    }
 }
 
-class ReaderLineTest : public testing::TestWithParam<LineCase> {};
-
-TEST_P(ReaderLineTest, CutsLinesAndCards) {
-    Reading run;
-    ReadBackup(run, GetParam().bytes, GetParam().advance);
-    ASSERT_EQ(run.host.excel.size(), GetParam().handOffs) << run.host.notes.Format();
-    EXPECT_EQ(run.ivCard, static_cast<int32_t>(1 + GetParam().handOffs));
-    for (size_t i = 0; i < GetParam().fullNames.size(); ++i)
-        EXPECT_EQ(run.host.excel[i].xlsContact_FullName, GetParam().fullNames[i]);
-    EXPECT_EQ(run.host.notes.Empty(), !GetParam().noted) << run.host.notes.Format();
-    ASSERT_FALSE(run.host.captions.empty());
-    EXPECT_EQ(run.host.captions.back(),
-              "(" + std::to_string(GetParam().handOffs) + ") vCards Saved");
+std::string Card(const std::string& lines) {
+    return "BEGIN:VCARD\r\n" + lines + "END:VCARD\r\n";
 }
 
-const std::string kLf = Replace(kTwoCards, "\r\n", "\n");
-const std::string kCr = Replace(kTwoCards, "\r\n", "\r");
+INSTANTIATE_TEST_SUITE_P(
+    Reader, Backups,
+    testing::ValuesIn(std::vector<BackupCase>{
+        {kTwo, "One;Two;"},
+        {"BEGIN:VCARD\rFN:One\rEND:VCARD\rBEGIN:VCARD\rFN:Two\rEND:VCARD\r", "One;Two;"},
+        // LF alone does not end a line: Normal mode finds no card and says why.
+        {"BEGIN:VCARD\nFN:One\nEND:VCARD\nBEGIN:VCARD\nFN:Two\nEND:VCARD\n", "noted 0", "One;Two;"},
+        {"BEGIN:VCARD\nFN:One\r\nEND:VCARD\n", "noted 0", "One;"},
+        {"BEGIN:VCARD\r\nFN:One\r\nEND:VCARD", "One;"},
+        {"  begin:vcard \r\nFN:One\r\n End:VCard  \r\n", "One;"},
+        // Tabs are not trimmed: a tab-indented boundary is no boundary.
+        {"\tBEGIN:VCARD\r\nFN:One\r\nEND:VCARD\r\n", ";"},
+        {"BEGIN:VCARD x\r\nFN:One\r\nEND:VCARD\r\n", ";"},
+        {"FN:Zero\r\nEND:VCARD\r\n", ";"},
+        {"hello\r\nworld\r\n\r\n", ""},
+        // A card left open mixes into the next one, and the user hears of it.
+        {"BEGIN:VCARD\r\nFN:One\r\nTEL;CELL:1\r\n" + Card("FN:Two\r\n"), "Two;noted 1"},
+        {kTwo + "BEGIN:VCARD\r\nFN:Three\r\n", "One;Two;noted 3"},
+        // With a byte-order mark the first card opens like any other.
+        {"\xEF\xBB\xBF" + Card("FN:\xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD\r\n"),
+         "\xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD;"},
+        // Bytes that are not UTF-8 are Windows-1252.
+        {Card("FN:Ren\xE9 \x80\r\n"), "Ren\xC3\xA9 \xE2\x82\xAC;"},
+        // Normal mode gathers a picture's continuation lines until the next
+        // property; Advance mode decodes the one piece after the PHOTO line.
+        {Card("FN:X\r\nPHOTO;ENCODING=b:YWJj\r\n ZGVm\r\n Z2hp\r\n amts\r\nURL:www.x.com\r\n"),
+         "X[abcdefghijkl];", "X[def];"},
+        {Card("FN:Y\r\nPHOTO;ENCODING=b:YWJj\r\nURL:http://h/x\r\n"), "Y[abc];", "Y;noted 1"},
+        {Card("FN:Z\r\nPHOTO:YWJj\r\nPHOTO:\r\neHl6\r\n"), "Z[xyz];", "Z[xyz];noted 1"},
+        {Card("FN:A\r\nPHOTOGRAPHER:x\r\n") + Card("FN:B\r\nPHOTO;ENCODING=b:\r\n YWJj\r\n"),
+         "A;B[abc];"},
+        // A picture that cannot be decoded is left out; the rest is read.
+        {Card("PHOTO:YWJj\r\n====\r\nFN:Still read\r\n"), "Still read;noted 1"},
+    }));
 
-const LineCase kLineCases[] = {
-    {"crlf_normal", kTwoCards, false, 2, {"One", "Two"}, false},
-    {"crlf_advance", kTwoCards, true, 2, {"One", "Two"}, false},
-    {"cr_normal", kCr, false, 2, {"One", "Two"}, false},
-    {"cr_advance", kCr, true, 2, {"One", "Two"}, false},
-    // LF alone does not end a line: Normal mode sees one piece and says so.
-    {"lf_normal", kLf, false, 0, {}, true},
-    {"lf_advance", kLf, true, 2, {"One", "Two"}, false},
-    {"no_final_line_end", "BEGIN:VCARD\r\nFN:One\r\nEND:VCARD", false, 1, {"One"}, false},
-    {"boundaries_any_case_and_spaced",
-     "  begin:vcard \r\nFN:One\r\n End:VCard  \r\n",
-     false,
-     1,
-     {"One"},
-     false},
-    {"begin_with_trailing_text", "BEGIN:VCARD x\r\nFN:One\r\nEND:VCARD\r\n", true, 1, {""}, false},
-    {"end_outside_card_hands_off_empty", "FN:Zero\r\nEND:VCARD\r\n", false, 1, {""}, false},
-    {"no_vcard_at_all", "hello\r\nworld\r\n", false, 0, {}, false},
-    {"blank_line", "\r\n", true, 0, {}, false},
-    // A card left open mixes into the next one, and the user hears of it.
-    {"unclosed_then_next",
-     "BEGIN:VCARD\r\nFN:One\r\nTEL;CELL:1\r\nBEGIN:VCARD\r\nFN:Two\r\nEND:VCARD\r\n",
-     false,
-     1,
-     {"Two"},
-     true},
-    {"unclosed_at_end",
-     "BEGIN:VCARD\r\nFN:One\r\nEND:VCARD\r\nBEGIN:VCARD\r\nFN:Two\r\n",
-     true,
-     1,
-     {"One"},
-     true},
-    // A CR in the middle of an LF-only file still ends a line in Advance mode.
-    {"mixed_line_ends_advance", "BEGIN:VCARD\nFN:One\r\nEND:VCARD\n", true, 1, {"One"}, false},
-    // Tabs are not trimmed, so a tab-indented boundary is no boundary.
-    {"tab_before_begin", "\tBEGIN:VCARD\r\nFN:One\r\nEND:VCARD\r\n", false, 1, {""}, false},
-};
-
-INSTANTIATE_TEST_SUITE_P(Reader, ReaderLineTest, testing::ValuesIn(kLineCases),
-                         [](const auto& p) { return std::string(p.param.name); });
-
-TEST(Reader, ProgressAfterEveryLineOrPiece) {
-    Reading normal;
-    ReadBackup(normal, kTwoCards, false);
-    EXPECT_EQ(normal.host.captions.size(), 6u);
-    EXPECT_EQ(normal.host.captions[2], "(1) vCards Saved");
-    Reading advance;
-    // Each CR LF line is one piece; the LF-only file has 7 pieces (the last empty).
-    ReadBackup(advance, kLf, true);
-    EXPECT_EQ(advance.host.captions.size(), 7u);
-    EXPECT_EQ(advance.host.captions.back(), "(2) vCards Saved");
-    EXPECT_GT(advance.host.pumps, advance.host.captions.size());
+TEST(Reader, HandsOffToOutlookThenExcel) {
+    const std::string cards =
+        Card("N:Doe; John\r\nADR;HOME:;; 1 Main ;T\r\nBDAY:19850327\r\n") + kTwo;
+    for (const bool advance : {false, true}) {
+        Reading run(advance);
+        run.ivCard = 7;
+        run.host.storeId = " id ";
+        run.Backup(cards);
+        ASSERT_EQ(run.host.order, "OXOXOX");
+        const OutlookContactArgs& o = run.host.outlook[0];
+        const ExcelContactArgs& x = run.host.excel[0];
+        // Outlook gets every text trimmed, Excel the texts as read but for the
+        // names that Advance mode trims.
+        EXPECT_EQ(o.storeID + o.eContact_FirstName + o.eContact_PersonalAddress, " id John1 Main");
+        EXPECT_EQ(x.xlsContact_FirstName + x.xlsContact_PersonalAddress,
+                  advance ? "John 1 Main " : " John 1 Main ");
+        EXPECT_EQ(o.FolderName, 10);
+        EXPECT_EQ(o.eContact_BirthDay + x.xlsContact_BirthDay, 2 * 31133);
+        EXPECT_EQ(x.xlsCnt, 7);
+        EXPECT_EQ(run.host.excel[1].xlsContact_LastName, ""); // the record was cleared
+        EXPECT_EQ(run.ivCard, 10);
+    }
+    Reading neither, stopped;
+    neither.host.pst = neither.host.xls = false;
+    EXPECT_EQ(neither.Backup(cards).ivCard, 4); // counted all the same
+    EXPECT_EQ(neither.host.order, "");
+    stopped.host.stopAfter = 1; // the window is closing
+    EXPECT_EQ(stopped.Backup(cards).host.order, "OX");
 }
 
-TEST(Reader, ModeReadAfreshForEveryLine) {
-    Reading run;
-    // Line 1 Normal, line 2 Advance (cuts at LF), the rest Normal.
-    run.host.advancePerCall = {false, true};
-    ReadBackup(run, "BEGIN:VCARD\r\nFN:One\nEND:VCARD\r\n", false);
-    ASSERT_EQ(run.host.excel.size(), 1u);
-    EXPECT_EQ(run.host.excel[0].xlsContact_FullName, "One");
-}
-
-TEST(Reader, OutlookFirstThenExcelWithTheirArguments) {
-    Reading run;
-    run.ivCard = 7;
-    ReadBackup(run,
-               "BEGIN:VCARD\r\nN:Doe; John;  Q.\r\nFN:  Jo D\r\nEND:VCARD\r\n"
-               "BEGIN:VCARD\r\nFN:Next\r\nEND:VCARD\r\n",
-               false);
-    EXPECT_EQ(run.host.order, (std::vector<std::string>{"outlook", "excel", "outlook", "excel"}));
-    const OutlookContactArgs& o = run.host.outlook[0];
-    EXPECT_EQ(o.storeID, "store-1");
-    EXPECT_EQ(o.FolderName, 10);
-    EXPECT_EQ(o.eContact_FirstName, "John");
-    EXPECT_EQ(o.eContact_MiddleName, "Q.");
-    EXPECT_EQ(o.eContact_FullName, "Jo D");
-    const ExcelContactArgs& x = run.host.excel[0];
-    EXPECT_EQ(x.xlsCnt, 7);
-    EXPECT_EQ(x.xlsContact_FirstName, " John"); // Normal mode: as read
-    EXPECT_EQ(x.xlsContact_MiddleName, "  Q.");
-    EXPECT_EQ(run.host.excel[1].xlsCnt, 8);
-    EXPECT_EQ(run.host.excel[1].xlsContact_FirstName, ""); // the record was cleared
-    EXPECT_EQ(run.ivCard, 9);
-}
-
-TEST(Reader, AdvanceModeTrimsExcelNames) {
-    Reading run;
-    ReadBackup(run, "BEGIN:VCARD\r\nN:Doe; John; Q.\r\nEND:VCARD\r\n", true);
-    ASSERT_EQ(run.host.excel.size(), 1u);
-    EXPECT_EQ(run.host.excel[0].xlsContact_FirstName, "John");
-    EXPECT_EQ(run.host.excel[0].xlsContact_MiddleName, " Q.");
-}
-
-TEST(Reader, NeitherOutputStillCounts) {
-    Reading run;
-    run.host.pst = false;
-    run.host.xls = false;
-    ReadBackup(run, kTwoCards, false);
-    EXPECT_TRUE(run.host.order.empty());
-    EXPECT_EQ(run.ivCard, 3);
-}
-
-TEST(Reader, Utf8AndBomAndCodePage) {
-    // With a byte-order mark the first card opens like any other.
-    Reading bom;
-    ReadBackup(
-        bom,
-        "\xEF\xBB\xBF"
-        "BEGIN:VCARD\r\nX-SKYPE-DISPLAYNAME:\xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD\r\nEND:VCARD\r\n",
-        false);
-    ASSERT_EQ(bom.host.excel.size(), 1u);
-    EXPECT_EQ(bom.host.excel[0].xlsContact_FullName, "\xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD");
-    // Bytes that are not UTF-8 are Windows-1252.
-    Reading cp;
-    ReadBackup(cp, "BEGIN:VCARD\r\nFN:Ren\xE9 \x80\r\nEND:VCARD\r\n", false);
-    ASSERT_EQ(cp.host.excel.size(), 1u);
-    EXPECT_EQ(cp.host.excel[0].xlsContact_FullName, "Ren\xC3\xA9 \xE2\x82\xAC");
-}
-
-TEST(Reader, MissingFileIsNoted) {
-    Reading run;
-    ReadvCard("/nonexistent/velloquin/x.vcf", run.ivCard, run.record, run.host);
-    EXPECT_EQ(run.ivCard, 1);
-    ASSERT_EQ(run.host.notes.Total(), 1u);
-    EXPECT_EQ(run.host.notes.Kept()[0].file, "/nonexistent/velloquin/x.vcf");
-    EXPECT_TRUE(run.host.order.empty());
-}
-
-TEST(Reader, CounterLimitReportsEveryLostContact) {
-    Reading run;
-    run.ivCard = kMaxCardCounter;
-    ReadBackup(run, std::string(kTwoCards) + kTwoCards, false);
-    EXPECT_EQ(run.host.excel.size(), 1u);
-    EXPECT_EQ(run.host.notes.LostContacts(), 3);
-    EXPECT_EQ(run.host.notes.Kept()[0].contact, kMaxCardCounter + 1);
-}
-
-TEST(Reader, BadDateKeepsReadingWithNumberedNote) {
-    Reading run;
-    run.ivCard = 4;
-    ReadBackup(run,
-               "BEGIN:VCARD\r\nFN:One\r\nEND:VCARD\r\n"
-               "BEGIN:VCARD\r\nBDAY:1985-13-45\r\nFN:Two\r\nEND:VCARD\r\n"
-               "BEGIN:VCARD\r\nFN:Three\r\nEND:VCARD\r\n",
-               true, "dates.vcf");
-    ASSERT_EQ(run.host.excel.size(), 3u);
-    EXPECT_EQ(run.host.excel[1].xlsContact_FullName, "Two");
-    EXPECT_EQ(run.host.excel[1].xlsContact_BirthDay, 0);
-    ASSERT_EQ(run.host.notes.Total(), 1u);
-    const std::string text = run.host.notes.Format();
-    EXPECT_NE(text.find("dates.vcf: contact 5: "), std::string::npos) << text;
-    EXPECT_NE(text.find("1985-13-45"), std::string::npos) << text;
-}
-
-TEST(Reader, StopsAfterTheHandOffWhenAsked) {
-    Reading run;
-    run.host.stopAfterHandOffs = 1;
-    ReadBackup(run, kTwoCards, false);
-    EXPECT_EQ(run.host.excel.size(), 1u);
-    EXPECT_EQ(run.ivCard, 2);
-}
-
-TEST(RunNotes, FormatsAndCaps) {
-    RunNotes notes;
-    notes.Add({"a.vcf", 3, "bad", true});
-    notes.Add({"", 0, "plain", false});
-    EXPECT_EQ(notes.Format(), "a.vcf: contact 3: bad\nplain\n");
+TEST(Reader, FailuresAreNoted) {
+    Reading missing, dates(true), full;
+    EXPECT_EQ(Outcome(missing.File("/nonexistent/velloquin/x.vcf")), "noted 0");
+    EXPECT_EQ(missing.host.notes.Kept().at(0).file, "/nonexistent/velloquin/x.vcf");
+    // A bad date is left at 0, reading goes on, and the note says where.
+    dates.ivCard = 4;
+    dates.Backup(kTwo + Card("BDAY:1985-13-45\r\nFN:Three\r\n") + kTwo, "dates.vcf");
+    EXPECT_EQ(Outcome(dates), "One;Two;Three;One;Two;noted 6");
+    EXPECT_EQ(dates.host.excel.at(2).xlsContact_BirthDay, 0);
+    EXPECT_NE(dates.host.notes.Format().find("dates.vcf: contact 6: The birthday \"1985-13-45\""),
+              std::string::npos)
+        << dates.host.notes.Format();
+    // Past the counter's limit every contact is reported lost.
+    full.ivCard = kMaxCardCounter;
+    full.Backup(kTwo + kTwo);
+    EXPECT_EQ(full.host.excel.size(), 1u);
+    EXPECT_EQ(full.host.notes.LostContacts(), 3);
+    EXPECT_EQ(full.host.notes.Kept().at(0).contact, kMaxCardCounter + 1);
+    // Notes past the first thousand are only counted.
     for (size_t i = 0; i < RunNotes::kMaxKept; ++i)
-        notes.Add({"", 0, "x", true});
-    EXPECT_EQ(notes.Kept().size(), RunNotes::kMaxKept);
-    EXPECT_EQ(notes.LostContacts(), 1001);
-    EXPECT_NE(notes.Format().find("2 more"), std::string::npos);
+        full.host.notes.Add({"", 0, "x", true});
+    EXPECT_EQ(full.host.notes.Kept().size(), RunNotes::kMaxKept);
+    EXPECT_EQ(full.host.notes.LostContacts(), 1003);
+    EXPECT_NE(full.host.notes.Format().find("3 more"), std::string::npos);
 }
+
+// Pictures are named by the run's contact counter, across files, in both modes.
+TEST(Reader, EveryPictureOfARunGetsItsOwnFile) {
+    const std::string card = Card("FN:X\r\nPHOTO;ENCODING=b:\r\n YWJj\r\n");
+    for (const bool advance : {false, true}) {
+        Reading run(advance);
+        run.Backup(card + card + Card("") + card, "a.vcf").Backup(card);
+        EXPECT_EQ(Outcome(run), "X[abc];X[abc];;X[abc];X[abc];");
+        // A picture that cannot be written is left out and noted.
+        run.host.saveFolder = (run.folder / "missing" / "").string();
+        EXPECT_EQ(Outcome(run.Backup(card, "c.vcf")), "X[abc];X[abc];;X[abc];X[abc];X;noted 6");
+    }
+}
+
+TEST(PhotoLarge, ManyMegabytesOverManyLines) {
+    std::string backup = "BEGIN:VCARD\r\nPHOTO;ENCODING=b:\r\n";
+    for (int i = 0; i < 80'000; ++i)
+        backup += " " + std::string(76, 'A') + "\r\n"; // about 6 MB of Base64
+    Reading run;
+    EXPECT_EQ(fs::file_size(run.Backup(backup + "END:VCARD\r\n").host.outlook.at(0).ePhoto),
+              80'000u * 57);
+}
+
+// Every END:VCARD line of a real-world file (spaces and case aside) is a
+// contact that must reach both outputs or be named in a note.
+void ReadWhole(Reading& run, const fs::path& file) {
+    run.File(file.string());
+    const std::string bytes = ReadBytes(file), name = file.filename().string();
+    const std::regex end("^ *END:VCARD *$", std::regex::icase | std::regex::multiline);
+    const auto cards = std::distance(std::sregex_iterator(bytes.begin(), bytes.end(), end), {});
+    EXPECT_GT(cards, 0) << name;
+    EXPECT_EQ(run.ivCard - 1, static_cast<int32_t>(run.host.excel.size())) << name;
+    if (run.ivCard - 1 != cards) {
+        EXPECT_GT(run.host.notes.LostContacts(), 0) << name << " lost cards silently";
+    }
+    Outcome(run); // the pictures' files
+}
+
+class PublicVcards : public testing::TestWithParam<bool> {};
+
+TEST_P(PublicVcards, EveryCardHandedOffOrNoted) {
+    size_t files = 0;
+    for (const auto& entry :
+         fs::directory_iterator(fs::path(VELLOQUIN_SHARED_TESTDATA) / "public-vcards" / "aosp")) {
+        if (entry.path().extension() != ".vcf") continue;
+        Reading run(GetParam());
+        ReadWhole(run, entry.path());
+        ++files;
+    }
+    EXPECT_GE(files, 30u);
+    // Our sample: UTF-8 without BOM, a Cyrillic name, three JPEG pictures.
+    Reading run(GetParam());
+    ReadWhole(run, fs::path(VELLOQUIN_SAMPLES) / "skype-contacts-sample.vcf");
+    ASSERT_EQ(run.host.outlook.size(), 8u);
+    EXPECT_TRUE(run.host.notes.Empty()) << run.host.notes.Format();
+    EXPECT_EQ(run.host.outlook[3].eContact_FullName,
+              "\xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD \xD0\x9F\xD0\xB5\xD1\x82\xD1\x80\xD0\xBE\xD0\xB2");
+    std::string magic;
+    for (const auto& args : run.host.outlook)
+        if (!args.ePhoto.empty()) magic += ReadBytes(args.ePhoto).substr(0, 2);
+    EXPECT_EQ(magic, "\xFF\xD8\xFF\xD8\xFF\xD8");
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, PublicVcards, testing::Values(false, true),
+                         [](const auto& p) { return p.param ? "advance" : "normal"; });
 
 } // namespace
 } // namespace velloquin

@@ -1,31 +1,16 @@
-// A reader host that records what the reader hands it, for the tests.
+// A reader host that records what the reader hands it, and a run of the
+// reader into a private folder, for the tests.
 #pragma once
 
 #include "vcard/Reader.h"
-#include "vcard/Rules.h"
 
 #include <filesystem>
-#include <unistd.h>
 #include <fstream>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace velloquin::testing_support {
-
-// A fresh, empty folder under the system's temporary folder, private to this
-// process: ctest runs the tests of one binary side by side.
-inline std::filesystem::path FreshFolder(const std::string& name) {
-    const auto folder = std::filesystem::temp_directory_path() /
-                        ("velloquin-vcard-" + std::to_string(::getpid()) + "-" + name);
-    std::filesystem::remove_all(folder);
-    std::filesystem::create_directories(folder);
-    return folder;
-}
-
-inline std::string WriteFile(const std::filesystem::path& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-    return path.string();
-}
 
 inline std::string ReadBytes(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -34,46 +19,62 @@ inline std::string ReadBytes(const std::filesystem::path& path) {
 
 class RecordingHost : public ReaderHost {
   public:
-    bool advance = false;
-    bool pst = true;
-    bool xls = true;
-    std::string saveFolder;
-    std::string storeId = "store-1";
-    // Asked for by the reader once per line; lets a test switch modes part way.
-    std::vector<bool> advancePerCall;
-    size_t stopAfterHandOffs = 0; // 0: never
-
-    std::vector<std::string> order; // "outlook" / "excel" in the order called
+    bool advance = false, pst = true, xls = true;
+    size_t stopAfter = 0; // hand-offs before the user stops the run; 0: never
+    std::string saveFolder, storeId = "store-1";
+    std::string order; // "O" per Outlook, "X" per Excel hand-off
     std::vector<OutlookContactArgs> outlook;
     std::vector<ExcelContactArgs> excel;
     std::vector<std::string> captions;
-    size_t pumps = 0;
     RunNotes notes;
 
-    bool OptAdvance() override {
-        if (advancePerCall.empty()) return advance;
-        const bool a = advancePerCall.front();
-        advancePerCall.erase(advancePerCall.begin());
-        return a;
-    }
+    bool OptAdvance() override { return advance; }
     bool OptNormal() override { return !advance; }
     bool OptPST() override { return pst; }
     bool OptXLS() override { return xls; }
-    void LetTheWindowWork() override { ++pumps; }
+    void LetTheWindowWork() override {}
     void SetProgressCaption(const std::string& caption) override { captions.push_back(caption); }
     const std::string& SaveFolder() override { return saveFolder; }
     const std::string& PstStoreID() override { return storeId; }
     void CreateContactItem(const OutlookContactArgs& args) override {
-        order.push_back("outlook");
+        order += "O";
         outlook.push_back(args);
     }
     void Save2ExcelContact(const ExcelContactArgs& args) override {
-        order.push_back("excel");
+        order += "X";
         excel.push_back(args);
     }
     RunNotes& Notes() override { return notes; }
-    bool StopRequested() override {
-        return stopAfterHandOffs > 0 && std::max(outlook.size(), excel.size()) >= stopAfterHandOffs;
+    bool StopRequested() override { return stopAfter > 0 && excel.size() >= stopAfter; }
+};
+
+// One conversion run of the reader; the pictures go to a fresh folder of
+// its own (ctest runs the tests side by side).
+struct Reading {
+    RecordingHost host;
+    int32_t ivCard = 1;
+    ContactRecord record;
+    std::filesystem::path folder;
+
+    explicit Reading(bool advance = false) {
+        static int count = 0;
+        folder = std::filesystem::temp_directory_path() /
+                 ("velloquin-vcard-" + std::to_string(::getpid()) + "-" + std::to_string(++count));
+        std::filesystem::remove_all(folder);
+        std::filesystem::create_directories(folder);
+        host.advance = advance;
+        host.saveFolder = folder.string() + "/";
+    }
+    ~Reading() { std::filesystem::remove_all(folder); }
+    Reading& File(const std::string& path) {
+        ReadvCard(path, ivCard, record, host);
+        return *this;
+    }
+    // The bytes as a backup file, its name passed with spaces around as a
+    // window may.
+    Reading& Backup(const std::string& bytes, const std::string& name = "b.vcf") {
+        std::ofstream(folder / name, std::ios::binary) << bytes;
+        return File(" " + (folder / name).string() + " ");
     }
 };
 
