@@ -13,9 +13,18 @@
 
 namespace velloquin::fuzz {
 
-// One folder per process, so that parallel fuzzing jobs do not meet.
+// One folder per process, so that parallel fuzzing jobs do not meet; removed
+// at a normal exit (the replay in the tests), and by the next process when
+// libFuzzer ends without exit handlers.
 inline const std::filesystem::path& WorkFolder() {
-    static const std::filesystem::path folder = [] {
+    struct Folder {
+        std::filesystem::path path;
+        ~Folder() {
+            std::error_code ec;
+            std::filesystem::remove_all(path, ec);
+        }
+    };
+    static const Folder folder{[] {
         // run-all.sh names a folder it removes afterwards; otherwise a
         // memory-backed one when the system has it (the store writer syncs
         // its file at every close).
@@ -25,8 +34,7 @@ inline const std::filesystem::path& WorkFolder() {
                           : std::filesystem::is_directory("/dev/shm", ec)
                               ? std::filesystem::path("/dev/shm")
                               : std::filesystem::temp_directory_path();
-        // libFuzzer ends without running exit handlers, so a folder left by
-        // an earlier process that no longer runs goes now.
+        // A folder left by an earlier process that no longer runs goes now.
         for (const auto& entry : std::filesystem::directory_iterator(base, ec)) {
             const std::string name = entry.path().filename().string();
             if (name.rfind("velloquin-fuzz-", 0) != 0) continue;
@@ -38,8 +46,8 @@ inline const std::filesystem::path& WorkFolder() {
         std::filesystem::remove_all(path);
         std::filesystem::create_directories(path);
         return path;
-    }();
-    return folder;
+    }()};
+    return folder.path;
 }
 
 // The folder with a final separator, as the run's save folder is given.

@@ -506,11 +506,15 @@ void NdbWriter::WriteHeader(uint8_t fAMapValid, const Bref& nbt, const Bref& bbt
     h.bidNextB = nextBid_;
     h.dwUnique = unique_++;
     h.rgnid = rgnid_;
-    h.ibFileEof = FileEnd();
-    h.ibAMapLast = RegionBase(regions_.size() - 1);
+    // The interim header of a commit must not reach regions whose map pages
+    // the commit has not written yet: a kill then would leave a header that
+    // points past the file's end.
+    const size_t regions = fAMapValid ? regions_.size() : committedRegions_;
+    h.ibFileEof = RegionBase(regions);
+    h.ibAMapLast = RegionBase(regions - 1);
     uint64_t freeSlots = 0;
-    for (const auto& map : regions_)
-        for (uint8_t byte : map)
+    for (size_t n = 0; n < regions; ++n)
+        for (uint8_t byte : regions_[n])
             freeSlots += 8 - static_cast<uint64_t>(std::popcount(byte));
     h.cbAMapFree = freeSlots * 64;
     h.nbt = nbt;
@@ -578,6 +582,7 @@ void NdbWriter::Commit(bool durable) {
     committedBbt_ = bbt;
     committed_ = true;
     committedEnd_ = FileEnd();
+    committedRegions_ = regions_.size();
 }
 
 } // namespace velloquin::pst

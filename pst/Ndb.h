@@ -293,6 +293,7 @@ class NdbWriter {
     Bref committedNbt_, committedBbt_;
     bool committed_ = false;
     uint64_t committedEnd_ = 0;
+    size_t committedRegions_ = 0;
 };
 
 } // namespace velloquin::pst

@@ -1,72 +1,99 @@
-// What the hardening tests share: a conversion run with stand-ins for the
-// window, the command line as a child process with its peak memory, and the
-// independent readers' view of the outputs.
+// What the hardening tests share: a run as the Convert button starts it, and
+// the outputs read back by the independent readers.
 #pragma once
 
 #include "app/ConversionRun.h"
+#include "app/Fakes.h"
+#include "pstcheck/StoreTesting.h"
+#include "support/LibreOffice.h"
 
-#include <chrono>
-#include <cstdint>
-#include <filesystem>
-#include <string>
-#include <vector>
+#include <gtest/gtest.h>
+
+#include <fstream>
 
 namespace velloquin::hardening {
 
 namespace fs = std::filesystem;
+using testsupport::TempDir;
 
-std::string ReadFile(const fs::path& path);
-void WriteFile(const fs::path& path, const std::string& bytes);
+inline std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
 
-// Every path below the folder, relative to it, sorted.
-std::vector<std::string> Listing(const fs::path& folder);
-
-// BEGIN:VCARD lines that a later END:VCARD line closes, counted on lines cut
-// at any line end (CR LF, CR or LF) and trimmed of blanks. A UTF-16 backup
-// is counted on its ASCII letters.
-int64_t CountCardPairs(const std::string& bytes);
+inline void WriteFile(const fs::path& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
 
 struct Conversion {
-    bool outlook = false;
-    bool advance = false;
+    bool outlook, advance;
+    std::string Name() const {
+        return std::string(outlook ? "Outlook" : "Excel") + (advance ? "Advance" : "Normal");
+    }
+    friend void PrintTo(const Conversion& how, std::ostream* os) { *os << how.Name(); }
+};
+inline const Conversion kConversions[] = {
+    {false, false}, {false, true}, {true, false}, {true, true}};
+
+// A nameless contact gets a last name on its way to the output, so that it
+// shows in the readers: LibreOffice drops trailing empty rows, readpst items
+// without a contact property.
+struct NamingRun : app::ConversionRun {
+    using ConversionRun::ConversionRun;
+    void Save2ExcelContact(const ExcelContactArgs& args) override {
+        ExcelContactArgs named = args;
+        if (args.xlsContact_FirstName + args.xlsContact_LastName + args.xlsContact_FullName == "")
+            named.xlsContact_LastName = "-";
+        ConversionRun::Save2ExcelContact(named);
+    }
+    void CreateContactItem(const OutlookContactArgs& args) override {
+        OutlookContactArgs named = args;
+        if (args.eContact_FirstName + args.eContact_LastName + args.eContact_FullName == "")
+            named.eContact_LastName = "-";
+        ConversionRun::CreateContactItem(named);
+    }
 };
 
-struct ConversionResult {
+struct Converted {
     app::RunSummary summary;
     RunNotes notes;
-    std::vector<std::string> messages; // message box texts in order
-    fs::path output;                   // the workbook or the store
-    // What the outputs were handed: per Excel row, whether any cell has a
-    // value (readers drop trailing empty rows); contacts with a name, which
-    // every reader shows.
-    std::vector<bool> rowHasValue;
-    int64_t namedContacts = 0;
-    int64_t Converted() const { return summary.contactsRead - summary.contactsLost; }
+    fs::path output; // the workbook or the store
+    int64_t Count() const { return summary.contactsRead - summary.contactsLost; }
 };
 
-// One run of the conversion, as the Convert button starts it, into `out`:
-// of the backup file `input`, or of every backup in it when it is a folder.
-ConversionResult Convert(const fs::path& input, const fs::path& out, Conversion how);
+inline Converted Convert(const fs::path& backup, const fs::path& out, Conversion how) {
+    struct Window : velloquin::testing::FakeWindow {
+        bool advance = false;
+        bool OptNormal() override { return !advance; }
+        bool OptAdvance() override { return advance; }
+    } window;
+    window.folder = out.string();
+    window.xls = !how.outlook;
+    window.advance = how.advance;
+    NamingRun run(window, window, window, window);
+    run.chosenFileName = backup.string();
+    run.CmdSplit_Click();
+    return {run.LastSummary(), run.LastNotes(),
+            how.outlook ? fs::path(run.pst.pstPath) : out / excel::kExcelSheetName};
+}
 
-// The store as the two independent readers see it. ok is false, with the
-// readers' output in log, when one of them does not accept it.
-struct StoreReadBack {
-    bool ok = false;
-    std::string log;
-    int64_t readpstContacts = 0;       // vCards readpst exports
-    int64_t pffexportContacts = 0;     // items pffexport finds in Contacts
-    std::vector<std::string> pictures; // bytes of the pictures pffexport exported
-};
-StoreReadBack ReadStore(const fs::path& store, const fs::path& workDir);
+// Verifies the store's structure; pffexport and readpst must find every contact.
+inline pstcheck::ReadBack ExpectStore(const fs::path& store, int64_t contacts) {
+    const pstcheck::TempDir work;
+    pstcheck::ReadBack back = pstcheck::ReadStoreBack(store.string(), work);
+    EXPECT_EQ(static_cast<int64_t>(back.items.size()), contacts) << "pffexport, " << store;
+    EXPECT_EQ(static_cast<int64_t>(back.vcards.size()), contacts) << "readpst, " << store;
+    return back;
+}
 
-// The command line as a child process, stopped when it runs past the limit.
-struct ChildResult {
-    int exitCode = -1; // -1: killed or ended by a signal
-    bool timedOut = false;
-    int64_t peakRssBytes = 0;
-    std::string output; // stdout and stderr
-};
-ChildResult RunCli(const std::vector<std::string>& args, const fs::path& workDir,
-                   std::chrono::seconds limit);
+// LibreOffice, started once, shows each workbook's header and a row per contact.
+inline void ExpectWorkbooks(const std::vector<fs::path>& books,
+                            const std::vector<int64_t>& contacts) {
+    const auto tables = testsupport::ReadWorkbooks(books);
+    for (size_t i = 0; i < books.size(); ++i) {
+        EXPECT_EQ(static_cast<int64_t>(tables[i].size()), contacts[i] + 1) << books[i];
+        EXPECT_EQ(tables[i].empty() ? 0 : tables[i][0].size(), 36u) << books[i];
+    }
+}
 
 } // namespace velloquin::hardening

@@ -1,115 +1,111 @@
-// Every public real-world backup through both reading modes and both
-// outputs; every workbook read back by LibreOffice, every store by readpst
-// and pffexport. Each card with a BEGIN and an END line must reach the output
-// or be reported.
+// Real-world backups and backups with hostile names, through both reading
+// modes and both outputs, read back by LibreOffice, readpst and pffexport.
 #include "Hardening.h"
-#include "support/LibreOffice.h"
-
-#include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
+#include <regex>
 
 namespace velloquin::hardening {
 namespace {
 
-using testsupport::TempDir;
-
-std::vector<fs::path> PublicBackups() {
-    std::vector<fs::path> files;
-    for (const auto& entry :
-         fs::directory_iterator(fs::path(VELLOQUIN_SHARED_TESTDATA) / "public-vcards" / "aosp"))
-        if (entry.is_regular_file()) files.push_back(entry.path());
-    std::sort(files.begin(), files.end());
-    return files;
+// BEGIN:VCARD lines that a later END:VCARD line closes, on lines cut at any
+// line end; a UTF-16 backup is counted on its ASCII letters.
+int64_t CountCardPairs(std::string text) {
+    std::erase(text, '\0');
+    static const std::regex line(R"((?:^|[\r\n])[ \t]*(BEGIN|END):VCARD[ \t]*(?=[\r\n]|$))",
+                                 std::regex::icase);
+    int64_t pairs = 0;
+    bool open = false;
+    for (std::sregex_iterator it(text.begin(), text.end(), line), end; it != end; ++it) {
+        const bool begin = std::toupper((*it)[1].str()[0]) == 'B';
+        pairs += open && !begin;
+        open = begin;
+    }
+    return pairs;
 }
 
-std::string Label(const fs::path& file, Conversion how) {
-    return file.filename().string() + (how.advance ? " (Advance" : " (Normal") +
-           (how.outlook ? ", Outlook)" : ", Excel)");
-}
-
-// Converted, or reported: as many cards lost as are missing, or a note on
-// the file as a whole.
-void ExpectConvertedOrReported(const ConversionResult& run, int64_t pairs,
-                               const std::string& label) {
-    if (run.Converted() >= pairs) return;
-    bool fileNote = false;
-    for (const RunNote& note : run.notes.Kept())
-        fileNote |= note.lostContact && note.contact == 0;
-    EXPECT_TRUE(fileNote || run.Converted() + run.notes.LostContacts() >= pairs)
-        << label << ": " << pairs << " cards, " << run.Converted() << " converted, "
-        << run.notes.LostContacts() << " reported lost\n"
-        << run.notes.Format();
-}
-
-TEST(RealWorld, EveryPublicBackupThroughEveryOutput) {
-    const auto files = PublicBackups();
-    ASSERT_FALSE(files.empty());
-    TempDir work("velloquin-hardening");
-
-    struct Workbook {
-        fs::path copy;
-        int64_t visibleRows; // contacts up to the last one with a value
-        std::string label;
-    };
-    std::vector<Workbook> workbooks;
-    int index = 0;
-    for (const fs::path& file : files) {
-        const int64_t pairs = CountCardPairs(ReadFile(file));
-        for (const bool advance : {false, true}) {
-            for (const bool outlook : {false, true}) {
-                const Conversion how{outlook, advance};
-                const std::string label = Label(file, how);
-                const fs::path out = work.Path() / ("out" + std::to_string(++index));
-                fs::create_directories(out);
-                const ConversionResult run = Convert(file, out, how);
-                ASSERT_TRUE(run.summary.started && !run.summary.setupFailed) << label;
-                ExpectConvertedOrReported(run, pairs, label);
-                ASSERT_TRUE(fs::is_regular_file(run.output)) << label;
-                if (outlook) {
-                    const StoreReadBack back = ReadStore(run.output, work.Path());
-                    EXPECT_TRUE(back.ok) << label << "\n" << back.log;
-                    EXPECT_EQ(back.pffexportContacts, run.Converted()) << label;
-                    // readpst leaves out items without any contact property.
-                    EXPECT_LE(back.readpstContacts, run.Converted()) << label;
-                    EXPECT_GE(back.readpstContacts, run.namedContacts) << label;
-                } else {
-                    // The workbooks go to LibreOffice together: one start for all.
-                    const fs::path copy = work.Path() / ("book" + std::to_string(index) + ".xls");
-                    fs::copy_file(run.output, copy);
-                    // Trailing rows without a value do not show in the reader.
-                    int64_t rows = static_cast<int64_t>(run.rowHasValue.size());
-                    while (rows > 0 && !run.rowHasValue[static_cast<size_t>(rows - 1)])
-                        --rows;
-                    EXPECT_EQ(static_cast<int64_t>(run.rowHasValue.size()), run.Converted());
-                    workbooks.push_back({copy, rows, label});
-                }
-                fs::remove_all(out);
+TEST(RealWorld, EveryPublicBackupIsConvertedOrReportedAndReadBack) {
+    TempDir work("velloquin-realworld");
+    std::vector<fs::path> books;
+    std::vector<int64_t> rows;
+    for (const auto& backup :
+         fs::directory_iterator(fs::path(VELLOQUIN_SHARED_TESTDATA) / "public-vcards/aosp")) {
+        const int64_t pairs = CountCardPairs(ReadFile(backup.path()));
+        for (const Conversion how : kConversions) {
+            const std::string label = backup.path().stem().string() + "-" + how.Name();
+            SCOPED_TRACE(label);
+            const fs::path out = work.Path() / label;
+            fs::create_directories(out);
+            const Converted run = Convert(backup.path(), out, how);
+            ASSERT_TRUE(run.summary.started && !run.summary.setupFailed);
+            // Missing cards are reported lost, or the file as a whole is.
+            const bool fileNote = std::ranges::any_of(
+                run.notes.Kept(), [](const RunNote& n) { return n.lostContact && !n.contact; });
+            EXPECT_TRUE(fileNote || run.Count() + run.notes.LostContacts() >= pairs)
+                << pairs << " cards, " << run.Count() << " converted\n"
+                << run.notes.Format();
+            if (how.outlook) {
+                ExpectStore(run.output, run.Count());
+            } else {
+                books.push_back(work.Path() / (label + ".xls"));
+                fs::rename(run.output, books.back());
+                rows.push_back(run.Count());
             }
         }
     }
+    ASSERT_GT(books.size(), 30u);
+    ExpectWorkbooks(books, rows);
+}
 
-    if (!testsupport::SofficeInstalled()) GTEST_SKIP() << "LibreOffice is not installed";
-    std::vector<fs::path> paths;
-    for (const auto& w : workbooks)
-        paths.push_back(w.copy);
-    const auto tables = testsupport::ReadWorkbooks(paths);
-    ASSERT_EQ(tables.size(), workbooks.size());
-    for (size_t i = 0; i < tables.size(); ++i) {
-        // The header row and one row per converted contact.
-        ASSERT_FALSE(tables[i].empty()) << workbooks[i].label;
-        EXPECT_EQ(static_cast<int64_t>(tables[i].size()), workbooks[i].visibleRows + 1)
-            << workbooks[i].label;
-        EXPECT_EQ(tables[i][0].size(), 36u) << workbooks[i].label;
+std::string HostileBackup(const fs::path& root) {
+    const std::string abs = (root / "escaped-abs").string(), longName(5000, 'n');
+    const std::string nul("nul\0name", 8),
+        gif = "R0lGODlhAQABAIAAAP///wAAACH5BAEAAAAALAAAAAABAAEAAAICRAEAOw==";
+    return "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:../../escaped-fn\r\nN:../escaped-n;" + abs +
+           ";..\\..\\escaped-win;;\r\nNICKNAME:" + nul + "/../escaped\r\nORG:" + longName +
+           "\r\nEMAIL;TYPE=../../escaped-param:x@example.com\r\n"
+           "PHOTO;TYPE=../../escaped-photo.gif;VALUE=" +
+           abs + ";X-" + longName + "=1;ENCODING=b:" + gif +
+           "\r\nEND:VCARD\r\nBEGIN:VCARD\r\nFN:" + abs + "\r\nN:" + std::string(100000, '.') +
+           "/escaped-dots;;;;\r\nPHOTO;ENCODING=BASE64;TYPE=" + abs + ":\r\n" + gif +
+           "\r\n\r\nEND:VCARD\r\nBEGIN:VCARD\r\nFN:" + nul + "\r\nPHOTO;X-FILENAME=" + longName +
+           ".gif;ENCODING=b:" + gif + "\r\n" + gif + "\r\nEND:VCARD\r\n";
+}
+
+// Names and values that look like paths (relative, absolute, with NULs, very
+// long) steer no write: the only files are the fixed workbook or store name
+// and numbered pictures, all in the output folder.
+class OutputFolder : public ::testing::TestWithParam<Conversion> {};
+
+TEST_P(OutputFolder, IsTheOnlyPlaceWritten) {
+    TempDir root("velloquin-sandbox");
+    const fs::path out = root.Path() / "sandbox/out", cwd = root.Path() / "cwd";
+    fs::create_directories(out);
+    fs::create_directories(cwd);
+    WriteFile(root.Path() / "hostile.vcf", HostileBackup(root.Path()));
+    const fs::path previous = fs::current_path();
+    fs::current_path(cwd); // where relative paths would go
+    const Converted run = Convert(root.Path() / "hostile.vcf", out, GetParam());
+    fs::current_path(previous);
+
+    EXPECT_EQ(run.summary.contactsRead, 3);
+    static const std::regex allowed(
+        R"(cwd|hostile\.vcf|sandbox|sandbox/out|sandbox/out/(\d+\.gif|vCardContactsExported\.xls|)"
+        R"(Contacts\d{1,2}\.\d{1,2}\.\d{2} \d{1,2}\.\d{1,2}\.\d{2}\.pst))");
+    int pictures = 0; // Advance mode takes only the line after PHOTO: the first card has none
+    for (const auto& entry : fs::recursive_directory_iterator(root.Path())) {
+        const std::string name = entry.path().lexically_relative(root.Path()).string();
+        EXPECT_TRUE(std::regex_match(name, allowed)) << name;
+        pictures += name.ends_with(".gif");
     }
+    EXPECT_TRUE(pictures == 2 || pictures == 3) << pictures;
+    EXPECT_EQ(run.output.parent_path(), out);
+    if (GetParam().outlook) ExpectStore(run.output, run.Count());
 }
 
-TEST(RealWorld, CardPairsAreCountedOnEveryKindOfLineEnd) {
-    EXPECT_EQ(CountCardPairs("BEGIN:VCARD\r\nFN:a\r\nEND:VCARD\r\n"), 1);
-    EXPECT_EQ(CountCardPairs("begin:vcard\nEND:VCARD\rBEGIN:VCARD\n  end:vcard  "), 2);
-    EXPECT_EQ(CountCardPairs("BEGIN:VCARD\r\nBEGIN:VCARD\r\nEND:VCARD\r\nEND:VCARD"), 1);
-    EXPECT_EQ(CountCardPairs("BEGIN:VCARD\r\nFN:a\r\n"), 0);
-}
+INSTANTIATE_TEST_SUITE_P(AllOutputs, OutputFolder, ::testing::ValuesIn(kConversions),
+                         [](const auto& how) { return how.param.Name(); });
 
 } // namespace
 } // namespace velloquin::hardening

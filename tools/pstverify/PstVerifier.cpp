@@ -1,4 +1,4 @@
-#include "PstVerifier.h"
+#include "tools/pstverify/PstVerifier.h"
 
 #include <algorithm>
 #include <array>
@@ -9,7 +9,7 @@
 #include <set>
 #include <sstream>
 
-namespace velloquin::pstcheck {
+namespace velloquin::pstverify {
 namespace {
 
 using Bytes = std::span<const uint8_t>;
@@ -1178,4 +1178,4 @@ VerifyResult VerifyPstFile(const std::string& path, const VerifyOptions& options
     return VerifyPst(bytes, options);
 }
 
-} // namespace velloquin::pstcheck
+} // namespace velloquin::pstverify

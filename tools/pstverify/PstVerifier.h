@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-namespace velloquin::pstcheck {
+namespace velloquin::pstverify {
 
 struct VerifyOptions {
     // A writer killed between commits leaves bytes behind ibFileEof.
@@ -61,4 +61,4 @@ uint32_t PstCrc(std::span<const uint8_t> bytes);
 // The signature of block and B-tree page trailers.
 uint16_t PstSignature(uint64_t ib, uint64_t bid);
 
-} // namespace velloquin::pstcheck
+} // namespace velloquin::pstverify

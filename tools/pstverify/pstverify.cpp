@@ -1,13 +1,13 @@
 // pstverify FILE [--trailing] [--leaks] [--ndb-only]
 // Prints every structural problem of a .pst file, one per line, and exits
 // with 1 when there is any (2 when the file cannot be read at all).
-#include "PstVerifier.h"
+#include "tools/pstverify/PstVerifier.h"
 
 #include <cstring>
 #include <iostream>
 
 int main(int argc, char** argv) {
-    using namespace velloquin::pstcheck;
+    using namespace velloquin::pstverify;
     VerifyOptions options;
     const char* path = nullptr;
     for (int i = 1; i < argc; ++i) {

@@ -1,0 +1,43 @@
+// Replays the inputs the fuzz targets crashed on (fuzz/regressions/<target>/)
+// and the public backups through the targets' entry points, built here with
+// the ordinary compiler. A fault aborts the test.
+#include "Hardening.h"
+
+using Entry = int(const uint8_t*, size_t);
+extern "C" Entry FuzzReaderOneInput, FuzzBase64OneInput;
+// Left out of the build when their dependencies are missing.
+extern "C" __attribute__((weak)) Entry FuzzBeginCheckOneInput, FuzzPstOneInput;
+
+namespace velloquin::hardening {
+namespace {
+
+struct Target {
+    const char* name;
+    Entry* entry;
+    friend void PrintTo(const Target& target, std::ostream* os) { *os << target.name; }
+};
+
+class FuzzRegression : public ::testing::TestWithParam<Target> {};
+
+TEST_P(FuzzRegression, KeptInputsAndPublicBackupsRunClean) {
+    if (!GetParam().entry) GTEST_SKIP() << "not built";
+    std::error_code none; // no kept inputs
+    for (const fs::path& folder : {fs::path(VELLOQUIN_FUZZ_REGRESSIONS) / GetParam().name,
+                                   fs::path(VELLOQUIN_SHARED_TESTDATA) / "public-vcards/aosp"})
+        for (const auto& input : fs::directory_iterator(folder, none)) {
+            const std::string bytes = ReadFile(input.path());
+            EXPECT_EQ(
+                GetParam().entry(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()), 0)
+                << input.path();
+        }
+}
+
+INSTANTIATE_TEST_SUITE_P(Targets, FuzzRegression,
+                         ::testing::Values(Target{"fuzz_reader", FuzzReaderOneInput},
+                                           Target{"fuzz_base64", FuzzBase64OneInput},
+                                           Target{"fuzz_begin_check", FuzzBeginCheckOneInput},
+                                           Target{"fuzz_pst", FuzzPstOneInput}),
+                         [](const auto& target) { return std::string(target.param.name); });
+
+} // namespace
+} // namespace velloquin::hardening
