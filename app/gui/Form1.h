@@ -2,7 +2,7 @@
 // name of each widget); what they do lives in FormLogic and ConversionRun.
 #pragma once
 
-#include "FormLogic.h"
+#include "app/FormLogic.h"
 
 #include <QFrame>
 #include <QLabel>

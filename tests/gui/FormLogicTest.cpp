@@ -1,6 +1,6 @@
 // The window's file rules that need no window: the name test and the look for
 // a begin line, which must cut lines exactly the way the reader does.
-#include "app/gui/FormLogic.h"
+#include "app/FormLogic.h"
 #include "support/LibreOffice.h"
 
 #include <gtest/gtest.h>
