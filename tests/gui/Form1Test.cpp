@@ -6,7 +6,10 @@
 #include "support/LibreOffice.h"
 #include "support/Readpst.h"
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 
@@ -245,6 +248,29 @@ TEST_F(Form1Window, RunWritesAWorkbookThatLibreOfficeReadsWithTheChoicesLocked) 
         const std::string n = std::to_string(row);
         EXPECT_EQ(table[row].at(0) + "|" + table[row].at(2),
                   row ? "Given" + n + "|Family" + n : "First Name|Last Name");
+    }
+}
+
+// The Qt question box: Yes and No, Yes the default, Escape answers No.
+TEST_F(Form1Window, QuestionBoxAnswersYesOrNo) {
+    gui::QtMessageBox boxes(&form);
+    const std::pair<const char*, bool> answers[] = {
+        {"Yes", true}, {"No", false}, {"Escape", false}};
+    for (const auto& [press, expected] : answers) {
+        QString seen;
+        QTimer::singleShot(0, [&, key = std::string(press)] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box) return;
+            seen = box->windowTitle() + "|" + box->text() + "|" +
+                   QString::number(box->icon() == QMessageBox::Question) + "|" +
+                   box->defaultButton()->text().remove('&');
+            if (key == "Escape")
+                QTest::keyClick(box, Qt::Key_Escape);
+            else
+                box->button(key == "Yes" ? QMessageBox::Yes : QMessageBox::No)->click();
+        });
+        EXPECT_EQ(boxes.AskYesNo("Stop it?", "Title"), expected) << press;
+        EXPECT_EQ(seen, "Title|Stop it?|1|Yes") << press;
     }
 }
 
