@@ -182,6 +182,38 @@ TEST_F(RunTest, OfferToReadAgainInAdvanceMode) {
                       c.yes ? Strings({"Fam1;Giv1;;;", "Fam2;Giv2;;;"}) : Strings());
         }
     }
+    // A folder whose other file Normal mode did read: that first store keeps its
+    // contact, and the second one, made within the same second, gets a name of
+    // its own.
+    std::ofstream(src / "crlf.vcf", std::ios::binary)
+        << "BEGIN:VCARD\r\nN:Fam3;Giv3\r\nEND:VCARD\r\n";
+    const fs::path mixed = root.Path() / "mixed";
+    fs::create_directories(mixed);
+    window = velloquin::testing::FakeWindow{};
+    window.folder = mixed.string();
+    window.xls = false;
+    window.answers = {true};
+    run.clock = [] {
+        std::tm time{}; // 2 February 2026, 3:04:05, the same at every call
+        time.tm_year = 126;
+        time.tm_mon = 1;
+        time.tm_mday = 2;
+        time.tm_hour = 3;
+        time.tm_min = 4;
+        time.tm_sec = 5;
+        time.tm_isdst = -1;
+        return time;
+    };
+    run.srcFolder = src.string();
+    run.inputMode = 2;
+    run.CmdSplit_Click();
+    std::map<std::string, size_t> stores;
+    for (const auto& entry : fs::directory_iterator(mixed))
+        stores[entry.path().filename().string()] =
+            testsupport::ReadpstContactNames(entry.path()).size();
+    EXPECT_EQ(stores, (std::map<std::string, size_t>{{"Contacts2.2.26 3.4.05.pst", 1},
+                                                     {"Contacts2.2.26 3.4.06.pst", 3}}));
+
     if (!testsupport::SofficeInstalled()) GTEST_SKIP() << "LibreOffice is not installed";
     const std::vector<testsupport::CsvTable> tables = testsupport::ReadWorkbooks(workbooks);
     for (size_t i = 0; i < tables.size(); ++i) {
