@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -177,6 +178,54 @@ TEST(Base64Decode, Examples) {
         EXPECT_EQ(Base64Decode(cases[i]), cases[i + 1]) << cases[i];
     for (const char* input : {"====", "YWJj====", "YW:j", "YWJj\r", "YWJj-_", "\xC3\xA9YWJ"})
         EXPECT_EQ(Base64Decode(input), std::nullopt) << input;
+}
+
+// The rules read literally: drop the white space, then decode group by group.
+// The decoder's one-pass fast path must agree with it on any mix of alphabet,
+// "=", white space, stray CRs and foreign bytes, at every alignment.
+std::optional<std::string> LiteralBase64(std::string_view in) {
+    std::string text;
+    for (size_t i = 0; i < in.size(); ++i) {
+        if (in[i] == '\r' && i + 1 < in.size() && in[i + 1] == '\n') {
+            ++i;
+            continue;
+        }
+        if (in[i] != '\t' && in[i] != ' ' && in[i] != '\n') text += in[i];
+    }
+    static const std::string alphabet =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    for (size_t g = 0; g < text.size(); g += 4) {
+        int count = 3;
+        uint32_t acc = 0;
+        for (size_t k = g; k < g + 4; ++k) {
+            size_t v = 0;
+            if (k < text.size() && text[k] == '=')
+                --count;
+            else if (k < text.size() && (v = alphabet.find(text[k])) == std::string::npos)
+                return std::nullopt;
+            acc = acc * 64 + static_cast<uint32_t>(v);
+        }
+        if (count < 0) return std::nullopt;
+        for (int b = 0; b < count; ++b)
+            out += static_cast<char>(acc >> (16 - 8 * b));
+    }
+    return out;
+}
+
+TEST(Base64Decode, AgreesWithTheLiteralRulesOnRandomText) {
+    const std::string pieces[] = {"QUJD", "x",  "=",  "==", " ",   "\t",
+                                  "\r\n", "\n", "\r", "-",  "/+9z"};
+    std::mt19937 random(20261206);
+    for (int round = 0; round < 20000; ++round) {
+        std::string text;
+        const int length = static_cast<int>(random() % 12);
+        for (int i = 0; i < length; ++i) {
+            const auto pick = random() % 40;
+            text += pick < std::size(pieces) ? pieces[pick] : pieces[0];
+        }
+        EXPECT_EQ(Base64Decode(text), LiteralBase64(text)) << testing::PrintToString(text);
+    }
 }
 
 } // namespace
