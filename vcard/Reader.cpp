@@ -1,5 +1,6 @@
 #include "Reader.h"
 
+#include "BackupText.h"
 #include "Rules.h"
 #include "Text.h"
 
@@ -37,49 +38,19 @@ int64_t CountBeginLinesCutAtLf(std::string_view text) {
     return count;
 }
 
-// The system's words for the last failure, or the fallback when it left none.
-std::string SystemReason(int err, const char* fallback) {
-    return err ? std::generic_category().message(err) : fallback;
-}
-
-// The whole file at once: a backup of tens of thousands of contacts is a few
-// megabytes. why says what went wrong when the answer is false; a file that
-// could be opened but not read to its end keeps what was read.
-bool ReadFileBytes(const std::string& path, std::string& bytes, std::string& why) {
-    const std::filesystem::path fsPath = PathFromUtf8(path);
-    std::error_code ec;
-    // Opening a folder succeeds on some systems; reading it then fails
-    // without a useful word.
-    if (std::filesystem::is_directory(fsPath, ec)) {
-        why = "it is a folder, not a file";
-        return false;
-    }
-    errno = 0;
-    std::ifstream in(fsPath, std::ios::binary);
-    if (!in) {
-        why = SystemReason(errno, "the file could not be opened");
-        return false;
-    }
-    char buffer[1 << 16];
-    errno = 0;
-    while (in.read(buffer, sizeof buffer) || in.gcount() > 0)
-        bytes.append(buffer, static_cast<size_t>(in.gcount()));
-    if (in.bad()) {
-        why = SystemReason(errno, "reading the file failed part way");
-        return false;
-    }
-    return true;
-}
-
 class FileReader {
   public:
     FileReader(const std::string& file, int32_t& ivCard, ContactRecord& record, ReaderHost& host)
         : ivCard_(ivCard), record_(record), host_(host), ctx_{host, file, ivCard, {}} {}
 
-    void Read(std::string_view text);
+    // The text in pieces as it is read; false once reading is to stop.
+    bool Feed(std::string_view text);
+    // After the last piece: the last line, and what the file as a whole says.
+    void Finish();
 
   private:
     // Returns false when the reading of the file is to stop.
+    bool ProcessLine(std::string_view line);
     bool ProcessPiece(std::string_view piece, ReadMode mode);
     bool HandOff(ReadMode mode);
     void ShowProgress();
@@ -94,7 +65,10 @@ class FileReader {
     RuleContext ctx_;
     bool inCard_ = false;
     bool cardEnded_ = false;
-    bool sawBoundary_ = false; // a BEGIN:VCARD or END:VCARD piece
+    bool sawBoundary_ = false;      // a BEGIN:VCARD or END:VCARD piece
+    int64_t beginLinesCutAtLf_ = 0; // what Advance mode would have found, while no boundary was
+    std::string pending_;           // a line not yet ended by its CR
+    bool skipLf_ = false; // the last piece ended in CR; an LF first in the next belongs to it
     int64_t captionCount_ = -1;
     std::string caption_;
 };
@@ -157,53 +131,86 @@ bool FileReader::HandOff(ReadMode mode) {
     return !host_.StopRequested();
 }
 
-void FileReader::Read(std::string_view text) {
+bool FileReader::Feed(std::string_view text) {
     size_t pos = 0;
+    if (skipLf_ && !text.empty()) {
+        if (text[0] == '\n') pos = 1;
+        skipLf_ = false;
+    }
     // A line ends at CR LF or at a lone CR; a lone LF stays in its line.
     while (pos < text.size()) {
         const size_t cr = text.find('\r', pos);
-        const std::string_view line =
-            text.substr(pos, cr == std::string_view::npos ? std::string_view::npos : cr - pos);
-        if (cr == std::string_view::npos)
-            pos = text.size();
-        else
-            pos = cr + (cr + 1 < text.size() && text[cr + 1] == '\n' ? 2 : 1);
-
-        // The options are asked afresh for every line. One of the two is
-        // always chosen in the window; with neither, Normal mode applies.
-        // A stop asked for between contacts ends the file here.
-        if (!inCard_ && host_.StopRequested()) return;
-        if (host_.OptAdvance()) {
-            size_t start = 0;
-            for (;;) {
-                const size_t lf = line.find('\n', start);
-                const std::string_view piece = line.substr(
-                    start, lf == std::string_view::npos ? std::string_view::npos : lf - start);
-                if (!ProcessPiece(piece, ReadMode::Advance)) return;
-                host_.LetTheWindowWork();
-                ShowProgress();
-                if (lf == std::string_view::npos) break;
-                start = lf + 1;
-            }
+        if (cr == std::string_view::npos) {
+            pending_.append(text.substr(pos));
+            return true;
+        }
+        std::string_view line = text.substr(pos, cr - pos);
+        if (!pending_.empty()) {
+            pending_.append(line);
+            line = pending_;
+        }
+        if (cr + 1 < text.size()) {
+            pos = cr + (text[cr + 1] == '\n' ? 2 : 1);
         } else {
-            if (!ProcessPiece(line, ReadMode::Normal)) return;
+            pos = text.size();
+            skipLf_ = true;
+        }
+        const bool goOn = ProcessLine(line);
+        pending_.clear();
+        // A picture's line may have been megabytes long; the next is not.
+        if (pending_.capacity() > (1u << 20)) std::string().swap(pending_);
+        if (!goOn) return false;
+    }
+    return true;
+}
+
+bool FileReader::ProcessLine(std::string_view line) {
+    // The options are asked afresh for every line. One of the two is
+    // always chosen in the window; with neither, Normal mode applies.
+    // A stop asked for between contacts ends the file here.
+    if (!inCard_ && host_.StopRequested()) return false;
+    if (host_.OptAdvance()) {
+        size_t start = 0;
+        for (;;) {
+            const size_t lf = line.find('\n', start);
+            const std::string_view piece = line.substr(
+                start, lf == std::string_view::npos ? std::string_view::npos : lf - start);
+            if (!ProcessPiece(piece, ReadMode::Advance)) return false;
             host_.LetTheWindowWork();
             ShowProgress();
+            if (lf == std::string_view::npos) break;
+            start = lf + 1;
         }
+        return true;
     }
+    // Lines that end in LF alone are one long line in Normal mode, in which
+    // no vCard can be found; what Advance mode would find there is counted
+    // for the note, as long as nothing else was found.
+    if (!sawBoundary_ && line.find('\n') != std::string_view::npos)
+        beginLinesCutAtLf_ += CountBeginLinesCutAtLf(line);
+    if (!ProcessPiece(line, ReadMode::Normal)) return false;
+    host_.LetTheWindowWork();
+    ShowProgress();
+    return true;
+}
 
+void FileReader::Finish() {
+    if (!pending_.empty()) {
+        const std::string line = std::move(pending_);
+        pending_.clear();
+        if (!ProcessLine(line)) return;
+    }
     host_.LetTheWindowWork();
     if (inCard_)
         Note("The file ends inside a vCard (BEGIN:VCARD without END:VCARD); that contact was not "
              "converted.",
              true);
     if (sawBoundary_) return;
-    // Lines that end in LF alone are one long line in Normal mode, in which
-    // no vCard can be found: the whole file would be lost without a word.
+    // The whole file would be lost without a word.
     // Each of its vCards counts as lost, so that the totals agree with the note.
     RunNote note;
     note.file = ctx_.file;
-    const int64_t cards = CountBeginLinesCutAtLf(text);
+    const int64_t cards = beginLinesCutAtLf_;
     if (cards > 0) {
         note.lostContact = true;
         note.contactsLost = cards;
@@ -221,28 +228,36 @@ void FileReader::Read(std::string_view text) {
 
 void ReadvCard(std::string vcardFile, int32_t& ivCard, ContactRecord& record, ReaderHost& host) {
     const std::string path = Trim(vcardFile);
+    const auto source = MakeFileSource(path);
+    ReadvCardFrom(path, *source, ivCard, record, host);
+}
+
+void ReadvCardFrom(const std::string& file, ByteSource& source, int32_t& ivCard,
+                   ContactRecord& record, ReaderHost& host) {
     RunNote failure;
-    failure.file = path;
-    std::string bytes;
+    failure.file = file;
+    BackupText text(source);
     std::string why;
-    if (!ReadFileBytes(path, bytes, why)) {
-        // Whatever was read before a read error is still converted.
-        if (bytes.empty()) {
-            failure.message = "The file could not be opened: " + why + ".";
-            host.Notes().Add(std::move(failure));
-            return;
-        }
-        failure.message = "Reading the file failed after " + std::to_string(bytes.size()) +
-                          " bytes (" + why + "); the rest of it was not converted.";
-        host.Notes().Add(failure);
+    if (!text.Open(why)) {
+        failure.message = "The file could not be opened: " + why + ".";
+        host.Notes().Add(std::move(failure));
+        return;
     }
     host.LetTheWindowWork();
     FreevCard(record);
     try {
-        const std::string text = DecodeBackupBytes(bytes);
-        std::string().swap(bytes);
-        FileReader reader(path, ivCard, record, host);
-        reader.Read(text);
+        FileReader reader(file, ivCard, record, host);
+        std::string_view piece;
+        bool goOn = true;
+        while (goOn && text.Next(piece))
+            goOn = reader.Feed(piece);
+        // Whatever was read before a read error is still converted.
+        if (!text.Failure().empty()) {
+            failure.message = "Reading the file failed after " + std::to_string(text.BytesRead()) +
+                              " bytes (" + text.Failure() + "); the rest of it was not converted.";
+            host.Notes().Add(failure);
+        }
+        if (goOn) reader.Finish();
     } catch (const std::exception& e) {
         failure.contact = ivCard;
         failure.lostContact = true;

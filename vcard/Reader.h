@@ -2,6 +2,7 @@
 // the property and photo rules and hands every finished contact to the host.
 #pragma once
 
+#include "BackupText.h"
 #include "ContactRecord.h"
 #include "RunNotes.h"
 
@@ -46,6 +47,11 @@ class ReaderHost {
 // contacts handed off so far in the run; the reader advances it per contact.
 // Failures do not escape: the file's reading ends and a note says why.
 void ReadvCard(std::string vcardFile, int32_t& ivCard, ContactRecord& record, ReaderHost& host);
+
+// The same on bytes from elsewhere (memory, in the fuzz targets and tests);
+// file names the backup in notes.
+void ReadvCardFrom(const std::string& file, ByteSource& source, int32_t& ivCard,
+                   ContactRecord& record, ReaderHost& host);
 
 // The largest value the contact counter may reach; a contact past it is
 // reported, not dropped silently.

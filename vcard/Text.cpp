@@ -86,6 +86,8 @@ size_t NextChar(std::string_view s, size_t pos, char32_t& cp) {
     return len;
 }
 
+} // namespace
+
 std::string Utf16ToUtf8(std::string_view bytes, bool bigEndian) {
     std::string out;
     out.reserve(bytes.size());
@@ -112,8 +114,6 @@ std::string Utf16ToUtf8(std::string_view bytes, bool bigEndian) {
     }
     return out;
 }
-
-} // namespace
 
 std::string_view TrimView(std::string_view text) {
     while (!text.empty() && text.front() == ' ')

@@ -20,6 +20,9 @@ std::string Cp1252ToUtf8(std::string_view bytes);
 // UTF-8 to Windows-1252, one byte per character; a character that has no
 // code there becomes '?'. Invalid UTF-8 bytes are taken as Windows-1252.
 std::string Utf8ToCp1252(std::string_view text);
+// UTF-16 bytes (no byte-order mark) to UTF-8; unpaired surrogates become
+// U+FFFD and an odd last byte is dropped.
+std::string Utf16ToUtf8(std::string_view bytes, bool bigEndian);
 // UTF-8 to UTF-16LE bytes (invalid bytes are taken as Windows-1252).
 std::u16string Utf8ToUtf16(std::string_view text);
 // The first n characters of UTF-8 text.

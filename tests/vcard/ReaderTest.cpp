@@ -65,7 +65,24 @@ TEST_P(Backups, ReadInBothModes) {
         EXPECT_EQ(run.ivCard, static_cast<int32_t>(1 + count));
         ASSERT_FALSE(run.host.captions.empty());
         EXPECT_EQ(run.host.captions.back(), "(" + std::to_string(count) + ") vCards Saved");
+        // The reader holds a piece of the file at a time; where the pieces
+        // are cut changes nothing.
+        for (const size_t step : {1, 2, 3, 5}) {
+            Reading slow(advance);
+            slow.Trickle(GetParam().bytes, step);
+            EXPECT_EQ(Outcome(slow), Outcome(run)) << "pieces of " << step;
+        }
     }
+}
+
+// UTF-16 text as a backup's bytes, with its byte-order mark.
+std::string Utf16Backup(const std::u16string& text, bool bigEndian) {
+    std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    for (const char16_t unit : text) {
+        const char hi = static_cast<char>(unit >> 8), lo = static_cast<char>(unit & 0xFF);
+        bytes += bigEndian ? std::string{hi, lo} : std::string{lo, hi};
+    }
+    return bytes;
 }
 
 std::string Card(const std::string& lines) {
@@ -93,6 +110,10 @@ INSTANTIATE_TEST_SUITE_P(
         // With a byte-order mark the first card opens like any other.
         {"\xEF\xBB\xBF" + Card("FN:\xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD\r\n"),
          "\xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD;"},
+        // UTF-16 either way round, a character beyond the first plane included.
+        {Utf16Backup(u"BEGIN:VCARD\r\nFN:\u00C9mile \U0001F600\r\nEND:VCARD\r\n", false),
+         "\xC3\x89mile \xF0\x9F\x98\x80;"},
+        {Utf16Backup(u"BEGIN:VCARD\r\nFN:\u0416\r\nEND:VCARD\r\n", true), "\xD0\x96;"},
         // Bytes that are not UTF-8 are Windows-1252.
         {Card("FN:Ren\xE9 \x80\r\n"), "Ren\xC3\xA9 \xE2\x82\xAC;"},
         // Normal mode gathers a picture's continuation lines until the next

@@ -4,6 +4,7 @@
 
 #include "vcard/Reader.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -66,6 +67,28 @@ struct Reading {
         host.saveFolder = folder.string() + "/";
     }
     ~Reading() { std::filesystem::remove_all(folder); }
+    // The bytes as they come from a slow source: a few at a time, so that
+    // lines, CR LF pairs and characters are cut at every place.
+    Reading& Trickle(const std::string& bytes, size_t step) {
+        struct Source : ByteSource {
+            std::string_view bytes;
+            size_t step = 1, pos = 0;
+            bool Open(std::string&) override {
+                pos = 0;
+                return true;
+            }
+            bool Read(char* buffer, size_t size, size_t& got, std::string&) override {
+                got = std::min({size, step, bytes.size() - pos});
+                bytes.copy(buffer, got, pos);
+                pos += got;
+                return true;
+            }
+        } source;
+        source.bytes = bytes;
+        source.step = step;
+        ReadvCardFrom((folder / "b.vcf").string(), source, ivCard, record, host);
+        return *this;
+    }
     Reading& File(const std::string& path) {
         ReadvCard(path, ivCard, record, host);
         return *this;
