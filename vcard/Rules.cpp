@@ -91,12 +91,19 @@ struct Piece {
     bool HasValue() const { return colons > 0; }
 };
 
-Piece Analyse(std::string_view T) {
-    Piece piece;
+// Fills piece from T. The piece is kept from one line to the next so that
+// its texts reuse their memory: the rules run on every line of a backup.
+void Analyse(std::string_view T, Piece& piece) {
     piece.T = T;
-    piece.U = UpperAscii(T);
+    piece.U.resize(T.size());
+    for (size_t i = 0; i < T.size(); ++i) {
+        const char c = T[i];
+        piece.U[i] = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+    }
     const size_t first = T.find(':');
     piece.P0 = T.substr(0, first);
+    piece.P1 = piece.P2 = {};
+    piece.colons = 0;
     if (first != std::string_view::npos) {
         const size_t second = T.find(':', first + 1);
         piece.P1 = T.substr(first + 1, second == std::string_view::npos ? std::string_view::npos
@@ -106,12 +113,16 @@ Piece Analyse(std::string_view T) {
             piece.P2 = T.substr(second + 1, third == std::string_view::npos ? std::string_view::npos
                                                                             : third - second - 1);
         }
-        for (char c : T)
-            if (c == ':') ++piece.colons;
+        for (size_t at = first; at != std::string_view::npos; at = T.find(':', at + 1))
+            ++piece.colons;
     }
-    piece.V = Trim(piece.P1);
-    piece.p = LowerAscii(TrimView(piece.P0));
-    return piece;
+    piece.V.assign(TrimView(piece.P1));
+    const std::string_view p0 = TrimView(piece.P0);
+    piece.p.resize(p0.size());
+    for (size_t i = 0; i < p0.size(); ++i) {
+        const char c = p0[i];
+        piece.p[i] = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    }
 }
 
 // The note quotes the text that was tested, which the rules may have cut out
@@ -376,7 +387,9 @@ void ApplyPropertyRules(std::string_view piece, ReadMode mode, ContactRecord& re
         ApplyPhotoRules(piece, mode, record, ctx);
         return;
     }
-    const Piece c = Analyse(piece);
+    thread_local Piece analysed;
+    Analyse(piece, analysed);
+    const Piece& c = analysed;
     ContactRecord& r = record;
     const bool normal = mode == ReadMode::Normal;
 
@@ -402,6 +415,8 @@ void ApplyPropertyRules(std::string_view piece, ReadMode mode, ContactRecord& re
     if (StartsWithName(c.U, "ROLE")) r.eContact_Profession = c.V;
     RuleBirthday(c, mode, r, ctx);
     RuleEmail(c, mode, r);
+    // A picture's first line can be megabytes long; the lines after it are not.
+    if (analysed.U.capacity() > (1u << 20)) analysed = Piece{};
 }
 
 } // namespace velloquin
