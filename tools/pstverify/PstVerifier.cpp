@@ -353,7 +353,12 @@ class Verifier {
         if (std::all_of(page.begin(), page.end(), [](uint8_t b) { return b == 0; })) return;
         const uint64_t bid = U64(page, 504);
         CheckPageTrailer(page, kDListOffset, kPtypeDList, bid, true, "DList page");
-        NotePageBid(bid, kDListOffset);
+        // Outlook seals the density list with the header's bidNextP, the id
+        // its next page will take, so it is no page of the trees' kind.
+        if (bid > header_.bidNextP)
+            Report("counter-bid", "DList page bid " + Hex(bid) + " above bidNextP " +
+                                      Hex(header_.bidNextP));
+        ++result_.stats.pages;
     }
 
     void NotePageBid(uint64_t bid, uint64_t ib) {
