@@ -179,6 +179,11 @@ TEST(Values, FileAsAndDisplayName) {
         {{{"FirstName", "Ann"}, {"FullName", "Annie"}}, "Ann", 0x8017, "Annie"},
         {{{"CompanyName", "Acme"}}, "Acme", 0x3A16, "Acme"},
         {{{"FullName", "Bob"}}, "Bob", 0x3001, "Bob"},
+        // no name: the company, an e-mail or IM address, a phone number
+        {{{"Email2Address", "a@b"}, {"IMAddress", "im"}}, "a@b", 0x3001, "a@b"},
+        {{{"IMAddress", "live:x"}, {"HomeFaxNumber", "1"}}, "live:x", 0x3001, "live:x"},
+        {{{"PagerNumber", "9"}, {"HomeFaxNumber", "1"}}, "9", 0x3001, "9"},
+        {{{"Body", "only a note"}}, "", 0, ""},
     };
     for (const auto& c : cases) {
         ContactFields f;
@@ -227,5 +232,31 @@ TEST(Layout, TablesPutTheRowIndexFirstAndTcinfoSecond) {
         EXPECT_EQ(b[15], c.rows > 447 ? 1 : 0);
         EXPECT_EQ(b[20], 0x7C);
         EXPECT_EQ(LoadLe(&b[20 + 10], 4), 0x20u);
+    }
+}
+
+TEST(Values, AddressesAreSetAsAGroup) {
+    const struct {
+        std::vector<std::string> given; // whole, street, city, state, postal code, country
+        std::vector<std::string> written;
+    } cases[] = {
+        // the reader's street line in the whole address becomes the street
+        {{"1 Main St", "", "Springfield", "IL", "62701", "USA"},
+         {"1 Main St\r\nSpringfield, IL 62701\r\nUSA", "1 Main St", "Springfield", "IL", "62701",
+          "USA"}},
+        {{"", "", "Oslo", "", "", "Norway"}, {"Oslo\r\nNorway", "", "Oslo", "", "", "Norway"}},
+        {{"", "", "", "", "0150", ""}, {"0150", "", "", "", "0150", ""}},
+        // a street part wins over an outdated whole address
+        {{"old", "2 New Rd", "", "", "", ""}, {"2 New Rd", "2 New Rd", "", "", "", ""}},
+        // several lines and no street part: kept, nothing is lost
+        {{"1 Main St\r\nSpringfield", "", "", "", "", ""},
+         {"1 Main St\r\nSpringfield", "", "", "", "", ""}},
+        {{"", "", "", "", "", ""}, {"", "", "", "", "", ""}},
+    };
+    for (const auto& c : cases) {
+        const auto& g = c.given;
+        const ContactAddress a = ResolveAddress(g[0], g[1], g[2], g[3], g[4], g[5]);
+        EXPECT_EQ((std::vector{a.whole, a.street, a.city, a.state, a.postalCode, a.country}),
+                  c.written);
     }
 }
