@@ -182,6 +182,20 @@ ContactAddress ResolveAddress(const std::string& whole, const std::string& stree
     return a;
 }
 
+std::string ContactInitials(const ContactFields& f) {
+    std::string out;
+    for (const char* name : {"FirstName", "MiddleName", "LastName"}) {
+        const std::string* v = Get(f, name);
+        if (!v) continue;
+        // the first character, with all of its UTF-8 bytes
+        size_t n = 1;
+        while (n < v->size() && ((*v)[n] & 0xC0) == 0x80)
+            ++n;
+        out += v->substr(0, n) + ".";
+    }
+    return out;
+}
+
 std::vector<std::string> SplitCategories(const std::string& text) {
     std::vector<std::string> out;
     size_t start = 0;
@@ -359,6 +373,9 @@ std::vector<Property> ContactProperties(const ContactFields& f, bool hasPicture,
     // these follow.
     p.push_back(LongProp(0x1080, 0x200));
     p.push_back(LongProp(0x3FF1, 0x409));
+    p.push_back(LongProp(0x3A71, 0));
+    p.push_back(LongProp(NamedId(kLidContactCharacterSet), 0x100));
+    text(0x3A0A, ContactInitials(f));
     {
         ByteSink list;
         for (uint32_t id : {0x8017u, 0x8037u, 0x3A16u, 0x8019u, 0x8018u})

@@ -46,6 +46,8 @@ struct ContactAddress {
 ContactAddress ResolveAddress(const std::string& whole, const std::string& street,
                               const std::string& city, const std::string& state,
                               const std::string& postalCode, const std::string& country);
+// PidTagInitials as Outlook derives it: "A.B.C." of first, middle and last name.
+std::string ContactInitials(const ContactFields& f);
 // Categories text cut at commas, items trimmed, empty items dropped.
 std::vector<std::string> SplitCategories(const std::string& text);
 // One-off ENTRYID: flags 4, provider uid 16, version 2, flags 2, then display

@@ -19,7 +19,8 @@ constexpr uint16_t kLids[] = {
     0x8080, 0x8082, 0x8083, 0x8084, 0x8085, 0x8090, 0x8092, 0x8093, 0x8094, 0x8095, 0x80A0, 0x80A2,
     0x80A3, 0x80A4, 0x80A5, kLidBirthdayLocal, kLidWeddingAnniversaryLocal,
     // the fax groups: business and home complete, primary fax's type only
-    0x80B2, 0x80B3, 0x80B4, 0x80B5, 0x80C2, 0x80C3, 0x80C4, 0x80C5, 0x80D2, kLidFileUnderList};
+    0x80B2, 0x80B3, 0x80B4, 0x80B5, 0x80C2, 0x80C3, 0x80C4, 0x80C5, 0x80D2, kLidFileUnderList,
+    kLidContactCharacterSet};
 constexpr size_t kLidCount = sizeof(kLids) / sizeof(kLids[0]);
 // PSETID_Common names, registered after "Keywords": a widely used reader
 // (pst-extractor) never reads the last entry of the name map, so the last

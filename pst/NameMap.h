@@ -38,6 +38,7 @@ enum Lid : uint16_t {
     kLidBirthdayLocal = 0x80DE,
     kLidWeddingAnniversaryLocal = 0x80DF,
     kLidFileUnderList = 0x8026,
+    kLidContactCharacterSet = 0x8023,
 };
 // Each fax group: address type, e-mail address (+1), original display name
 // (+2), original entry id (+3).

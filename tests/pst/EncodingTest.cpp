@@ -191,6 +191,9 @@ TEST(Values, FileAsAndDisplayName) {
         EXPECT_EQ(ContactFileAs(f), std::make_pair(c.fileAs, c.fileAsId)) << c.display;
         EXPECT_EQ(ContactDisplayName(f), c.display);
     }
+    ContactFields initials;
+    initials.text = {{"FirstName", "Ann"}, {"LastName", "\xC3\x89toile"}, {"Suffix", "Jr"}};
+    EXPECT_EQ(ContactInitials(initials), "A.\xC3\x89.");
 }
 
 // Readers that follow Outlook's habits (not the format) look for the row
