@@ -255,6 +255,12 @@ void CompareContact(const TestContact& written, std::map<std::string, std::strin
         if (fileAs.empty()) fileAs = next;
     want["0x3001"] = want["0x0037"] = display;
     want["lid:0x8005"] = fileAs;
+    // the mailing address: the business address, else the home address
+    const std::string mail = c.text["BusinessAddress"].empty() ? "HomeAddress" : "BusinessAddress";
+    want["0x3a15"] = c.text[mail];
+    want["0x3a29"] = c.text[mail].empty() ? "" : c.text[mail + "Street"];
+    want["0x3a27"] = c.text[mail].empty() ? "" : c.text[mail + "City"];
+    want["0x3a26"] = c.text[mail].empty() ? "" : c.text[mail + "Country"];
     // the address-book arrays: e-mail 1 to 3, business fax (3), home fax (4)
     uint32_t arrayType = 0;
     for (const auto& [bit, name] : {std::pair<int, const char*>{0, "Email1Address"},
