@@ -1,5 +1,5 @@
 #!/usr/bin/env node
-// Reads a .pst store through pst-extractor and prints what it shows of the
+// Reads a .pst store through pst-extractor and writes down what it shows of the
 // contacts, for the store tests to compare with what was written.
 //
 //   node dump-contacts.js STORE.pst OUTDIR
@@ -7,7 +7,7 @@
 // Writes OUTDIR/contacts.txt (the reader talks on stdout itself), one line
 // each, values as hex of their UTF-8 bytes (so that any text survives):
 //   folder <hex of the path>          every folder, depth first
-//   contact                           a contact item of the Contacts folder begins
+//   contact                           a contact item of the last folder begins
 //   <ObjectModelName> <hex>           one of its non-empty fields
 //   picture <file>                    an attachment, saved as OUTDIR/<file>
 //   end                               the item ends
