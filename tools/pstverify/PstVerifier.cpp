@@ -230,7 +230,7 @@ class Verifier {
         static const std::set<std::string> notes = {
             "amap-free-count",      "pmap-content",         "nbt-padding",     "bbt-padding",
             "btree-unused-nonzero", "namemap-string-align", "folder-no-count", "amap-extra",
-            "orphan-block",         "pc-small-subnode"};
+            "orphan-block",         "pc-small-subnode",     "dlist-bid"};
         return notes.count(check) != 0;
     }
     void Report(const std::string& check, const std::string& detail) {
@@ -391,6 +391,9 @@ class Verifier {
         if (bid > header_.bidNextP)
             Report("counter-bid",
                    "DList page bid " + Hex(bid) + " above bidNextP " + Hex(header_.bidNextP));
+        else if (bid != header_.bidNextP)
+            Report("dlist-bid",
+                   "DList page bid " + Hex(bid) + ", bidNextP " + Hex(header_.bidNextP));
         ++result_.stats.pages;
     }
 

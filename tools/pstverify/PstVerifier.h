@@ -48,7 +48,8 @@ struct VerifyResult {
     // Departures from what a careful writer keeps exact but readers do not
     // rely on, and that Outlook's own files show too: free-space counts,
     // padding and unused slots, deprecated map pages, unaligned name
-    // strings, folders without a content count. Our writer keeps them clean.
+    // strings, folders without a content count, a density list sealed with
+    // an older bid than bidNextP. Our writer keeps them clean.
     std::vector<Problem> notes;
     VerifyStats stats;
 
