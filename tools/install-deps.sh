@@ -15,18 +15,26 @@ if [ "${VELLOQUIN_NO_GUI_DEPS:-0}" = 1 ]; then
     packages=(cmake ninja-build g++ libgtest-dev libgmock-dev)
 fi
 
+# Debian's nodejs and npm for the store tests' third reader, unless a node
+# with npm is already installed.
+command -v node >/dev/null && command -v npm >/dev/null || packages+=(nodejs npm)
+
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
-if [ ${#missing[@]} -eq 0 ]; then
-    exit 0
+if [ ${#missing[@]} -ne 0 ]; then
+    if [ "$(id -u)" != 0 ]; then
+        echo "These packages are missing: ${missing[*]}" >&2
+        echo "Run this script as root (or: sudo apt-get install ${missing[*]})." >&2
+        exit 1
+    fi
+    echo "Installing: ${missing[*]}"
+    apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
 fi
-if [ "$(id -u)" != 0 ]; then
-    echo "These packages are missing: ${missing[*]}" >&2
-    echo "Run this script as root (or: sudo apt-get install ${missing[*]})." >&2
-    exit 1
+
+# The store tests' third reader, pst-extractor, pinned in tools/node/package-lock.json.
+if [ ! -d "$(dirname "$0")/node/node_modules/pst-extractor" ]; then
+    (cd "$(dirname "$0")/node" && npm ci --no-audit --no-fund --silent)
 fi
-echo "Installing: ${missing[*]}"
-apt-get update -qq
-DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
