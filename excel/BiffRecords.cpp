@@ -103,6 +103,11 @@ void EncodeBof(Bytes& out) {
     PutU16(out, 10);
 }
 
+void EncodeCodePage(Bytes& out, uint16_t codePage) {
+    PutHeader(out, kCodePage, 2);
+    PutU16(out, codePage);
+}
+
 void EncodeEof(Bytes& out) {
     PutHeader(out, kEof, 0);
 }

@@ -106,15 +106,30 @@ int32_t ExcelFile::Emit() {
 // Converts text to the workbook's code page into text_; refuses it with the
 // overflow code when it is longer than maxLength bytes there.
 int32_t ExcelFile::ToWorkbookText(std::string_view utf8, size_t maxLength) {
+    lastReplaced_ = 0;
     if (IsAscii(utf8)) {
         text_.assign(utf8);
     } else {
-        text_ = Utf8ToCp1252(utf8);
+        text_.clear();
+        lastReplaced_ = converter_.Encode(utf8, text_).replaced;
     }
     if (text_.size() > maxLength) {
-        return Fail(kOverflow, "a text of " + std::to_string(text_.size()) +
-                                   " characters does not fit its record");
+        return Fail(kOverflow,
+                    "a text of " + std::to_string(text_.size()) + " bytes does not fit its record");
     }
+    return kOk;
+}
+
+std::string_view ExcelFile::WorkbookTextPrefix(std::string_view utf8, size_t maxBytes) {
+    if (IsAscii(utf8)) return utf8.substr(0, maxBytes);
+    std::string bytes;
+    return utf8.substr(0, converter_.Encode(utf8, bytes, maxBytes).consumed);
+}
+
+int32_t ExcelFile::SetCodePage(uint16_t codePage) {
+    if (codePage != converter_.CodePage() && !CodePageConverter(codePage).Available())
+        return Fail(kOverflow, "code page " + std::to_string(codePage) + " cannot be written here");
+    nextCodePage_ = codePage;
     return kOk;
 }
 
@@ -156,8 +171,12 @@ int32_t ExcelFile::StartFile(std::unique_ptr<ByteSink> sink) {
     state_ = State::Open;
     bytesWritten_ = 0;
     HorizPageBreakRows.clear();
+    if (converter_.CodePage() != nextCodePage_) converter_ = CodePageConverter(nextCodePage_);
     record_.clear();
     biff::EncodeBof(record_);
+    if (const int32_t code = Emit()) return code;
+    record_.clear();
+    biff::EncodeCodePage(record_, converter_.CodePage());
     if (const int32_t code = Emit()) return code;
     if (const int32_t code = WriteFormats()) return code;
     // A device that takes nothing should fail here, not at the first flush.

@@ -199,6 +199,13 @@ void FileReader::Read(std::string_view text) {
 
 } // namespace
 
+bool ReadBackupText(const std::string& path, std::string& text, std::string& why) {
+    std::string bytes;
+    if (!ReadFileBytes(Trim(path), bytes, why)) return false;
+    text = DecodeBackupBytes(bytes);
+    return true;
+}
+
 void ReadvCard(std::string vcardFile, int32_t& ivCard, ContactRecord& record, ReaderHost& host) {
     const std::string path = Trim(vcardFile);
     RunNote failure;
