@@ -5,6 +5,10 @@
 #include "vcard/Reader.h"
 #include "vcard/Text.h"
 
+#include <algorithm>
+#include <deque>
+#include <optional>
+
 namespace velloquin::excel {
 
 namespace {
@@ -73,13 +77,9 @@ CodePageChoice::Mask CodePageChoice::CharacterMask(char32_t cp, std::string_view
     return mask;
 }
 
-CodePageChoice::Mask CodePageChoice::TextMask(std::string_view utf8) {
+CodePageChoice::Mask CodePageChoice::Holders(std::string_view utf8) {
     Mask mask = kAll;
-    for (size_t pos = 0; pos < utf8.size();) {
-        if (static_cast<unsigned char>(utf8[pos]) < 0x80) {
-            ++pos;
-            continue;
-        }
+    for (size_t pos = SkipAscii(utf8, 0); pos < utf8.size(); pos = SkipAscii(utf8, pos)) {
         char32_t cp = 0;
         size_t length = Utf8CharLength(utf8, pos, cp);
         // A stray byte stands for itself; keep it apart from real code points.
@@ -93,29 +93,11 @@ CodePageChoice::Mask CodePageChoice::TextMask(std::string_view utf8) {
     return mask;
 }
 
-bool CodePageChoice::WesternHoldsAll(std::string_view utf8) {
-    for (size_t pos = 0; pos < utf8.size();) {
-        if (static_cast<unsigned char>(utf8[pos]) < 0x80) {
-            ++pos;
-            continue;
-        }
-        char32_t cp = 0;
-        size_t length = Utf8CharLength(utf8, pos, cp);
-        if (length == 0) {
-            length = 1;
-            cp = 0x110000 + static_cast<unsigned char>(utf8[pos]);
-        }
-        if ((CharacterMask(cp, utf8.substr(pos, length)) & 1u) == 0) return false;
-        pos += length;
-    }
-    return true;
-}
-
 void CodePageChoice::AddContact(const ExcelContactArgs& args) {
     const ContactRowTexts texts(args);
     Mask contactMask = kAll;
     auto add = [&](std::string_view text) {
-        const Mask mask = TextMask(text);
+        const Mask mask = Holders(text);
         if (mask == kAll) return;
         contactMask &= mask;
         for (size_t i = 0; i < kCandidates.size(); ++i)
@@ -140,28 +122,95 @@ CodePageVerdict CodePageChoice::Choose() const {
     return {kCandidates[best], valuesLosing_[best], contactsLosing_[best]};
 }
 
+std::vector<std::string_view> SplitCards(std::string_view text, bool advance) {
+    std::vector<size_t> starts;
+    for (size_t pos = 0; pos < text.size();) {
+        size_t end = advance ? text.find_first_of("\r\n", pos) : text.find('\r', pos);
+        if (end == std::string_view::npos) end = text.size();
+        const std::string_view line = TrimView(text.substr(pos, end - pos));
+        if (line.size() == 11 && UpperAscii(line) == "BEGIN:VCARD") starts.push_back(pos);
+        pos = end + 1;
+        if (end < text.size() && text[end] == '\r' && pos < text.size() && text[pos] == '\n') ++pos;
+    }
+    std::vector<std::string_view> cards;
+    for (size_t i = 0; i < starts.size(); ++i) {
+        const size_t end = i + 1 < starts.size() ? starts[i + 1] : text.size();
+        cards.push_back(text.substr(starts[i], end - starts[i]));
+    }
+    return cards;
+}
+
 CodePageVerdict ChooseWorkbookCodePage(const std::vector<std::string>& backups,
                                        const PrereadHooks& hooks) {
+    constexpr size_t n = CodePageChoice::kCandidates.size();
     CodePageChoice choice;
-    // Most backups need no more than a look at their characters.
-    bool western = true;
+    struct Card {
+        std::string_view text;
+        CodePageChoice::Mask holders;
+        bool parsed = false;
+    };
+    std::deque<std::string> texts;    // the cards refer into them
+    std::vector<Card> cards;          // those some candidate cannot hold
+    std::array<size_t, n> unparsed{}; // per candidate, its cards not parsed yet
     for (const std::string& backup : backups) {
-        std::string text, why;
         hooks.letTheWindowWork();
-        if (ReadBackupText(backup, text, why) && !choice.WesternHoldsAll(text)) {
-            western = false;
-            break;
+        std::string why;
+        if (!ReadBackupText(backup, texts.emplace_back(), why)) continue;
+        for (const std::string_view card : SplitCards(texts.back(), hooks.advance)) {
+            const CodePageChoice::Mask holders = choice.Holders(card);
+            if (holders == CodePageChoice::kAll) continue;
+            cards.push_back({card, holders});
+            for (size_t i = 0; i < n; ++i)
+                unparsed[i] += (holders >> i & 1u) == 0;
         }
     }
-    if (western) return {};
+
     CollectingHost host(choice, hooks);
     ContactRecord record;
     int32_t counter = 1;
-    for (const std::string& backup : backups) {
-        if (hooks.stopRequested()) break;
-        ReadvCard(backup, counter, record, host);
+    // Parses the unparsed cards that one of the wanted candidates cannot
+    // hold, at most `limit` of them.
+    auto parse = [&](uint32_t wanted, size_t limit) {
+        std::string batch;
+        for (Card& card : cards) {
+            if (limit == 0) break;
+            if (card.parsed || (~card.holders & wanted) == 0) continue;
+            card.parsed = true;
+            --limit;
+            batch += card.text;
+            for (size_t i = 0; i < n; ++i)
+                unparsed[i] -= (card.holders >> i & 1u) == 0;
+        }
+        ReadvCardText("", batch, counter, record, host);
+    };
+    for (;;) {
+        if (hooks.stopRequested()) return choice.Choose();
+        // The best candidate whose count is complete; when there is none, the
+        // one nearest to complete is completed.
+        std::optional<size_t> best;
+        for (size_t i = 0; i < n; ++i)
+            if (unparsed[i] == 0 && (!best || choice.ValuesLosing(i) < choice.ValuesLosing(*best)))
+                best = i;
+        if (!best) {
+            const size_t nearest = static_cast<size_t>(
+                std::min_element(unparsed.begin(), unparsed.end()) - unparsed.begin());
+            parse(1u << nearest, SIZE_MAX);
+            continue;
+        }
+        // Candidates that may still do better: fewer losses so far, or as
+        // few and earlier in the order.
+        uint32_t contenders = 0;
+        for (size_t i = 0; i < n; ++i) {
+            if (unparsed[i] == 0) continue;
+            const int64_t own = choice.ValuesLosing(i), bound = choice.ValuesLosing(*best);
+            if (own < bound || (own == bound && i < *best)) contenders |= 1u << i;
+        }
+        if (contenders == 0) {
+            return {CodePageChoice::kCandidates[*best], choice.ValuesLosing(*best),
+                    choice.ContactsLosing(*best)};
+        }
+        parse(contenders, 256);
     }
-    return choice.Choose();
 }
 
 } // namespace velloquin::excel

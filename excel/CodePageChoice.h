@@ -33,6 +33,8 @@ class CodePageChoice {
   public:
     static constexpr std::array<uint16_t, 14> kCandidates = {
         1252, 1250, 1251, 1253, 1254, 1255, 1256, 1257, 1258, 874, 932, 936, 949, 950};
+    using Mask = uint16_t; // bit i: kCandidates[i] holds every character
+    static constexpr Mask kAll = (1u << kCandidates.size()) - 1;
 
     CodePageChoice();
     ~CodePageChoice();
@@ -41,16 +43,15 @@ class CodePageChoice {
 
     // One contact's row, with the texts the sheet writes for it.
     void AddContact(const ExcelContactArgs& args);
-    // True when Windows-1252 holds every character of the text; a quick look
-    // at a whole backup before its values are collected.
-    bool WesternHoldsAll(std::string_view utf8);
+    // The candidates that hold every character of the text.
+    Mask Holders(std::string_view utf8);
+    // Values added so far that candidate i cannot hold, and their contacts.
+    int64_t ValuesLosing(size_t i) const { return valuesLosing_[i]; }
+    int64_t ContactsLosing(size_t i) const { return contactsLosing_[i]; }
     CodePageVerdict Choose() const;
 
   private:
-    using Mask = uint16_t; // bit i: kCandidates[i] holds the character
-    static constexpr Mask kAll = (1u << kCandidates.size()) - 1;
     Mask CharacterMask(char32_t cp, std::string_view character);
-    Mask TextMask(std::string_view utf8);
 
     std::vector<CodePageConverter> converters_;
     std::vector<Mask> smallMasks_; // code points below U+0800; 0xFFFF: not yet known
@@ -66,10 +67,17 @@ struct PrereadHooks {
     std::function<bool()> stopRequested = [] { return false; };
 };
 
+// The text of each vCard of a backup, from its BEGIN:VCARD line to the next
+// one, cut at the lines that the reader sees in the given mode. Text before
+// the first BEGIN:VCARD gives no contact and is left out.
+std::vector<std::string_view> SplitCards(std::string_view text, bool advance);
+
 // Reads the backups ahead of the run, with the run's reader and mode but
 // without writing pictures, and chooses the code page for their values.
-// Backups whose text Windows-1252 holds entirely are not parsed at all. A
-// backup that cannot be read counts for nothing (the run reports it).
+// Only the vCards that can change the choice are parsed: a vCard whose text
+// every candidate holds loses nothing anywhere, and once the best code page's
+// count is exact, the others are followed only until they cannot beat it.
+// A backup that cannot be read counts for nothing (the run reports it).
 CodePageVerdict ChooseWorkbookCodePage(const std::vector<std::string>& backups,
                                        const PrereadHooks& hooks);
 

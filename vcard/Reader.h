@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace velloquin {
 
@@ -54,6 +55,10 @@ void ReadvCard(std::string vcardFile, int32_t& ivCard, ContactRecord& record, Re
 // A backup file's text as ReadvCard reads it (UTF-8, UTF-16 or Windows-1252
 // bytes, decoded to UTF-8). False, with the reason, when it cannot be read.
 bool ReadBackupText(const std::string& path, std::string& text, std::string& why);
+
+// ReadvCard on text already read and decoded; file names it in notes.
+void ReadvCardText(const std::string& file, std::string_view text, int32_t& ivCard,
+                   ContactRecord& record, ReaderHost& host);
 
 // The largest value the contact counter may reach; a contact past it is
 // reported, not dropped silently.

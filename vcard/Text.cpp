@@ -3,6 +3,7 @@
 #include "CodePage.h"
 
 #include <cstdint>
+#include <cstring>
 
 namespace velloquin {
 namespace {
@@ -72,12 +73,26 @@ size_t Utf8CharLength(std::string_view s, size_t pos, char32_t& cp) {
     return len;
 }
 
+size_t SkipAscii(std::string_view text, size_t pos) {
+    // Eight bytes at a time: a backup is ASCII nearly throughout.
+    constexpr uint64_t kHighBits = 0x8080808080808080ull;
+    while (pos + 8 <= text.size()) {
+        uint64_t word = 0;
+        std::memcpy(&word, text.data() + pos, 8);
+        if ((word & kHighBits) != 0) break;
+        pos += 8;
+    }
+    while (pos < text.size() && static_cast<unsigned char>(text[pos]) < 0x80)
+        ++pos;
+    return pos;
+}
+
 size_t Utf8WellFormedLength(std::string_view bytes) {
     char32_t cp = 0;
     size_t pos = 0;
     while (pos < bytes.size()) {
         if (static_cast<unsigned char>(bytes[pos]) < 0x80) {
-            ++pos;
+            pos = SkipAscii(bytes, pos);
             continue;
         }
         const size_t len = Utf8CharLength(bytes, pos, cp);

@@ -15,6 +15,8 @@ std::string UpperAscii(std::string_view text);
 std::string LowerAscii(std::string_view text);
 
 bool IsValidUtf8(std::string_view bytes);
+// The position of the first byte from pos on that is not ASCII (or the end).
+size_t SkipAscii(std::string_view text, size_t pos);
 // The length of the longest well-formed UTF-8 start of the bytes.
 size_t Utf8WellFormedLength(std::string_view bytes);
 // Length of the well-formed UTF-8 character at pos, its code point in cp;
