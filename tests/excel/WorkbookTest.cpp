@@ -79,6 +79,43 @@ TEST_F(Writer, ValuesAreConvertedForTheirCellType) {
     }
 }
 
+// The code page is named right after BOF, and texts are in it: a byte per
+// character in the single-byte code pages, two in the double-byte ones.
+TEST(WriterCodePage, RecordAfterBofAndTextsInThatCodePage) {
+    const std::tuple<uint16_t, const char*, Bytes> cases[] = {
+        {1251, "Иван", Hex("42 00 02 00 E3 04")},
+        {936, "张伟", Hex("42 00 02 00 A8 03")},
+        {1256, "محمد", Hex("42 00 02 00 E8 04")},
+    };
+    const Bytes labels[] = {Hex("04 00 0C 00 00 00 00 00 00 00 00 04 C8 E2 E0 ED"),
+                            Hex("04 00 0C 00 00 00 00 00 00 00 00 04 D5 C5 CE B0"),
+                            Hex("04 00 0C 00 00 00 00 00 00 00 00 04 E3 CD E3 CF")};
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const auto& [codePage, text, record] = cases[i];
+        Bytes bytes;
+        ExcelFile file;
+        ASSERT_EQ(file.SetCodePage(codePage), 0);
+        ASSERT_EQ(file.CreateFile(std::make_unique<MemorySink>(bytes)), 0);
+        ASSERT_EQ(file.WriteValue(2, 0, 0, 0, 1, 1, text), 0);
+        EXPECT_EQ(file.LastTextReplaced(), 0u);
+        ASSERT_EQ(file.CloseFile(), 0);
+        const auto records = Records(bytes);
+        EXPECT_EQ(records.at(0), Hex("09 00 04 00 02 00 0A 00"));
+        EXPECT_EQ(records.at(1), record);
+        EXPECT_EQ(records.at(records.size() - 2), labels[i]) << codePage;
+    }
+    // A character the code page lacks is a counted '?'; a code page the
+    // platform cannot write is refused.
+    Bytes bytes;
+    ExcelFile file;
+    ASSERT_EQ(file.SetCodePage(1253), 0);
+    ASSERT_EQ(file.CreateFile(std::make_unique<MemorySink>(bytes)), 0);
+    ASSERT_EQ(file.WriteValue(2, 0, 0, 0, 1, 1, "Ωж"), 0);
+    EXPECT_EQ(file.LastTextReplaced(), 1u);
+    EXPECT_EQ(Bytes(bytes.end() - 3, bytes.end()), Hex("02 D9 3F"));
+    EXPECT_EQ(file.SetCodePage(1), 6);
+}
+
 TEST_F(Writer, RefusedValuesLeaveNothingWritten) {
     const size_t before = bytes.size();
     const std::string tooLong(256, 'x');
