@@ -130,11 +130,12 @@ void ConversionRun::CmdSplit_Click() {
         const std::string ExcelSheetPath = saveFolder + excel::kExcelSheetName;
         // A workbook has one code page for all its texts: the backups are read
         // ahead to find the one that holds them.
-        sheet.SetCodePage(excel::ChooseWorkbookCodePage(
-                              BackupsOfRun(srcFolder, chosenFileName, inputMode),
-                              {controls_.OptAdvance(), [this] { throttle_.LetTheWindowWork(); },
-                               [this] { return stopRequested_; }})
-                              .codePage);
+        if (sheet.UsesCodePage())
+            sheet.SetCodePage(excel::ChooseWorkbookCodePage(
+                                  BackupsOfRun(srcFolder, chosenFileName, inputMode),
+                                  {controls_.OptAdvance(), [this] { throttle_.LetTheWindowWork(); },
+                                   [this] { return stopRequested_; }})
+                                  .codePage);
         std::string errorMessage;
         if (!sheet.CreateExcelSheet(ExcelSheetPath, errorMessage)) {
             if (errorMessage.empty())

@@ -1,6 +1,7 @@
 #include "excel/ContactSheet.h"
 
 #include "excel/ExcelFile.h"
+#include "excel/UnicodeSheet.h"
 #include "vcard/Text.h"
 
 #include <algorithm>
@@ -154,6 +155,64 @@ ContactRowTexts::ContactRowTexts(const ExcelContactArgs& args)
 
 ContactSheet::ContactSheet() = default;
 
+void ContactSheet::UseUnicodeSheet(std::unique_ptr<UnicodeSheet> sheet) {
+    unicode_ = std::move(sheet);
+}
+
+bool ContactSheet::CreateUnicodeSheet(std::string& errorMessage) {
+    path_ = path_.substr(0, path_.rfind('.')) + std::string(unicode_->Extension());
+    writeFailed_ = false;
+    unicodeContacts_.clear();
+    std::string why;
+    unicodeOpen_ = unicode_->Create(path_, why);
+    if (unicodeOpen_) return true;
+    errorMessage = "The file " + Quoted(path_) + " could not be created: " + why + ".";
+    std::string ignored;
+    unicode_->Close(ignored);
+    return false;
+}
+
+void ContactSheet::SaveUnicodeRow(const ExcelContactArgs& args, int64_t row, RunNotes& notes) {
+    const int64_t contact = args.xlsCnt;
+    if (row > unicode_->LastRow()) {
+        notes.Add({path_, contact,
+                   "Missing from the file: a sheet ends at row " +
+                       std::to_string(unicode_->LastRow()) + ", and this contact would need row " +
+                       std::to_string(row) + ".",
+                   true});
+        return;
+    }
+    const ContactRowTexts texts(args);
+    std::vector<int> cut;
+    std::string why;
+    if (!unicode_->AddRow(row, texts, args.xlsContact_BirthDay, args.xlsContact_Anniversary, cut,
+                          why)) {
+        writeFailed_ = true;
+        notes.Add({path_, 0, "Writing the file failed: " + why + ".", false});
+        for (const int64_t lost : unicodeContacts_)
+            notes.Add({path_, lost, "Missing from the file, as writing it failed.", true});
+        notes.Add({path_, contact, "Missing from the file, as writing it failed.", true});
+        unicodeContacts_.clear();
+        return;
+    }
+    for (const int column : cut)
+        notes.Add({path_, contact,
+                   Quoted(kTitles[static_cast<size_t>(column - 1)]) +
+                       " is longer than a cell holds; the file holds its start.",
+                   false});
+    unicodeContacts_.push_back(contact);
+}
+
+void ContactSheet::CloseUnicodeSheet(RunNotes& notes) {
+    unicodeOpen_ = false;
+    std::string why;
+    if (unicode_->Close(why) || writeFailed_) return;
+    notes.Add({path_, 0, "Writing the file failed: " + why + ".", false});
+    for (const int64_t lost : unicodeContacts_)
+        notes.Add({path_, lost, "Missing from the file, as writing it failed.", true});
+    unicodeContacts_.clear();
+}
+
 ContactSheet::~ContactSheet() {
     delete writer_;
 }
@@ -165,6 +224,7 @@ ExcelFile& ContactSheet::Writer() {
 
 bool ContactSheet::CreateExcelSheet(const std::string& ExcelSheetPath, std::string& errorMessage) {
     path_ = ExcelSheetPath;
+    if (unicode_) return CreateUnicodeSheet(errorMessage);
     if (!StartSheet(errorMessage)) return false;
     if (Writer().CreateFile(ExcelSheetPath) != result::kOk) {
         errorMessage = "The workbook " + Quoted(path_) +
@@ -220,6 +280,17 @@ bool ContactSheet::WriteFixedPart(std::string& errorMessage) {
 
 void ContactSheet::Save2ExcelContact(const ExcelContactArgs& args, RunNotes& notes) {
     const int64_t contact = args.xlsCnt;
+    if (unicode_) {
+        if (!unicodeOpen_ || writeFailed_) {
+            notes.Add({path_, contact,
+                       writeFailed_ ? "Missing from the file, as writing it had failed."
+                                    : "Missing from the file, as it is not open.",
+                       true});
+            return;
+        }
+        SaveUnicodeRow(args, contact + 1, notes);
+        return;
+    }
     if (writeFailed_ || writer_ == nullptr || !writer_->IsOpen()) {
         notes.Add({path_, contact,
                    writeFailed_ ? "Missing from the workbook, as writing it had failed."
@@ -302,6 +373,10 @@ void ContactSheet::WriteFailed(int64_t contact, RunNotes& notes) {
 }
 
 void ContactSheet::CloseExcelSheet(RunNotes& notes) {
+    if (unicode_) {
+        if (unicodeOpen_) CloseUnicodeSheet(notes);
+        return;
+    }
     if (writer_ == nullptr || !writer_->IsOpen()) return;
     if (valuesLosing_ > 0) {
         notes.Add({path_, 0,

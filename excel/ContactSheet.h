@@ -11,11 +11,13 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace velloquin::excel {
 
 class ByteSink;
 class ExcelFile;
+class UnicodeSheet;
 
 inline constexpr const char* kExcelSheetName = "vCardContactsExported.xls";
 inline constexpr int kSheetColumns = 36;
@@ -52,6 +54,13 @@ class ContactSheet {
     // The Windows code page of the next sheet's texts (1252 unless set).
     void SetCodePage(uint16_t codePage) { codePage_ = codePage; }
     uint16_t CodePage() const { return codePage_; }
+    // Writes the next sheets in a Unicode format instead (its extension
+    // replacing ".xls" in the path); null goes back to BIFF 2.1.
+    void UseUnicodeSheet(std::unique_ptr<UnicodeSheet> sheet);
+    // False while a Unicode format is chosen: then no code page is needed.
+    bool UsesCodePage() const { return !unicode_; }
+    // The file of the current or last sheet.
+    const std::string& Path() const { return path_; }
 
     // Creates the file and writes its fixed part. Returns false, with a
     // message naming the file and the reason, when the file cannot be created.
@@ -82,6 +91,9 @@ class ContactSheet {
 
     ExcelFile& Writer();
     bool StartSheet(std::string& errorMessage);
+    bool CreateUnicodeSheet(std::string& errorMessage);
+    void SaveUnicodeRow(const ExcelContactArgs& args, int64_t row, RunNotes& notes);
+    void CloseUnicodeSheet(RunNotes& notes);
     bool WriteFixedPart(std::string& errorMessage);
     void WriteFailed(int64_t contact, RunNotes& notes);
     void ForgetCommittedRows();
@@ -91,6 +103,9 @@ class ContactSheet {
     bool writeFailed_ = false;
     std::deque<PendingRow> pending_;
     uint16_t codePage_ = 1252;
+    std::unique_ptr<UnicodeSheet> unicode_;
+    bool unicodeOpen_ = false;
+    std::vector<int64_t> unicodeContacts_; // rows given to the Unicode sheet
     int64_t valuesLosing_ = 0;
     int64_t contactsLosing_ = 0;
 };

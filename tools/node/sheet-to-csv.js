@@ -9,7 +9,8 @@ const XLSX = require('xlsx');
 
 const [outDir, ...workbooks] = process.argv.slice(2);
 for (const file of workbooks) {
-    const book = XLSX.readFile(file);
+    // raw: texts of a .csv stay texts (a date-like one is not reparsed).
+    const book = XLSX.readFile(file, { raw: true });
     const sheet = book.Sheets[book.SheetNames[0]];
     const csv = XLSX.utils.sheet_to_csv(sheet, { FS: ',', RS: '\n', blankrows: true });
     fs.writeFileSync(path.join(outDir, path.parse(file).name + '.csv'), csv + '\n');
