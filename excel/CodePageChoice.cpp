@@ -6,6 +6,7 @@
 #include "vcard/Text.h"
 
 #include <algorithm>
+#include <bit>
 #include <deque>
 #include <optional>
 
@@ -14,6 +15,18 @@ namespace velloquin::excel {
 namespace {
 
 constexpr char32_t kSmallLimit = 0x800;
+
+// BEGIN:VCARD in any case.
+bool IsBeginLine(std::string_view line) {
+    constexpr std::string_view kBegin = "BEGIN:VCARD";
+    if (line.size() != kBegin.size()) return false;
+    for (size_t i = 0; i < line.size(); ++i) {
+        char c = line[i];
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        if (c != kBegin[i]) return false;
+    }
+    return true;
+}
 constexpr uint16_t kUnknown = 0xFFFF;
 
 // The reader's output during the reading ahead: every contact's texts go to
@@ -128,7 +141,7 @@ std::vector<std::string_view> SplitCards(std::string_view text, bool advance) {
         size_t end = advance ? text.find_first_of("\r\n", pos) : text.find('\r', pos);
         if (end == std::string_view::npos) end = text.size();
         const std::string_view line = TrimView(text.substr(pos, end - pos));
-        if (line.size() == 11 && UpperAscii(line) == "BEGIN:VCARD") starts.push_back(pos);
+        if (IsBeginLine(line)) starts.push_back(pos);
         pos = end + 1;
         if (end < text.size() && text[end] == '\r' && pos < text.size() && text[pos] == '\n') ++pos;
     }
@@ -171,15 +184,19 @@ CodePageVerdict ChooseWorkbookCodePage(const std::vector<std::string>& backups,
     // Parses the unparsed cards that one of the wanted candidates cannot
     // hold, at most `limit` of them.
     auto parse = [&](uint32_t wanted, size_t limit) {
+        // Cards that more of them lack go first: each such card tells about
+        // all of them at once.
         std::string batch;
-        for (Card& card : cards) {
-            if (limit == 0) break;
-            if (card.parsed || (~card.holders & wanted) == 0) continue;
-            card.parsed = true;
-            --limit;
-            batch += card.text;
-            for (size_t i = 0; i < n; ++i)
-                unparsed[i] -= (card.holders >> i & 1u) == 0;
+        for (int lacking = std::popcount(wanted); lacking > 0 && limit > 0; --lacking) {
+            for (Card& card : cards) {
+                if (limit == 0) break;
+                if (card.parsed || std::popcount(~card.holders & wanted) != lacking) continue;
+                card.parsed = true;
+                --limit;
+                batch += card.text;
+                for (size_t i = 0; i < n; ++i)
+                    unparsed[i] -= (card.holders >> i & 1u) == 0;
+            }
         }
         ReadvCardText("", batch, counter, record, host);
     };

@@ -133,13 +133,13 @@ class ExcelFile {
     int32_t Emit();
     int32_t Fail(int32_t code, std::string reason);
     int32_t FailFromSink();
-    int32_t ToWorkbookText(std::string_view utf8, size_t maxLength);
+    int32_t ToWorkbookText(std::string_view utf8, size_t maxLength, std::string_view& bytes);
 
     State state_ = State::NoFile;
     std::unique_ptr<ByteSink> sink_;
     std::vector<uint16_t> HorizPageBreakRows;
     biff::Bytes record_; // the record being written
-    std::string text_;   // the text being converted
+    std::string text_;   // the text being converted, when it is not ASCII
     CodePageConverter converter_{kWesternCodePage};
     uint16_t nextCodePage_ = kWesternCodePage;
     size_t lastReplaced_ = 0;
