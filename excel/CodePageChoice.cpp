@@ -186,20 +186,21 @@ CodePageVerdict ChooseWorkbookCodePage(const std::vector<std::string>& backups,
     auto parse = [&](uint32_t wanted, size_t limit) {
         // Cards that more of them lack go first: each such card tells about
         // all of them at once.
-        std::string batch;
+        std::string text;
         for (int lacking = std::popcount(wanted); lacking > 0 && limit > 0; --lacking) {
             for (Card& card : cards) {
                 if (limit == 0) break;
                 if (card.parsed || std::popcount(~card.holders & wanted) != lacking) continue;
                 card.parsed = true;
                 --limit;
-                batch += card.text;
+                text += card.text;
                 for (size_t i = 0; i < n; ++i)
                     unparsed[i] -= (card.holders >> i & 1u) == 0;
             }
         }
-        ReadvCardText("", batch, counter, record, host);
+        ReadvCardText("", text, counter, record, host);
     };
+    size_t batch = 256;
     for (;;) {
         if (hooks.stopRequested()) return choice.Choose();
         // The best candidate whose count is complete; when there is none, the
@@ -226,7 +227,10 @@ CodePageVerdict ChooseWorkbookCodePage(const std::vector<std::string>& backups,
             return {CodePageChoice::kCandidates[*best], choice.ValuesLosing(*best),
                     choice.ContactsLosing(*best)};
         }
-        parse(contenders, 256);
+        parse(contenders, batch);
+        // Growing batches keep the number of passes over the cards small
+        // when a contender has to be followed a long way.
+        batch += batch / 4;
     }
 }
 
