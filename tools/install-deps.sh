@@ -6,16 +6,15 @@ set -euo pipefail
 packages=(
     cmake ninja-build g++ clang libclang-rt-14-dev
     libgtest-dev libgmock-dev libbenchmark-dev
-    qt6-base-dev
+    qt6-base-dev libxlsxwriter-dev
     libreoffice-calc-nogui
     pst-utils pff-tools
     xvfb xauth
 )
 if [ "${VELLOQUIN_NO_GUI_DEPS:-0}" = 1 ]; then
-    packages=(cmake ninja-build g++ libgtest-dev libgmock-dev)
+    packages=(cmake ninja-build g++ libgtest-dev libgmock-dev libxlsxwriter-dev)
 fi
-
-# Debian's nodejs and npm for the store tests' third reader, unless a node
+# Debian's nodejs and npm for the tests' independent readers, unless a node
 # with npm is already installed.
 command -v node >/dev/null && command -v npm >/dev/null || packages+=(nodejs npm)
 
@@ -34,7 +33,10 @@ if [ ${#missing[@]} -ne 0 ]; then
     DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
 fi
 
-# The store tests' third reader, pst-extractor, pinned in tools/node/package-lock.json.
-if [ ! -d "$(dirname "$0")/node/node_modules/pst-extractor" ]; then
-    (cd "$(dirname "$0")/node" && npm ci --no-audit --no-fund --silent)
+# The npm readers the tests use (pst-extractor, SheetJS), pinned by the lock
+# file in tools/node and kept in tools/node/node_modules.
+node_dir="$(cd "$(dirname "$0")" && pwd)/node"
+if [ ! -f "$node_dir/node_modules/pst-extractor/package.json" ] ||
+    [ ! -f "$node_dir/node_modules/xlsx/package.json" ]; then
+    (cd "$node_dir" && npm ci --no-audit --no-fund --loglevel=error >/dev/null)
 fi

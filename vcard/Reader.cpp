@@ -60,6 +60,10 @@ bool ReadFileBytes(const std::string& path, std::string& bytes, std::string& why
         why = SystemReason(errno, "the file could not be opened");
         return false;
     }
+    // Room for the whole file at once; a file that grows meanwhile still
+    // reads to its end.
+    const auto size = std::filesystem::file_size(fsPath, ec);
+    if (!ec && size < (uint64_t{1} << 32)) bytes.reserve(static_cast<size_t>(size));
     char buffer[1 << 16];
     errno = 0;
     while (in.read(buffer, sizeof buffer) || in.gcount() > 0)
@@ -217,7 +221,40 @@ void FileReader::Read(std::string_view text) {
     host_.Notes().Add(std::move(note));
 }
 
+// The text of the bytes; most backups are UTF-8 without a byte-order mark,
+// and those are taken over without a copy.
+std::string TakeBackupText(std::string&& bytes) {
+    const auto first = bytes.empty() ? 0 : static_cast<unsigned char>(bytes[0]);
+    if (first != 0xEF && first != 0xFF && first != 0xFE && IsValidUtf8(bytes))
+        return std::move(bytes);
+    std::string text = DecodeBackupBytes(std::string_view(bytes));
+    std::string().swap(bytes);
+    return text;
+}
+
 } // namespace
+
+bool ReadBackupText(const std::string& path, std::string& text, std::string& why) {
+    std::string bytes;
+    // What was read before a read error counts, as in ReadvCard.
+    if (!ReadFileBytes(Trim(path), bytes, why) && bytes.empty()) return false;
+    text = TakeBackupText(std::move(bytes));
+    return true;
+}
+
+void ReadvCardText(const std::string& file, std::string_view text, int32_t& ivCard,
+                   ContactRecord& record, ReaderHost& host) {
+    FreevCard(record);
+    try {
+        FileReader reader(file, ivCard, record, host);
+        reader.Read(text);
+    } catch (const std::exception& e) {
+        host.Notes().Add({file, ivCard,
+                          std::string("Reading stopped at this contact (") + e.what() +
+                              "); it and the rest of the text were not converted",
+                          true});
+    }
+}
 
 void ReadvCard(std::string vcardFile, int32_t& ivCard, ContactRecord& record, ReaderHost& host) {
     const std::string path = Trim(vcardFile);
@@ -239,8 +276,7 @@ void ReadvCard(std::string vcardFile, int32_t& ivCard, ContactRecord& record, Re
     host.LetTheWindowWork();
     FreevCard(record);
     try {
-        const std::string text = DecodeBackupBytes(bytes);
-        std::string().swap(bytes);
+        const std::string text = TakeBackupText(std::move(bytes));
         FileReader reader(path, ivCard, record, host);
         reader.Read(text);
     } catch (const std::exception& e) {

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace velloquin {
 
@@ -40,12 +41,24 @@ class ReaderHost {
     // True once the user asked to stop (the window is closing): the reader
     // finishes the contact it is handing off and returns.
     virtual bool StopRequested() { return false; }
+
+    // False for a host that only looks at the texts: the pictures are then
+    // neither decoded nor written.
+    virtual bool WritePictures() { return true; }
 };
 
 // Reads one file. ivCard is the run's contact counter: one more than the
 // contacts handed off so far in the run; the reader advances it per contact.
 // Failures do not escape: the file's reading ends and a note says why.
 void ReadvCard(std::string vcardFile, int32_t& ivCard, ContactRecord& record, ReaderHost& host);
+
+// A backup file's text as ReadvCard reads it (UTF-8, UTF-16 or Windows-1252
+// bytes, decoded to UTF-8). False, with the reason, when it cannot be read.
+bool ReadBackupText(const std::string& path, std::string& text, std::string& why);
+
+// ReadvCard on text already read and decoded; file names it in notes.
+void ReadvCardText(const std::string& file, std::string_view text, int32_t& ivCard,
+                   ContactRecord& record, ReaderHost& host);
 
 // The largest value the contact counter may reach; a contact past it is
 // reported, not dropped silently.
