@@ -1,5 +1,6 @@
 #include "ConversionRun.h"
 
+#include "excel/CodePageChoice.h"
 #include "vcard/Rules.h"
 #include "vcard/Text.h"
 
@@ -49,6 +50,16 @@ bool IsHiddenEntry(const fs::directory_entry& entry) {
     const std::string name = entry.path().filename().string();
     return !name.empty() && name.front() == '.';
 #endif
+}
+
+// The backups a run reads, in the order it reads them.
+std::vector<std::string> BackupsOfRun(const std::string& srcFolder,
+                                      const std::string& chosenFileName, int16_t inputMode) {
+    if (inputMode != 2) return {Trim(chosenFileName)};
+    std::vector<std::string> paths = ListBackupFiles(srcFolder);
+    for (std::string& name : paths)
+        name = (srcFolder.empty() ? srcFolder : WithFinalSeparator(srcFolder)) + name;
+    return paths;
 }
 
 } // namespace
@@ -139,6 +150,14 @@ bool ConversionRun::ConvertOnce() {
     bool setupFailed = false;
     if (useXls_) {
         const std::string ExcelSheetPath = saveFolder + excel::kExcelSheetName;
+        // A workbook has one code page for all its texts: the backups are read
+        // ahead to find the one that holds them.
+        if (sheet.UsesCodePage())
+            sheet.SetCodePage(excel::ChooseWorkbookCodePage(
+                                  BackupsOfRun(srcFolder, chosenFileName, inputMode),
+                                  {controls_.OptAdvance(), [this] { throttle_.LetTheWindowWork(); },
+                                   [this] { return stopRequested_; }})
+                                  .codePage);
         std::string errorMessage;
         if (!sheet.CreateExcelSheet(ExcelSheetPath, errorMessage)) {
             if (errorMessage.empty())

@@ -4,6 +4,10 @@
 
 #include "app/ConversionRun.h"
 #include "excel/ContactSheet.h"
+#include "excel/UnicodeSheet.h"
+#ifdef VELLOQUIN_XLSX
+#include "XlsxSheet.h"
+#endif
 
 #include <filesystem>
 #include <iostream>
@@ -24,12 +28,16 @@ constexpr int kBadUsage = 2;   // the arguments are wrong
 constexpr int kNotStarted = 3; // input or output missing, or the output could not be created
 
 constexpr const char* kUsage =
-    "Usage: velloquin-cli [--excel | --outlook] [--advance] --out DIR (FILE.vcf | --folder DIR)\n"
+    "Usage: velloquin-cli [--excel | --xlsx | --csv | --outlook] [--advance] --out DIR\n"
+    "                     (FILE.vcf | --folder DIR)\n"
     "\n"
     "Converts a Skype contacts backup (vCard) into an Excel workbook\n"
     "(vCardContactsExported.xls) or a new Outlook store (Contacts<time>.pst) in DIR.\n"
     "\n"
-    "  --excel         write the Excel workbook (the default)\n"
+    "  --excel         write the Excel 2.1 workbook (the default)\n"
+    "  --xlsx          write vCardContactsExported.xlsx instead: the same columns in\n"
+    "                  every script, dates as dates, editable in any spreadsheet\n"
+    "  --csv           write vCardContactsExported.csv instead: UTF-8, the same columns\n"
     "  --outlook       write an Outlook .pst store\n"
     "  --advance       read in Advance mode, for backups Normal mode fails to import\n"
     "  --out DIR       the existing folder to save into\n"
@@ -42,6 +50,8 @@ constexpr const char* kUsage =
 
 struct Arguments {
     bool excel = false;
+    bool xlsx = false;
+    bool csv = false;
     bool outlook = false;
     bool advance = false;
     std::optional<std::string> out;
@@ -90,6 +100,10 @@ Arguments Parse(int argc, char** argv) {
                 args.excel = true;
             else if (arg == "--outlook")
                 args.outlook = true;
+            else if (arg == "--xlsx")
+                args.xlsx = true;
+            else if (arg == "--csv")
+                args.csv = true;
             else if (arg == "--advance")
                 args.advance = true;
             else if (!TakeValue(arg, "--out", i, argc, argv, args.out) &&
@@ -102,7 +116,11 @@ Arguments Parse(int argc, char** argv) {
         args.file = std::string(arg);
     }
     if (args.help || args.version) return args;
-    if (args.excel && args.outlook) throw UsageError{"choose either --excel or --outlook"};
+    if (int(args.excel) + int(args.xlsx) + int(args.csv) + int(args.outlook) > 1)
+        throw UsageError{"choose one of --excel, --xlsx, --csv and --outlook"};
+#ifndef VELLOQUIN_XLSX
+    if (args.xlsx) throw UsageError{"this velloquin-cli was built without --xlsx"};
+#endif
     if (!args.out) throw UsageError{"--out DIR is required"};
     if (args.file && args.folder)
         throw UsageError{"give either a backup file or --folder, not both"};
@@ -144,6 +162,10 @@ int Convert(const Arguments& args) {
     cli::ArgumentControls controls(args.outlook, args.advance);
     app::ConversionRun run(picker, messages, pump, controls);
     pump.Attach(run);
+#ifdef VELLOQUIN_XLSX
+    if (args.xlsx) run.sheet.UseUnicodeSheet(cli::MakeXlsxSheet());
+#endif
+    if (args.csv) run.sheet.UseUnicodeSheet(excel::MakeCsvSheet());
 
     if (args.folder) {
         run.srcFolder = app::WithFinalSeparator(*args.folder);
@@ -160,9 +182,7 @@ int Convert(const Arguments& args) {
 
     if (summary.stopped) std::cerr << "velloquin-cli: interrupted\n" << run.LastNotes().Format();
 
-    const std::string output =
-        args.outlook ? run.pst.pstPath
-                     : app::WithFinalSeparator(run.saveFolder) + excel::kExcelSheetName;
+    const std::string output = args.outlook ? run.pst.pstPath : run.sheet.Path();
     const int64_t converted = summary.contactsRead - summary.contactsLost;
     std::cout << converted << (converted == 1 ? " contact" : " contacts") << " converted to "
               << output << '\n';

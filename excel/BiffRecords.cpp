@@ -13,8 +13,8 @@ void PutU8(Bytes& out, uint8_t value) {
 }
 
 void PutU16(Bytes& out, uint16_t value) {
-    out.push_back(static_cast<uint8_t>(value & 0xFF));
-    out.push_back(static_cast<uint8_t>(value >> 8));
+    const uint8_t bytes[2] = {static_cast<uint8_t>(value & 0xFF), static_cast<uint8_t>(value >> 8)};
+    out.insert(out.end(), bytes, bytes + 2);
 }
 
 void PutI16(Bytes& out, int16_t value) {
@@ -52,12 +52,24 @@ void PutShortText(Bytes& out, std::string_view text) {
     PutText(out, text);
 }
 
+// The eleven bytes every cell record starts with, in one go: a sheet is
+// mostly cells.
 void PutCellStart(Bytes& out, uint16_t number, size_t bodyLength, uint16_t row, uint16_t column,
                   CellAttributes attributes) {
-    PutHeader(out, number, bodyLength);
-    PutU16(out, row);
-    PutU16(out, column);
-    PutAttributes(out, attributes);
+    assert(bodyLength <= 0xFFFF);
+    const auto length = static_cast<uint16_t>(bodyLength);
+    const uint8_t start[11] = {static_cast<uint8_t>(number & 0xFF),
+                               static_cast<uint8_t>(number >> 8),
+                               static_cast<uint8_t>(length & 0xFF),
+                               static_cast<uint8_t>(length >> 8),
+                               static_cast<uint8_t>(row & 0xFF),
+                               static_cast<uint8_t>(row >> 8),
+                               static_cast<uint8_t>(column & 0xFF),
+                               static_cast<uint8_t>(column >> 8),
+                               attributes.hiddenLocked,
+                               attributes.formatAndFont,
+                               attributes.alignment};
+    out.insert(out.end(), start, start + sizeof start);
 }
 
 void EncodeSwitch(Bytes& out, uint16_t number, bool on) {
@@ -101,6 +113,11 @@ void EncodeBof(Bytes& out) {
     PutHeader(out, kBof, 4);
     PutU16(out, 2);
     PutU16(out, 10);
+}
+
+void EncodeCodePage(Bytes& out, uint16_t codePage) {
+    PutHeader(out, kCodePage, 2);
+    PutU16(out, codePage);
 }
 
 void EncodeEof(Bytes& out) {

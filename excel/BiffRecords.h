@@ -4,7 +4,7 @@
 //
 // Every record: u16 record number, u16 body length (the 4 header bytes not
 // counted), then the body. All fields little-endian, packed without gaps.
-// Texts are already in the workbook's code page, one byte per character.
+// Texts are already in the workbook's code page (one or two bytes a character).
 #pragma once
 
 #include <array>
@@ -38,6 +38,7 @@ enum RecordNumber : uint16_t {
     kPrintGridLines = 0x002B,
     kFilePass = 0x002F,
     kFont = 0x0031,
+    kCodePage = 0x0042,
 };
 
 // The longest text a length byte can announce.
@@ -60,6 +61,10 @@ const std::array<std::string_view, 24>& BuiltInFormats();
 // BOF, body 4: u16 version = 2, u16 document type = 10 (worksheet, in the
 // form that this writer has always used).
 void EncodeBof(Bytes& out);
+// CODEPAGE, body 2: u16 the Windows code page number (1252, 1251, 936 ...)
+// that every text of the workbook is written in. Readers take it from the
+// record right after BOF.
+void EncodeCodePage(Bytes& out, uint16_t codePage);
 // EOF, body 0.
 void EncodeEof(Bytes& out);
 // FORMATCOUNT, body 2: u16 highest format index (23 for the built-in set).

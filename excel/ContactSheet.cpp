@@ -1,6 +1,7 @@
 #include "excel/ContactSheet.h"
 
 #include "excel/ExcelFile.h"
+#include "excel/UnicodeSheet.h"
 #include "vcard/Text.h"
 
 #include <algorithm>
@@ -10,7 +11,7 @@ namespace velloquin::excel {
 
 namespace {
 
-constexpr int kColumns = 36;
+constexpr int kColumns = kSheetColumns;
 
 constexpr std::array<const char*, kColumns> kTitles = {
     "First Name",
@@ -85,30 +86,132 @@ bool OnlyBlanks(std::string_view text) {
     return text.find_first_not_of(' ') == std::string_view::npos;
 }
 
-// The value as the cell can hold it: at most 255 characters of the
-// workbook's code page. Returns true when it had to be cut.
-bool FitToCell(std::string_view value, std::string& fitted) {
-    const bool ascii = std::all_of(value.begin(), value.end(),
-                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-    if (ascii) {
-        if (value.size() <= biff::kMaxShortText) return false;
-        fitted.assign(value.substr(0, biff::kMaxShortText));
-        return true;
-    }
-    std::string converted = Utf8ToCp1252(value);
-    if (converted.size() <= biff::kMaxShortText) return false;
-    converted.resize(biff::kMaxShortText);
-    fitted = Cp1252ToUtf8(converted);
-    return true;
-}
-
 std::string Quoted(const std::string& text) {
     return "\"" + text + "\"";
 }
 
+size_t CharacterCount(std::string_view utf8) {
+    return static_cast<size_t>(std::count_if(utf8.begin(), utf8.end(), [](char c) {
+        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    }));
+}
+
+std::string CodePageName(uint16_t codePage) {
+    return "Windows-" + std::to_string(codePage);
+}
+
 } // namespace
 
+const std::array<const char*, kSheetColumns>& SheetTitles() {
+    return kTitles;
+}
+
+ContactRowTexts::ContactRowTexts(const ExcelContactArgs& args)
+    : businessStreet_(CleanAddress(args.xlsContact_BusinessAddress)),
+      // The home street; the never-filled street field only when it is missing.
+      personalStreet_(CleanAddress(args.xlsContact_PersonalAddress.empty()
+                                       ? args.xlsContact_PersonalStreet
+                                       : args.xlsContact_PersonalAddress)),
+      texts_{{
+          {},
+          OnlyBlanks(args.xlsContact_FirstName) ? args.xlsContact_FullName
+                                                : args.xlsContact_FirstName,
+          args.xlsContact_MiddleName,
+          args.xlsContact_LastName,
+          args.xlsContact_Email,
+          args.xlsContact_Suffix,
+          args.xlsContact_Title,
+          args.xlsContact_Company,
+          args.xlsContact_JobTitle,
+          args.xlsContact_Location,
+          args.xlsContact_WebPage,
+          args.xlsContact_Department,
+          args.xlsContact_Manager,
+          args.xlsContact_Assistant,
+          businessStreet_,
+          args.xlsContact_BusinessCity,
+          args.xlsContact_BusinessZip,
+          args.xlsContact_BusinessState,
+          args.xlsContact_BusinessCountry,
+          args.xlsContact_OfficePhone,
+          args.xlsContact_OfficeFax,
+          args.xlsContact_CellPhone,
+          args.xlsContact_Pager,
+          args.xlsContact_OtherEmail1,
+          args.xlsContact_OtherEmail2,
+          args.xlsContact_OtherEmail3,
+          personalStreet_,
+          args.xlsContact_PersonalCity,
+          args.xlsContact_PersonalZip,
+          args.xlsContact_PersonalState,
+          args.xlsContact_PersonalCountry,
+          args.xlsContact_HomePhone,
+          args.xlsContact_HomeFax,
+          args.xlsContact_Pager,
+          {}, // birthday, a date
+          {}, // anniversary, a date
+          args.xlsContact_Comments,
+      }} {}
+
 ContactSheet::ContactSheet() = default;
+
+void ContactSheet::UseUnicodeSheet(std::unique_ptr<UnicodeSheet> sheet) {
+    unicode_ = std::move(sheet);
+}
+
+bool ContactSheet::CreateUnicodeSheet(std::string& errorMessage) {
+    path_ = path_.substr(0, path_.rfind('.')) + std::string(unicode_->Extension());
+    writeFailed_ = false;
+    unicodeContacts_.clear();
+    std::string why;
+    unicodeOpen_ = unicode_->Create(path_, why);
+    if (unicodeOpen_) return true;
+    errorMessage = "The file " + Quoted(path_) + " could not be created: " + why + ".";
+    std::string ignored;
+    unicode_->Close(ignored);
+    return false;
+}
+
+void ContactSheet::SaveUnicodeRow(const ExcelContactArgs& args, int64_t row, RunNotes& notes) {
+    const int64_t contact = args.xlsCnt;
+    if (row > unicode_->LastRow()) {
+        notes.Add({path_, contact,
+                   "Missing from the file: a sheet ends at row " +
+                       std::to_string(unicode_->LastRow()) + ", and this contact would need row " +
+                       std::to_string(row) + ".",
+                   true});
+        return;
+    }
+    const ContactRowTexts texts(args);
+    std::vector<int> cut;
+    std::string why;
+    if (!unicode_->AddRow(row, texts, args.xlsContact_BirthDay, args.xlsContact_Anniversary, cut,
+                          why)) {
+        writeFailed_ = true;
+        notes.Add({path_, 0, "Writing the file failed: " + why + ".", false});
+        for (const int64_t lost : unicodeContacts_)
+            notes.Add({path_, lost, "Missing from the file, as writing it failed.", true});
+        notes.Add({path_, contact, "Missing from the file, as writing it failed.", true});
+        unicodeContacts_.clear();
+        return;
+    }
+    for (const int column : cut)
+        notes.Add({path_, contact,
+                   Quoted(kTitles[static_cast<size_t>(column - 1)]) +
+                       " is longer than a cell holds; the file holds its start.",
+                   false});
+    unicodeContacts_.push_back(contact);
+}
+
+void ContactSheet::CloseUnicodeSheet(RunNotes& notes) {
+    unicodeOpen_ = false;
+    std::string why;
+    if (unicode_->Close(why) || writeFailed_) return;
+    notes.Add({path_, 0, "Writing the file failed: " + why + ".", false});
+    for (const int64_t lost : unicodeContacts_)
+        notes.Add({path_, lost, "Missing from the file, as writing it failed.", true});
+    unicodeContacts_.clear();
+}
 
 ContactSheet::~ContactSheet() {
     delete writer_;
@@ -121,8 +224,8 @@ ExcelFile& ContactSheet::Writer() {
 
 bool ContactSheet::CreateExcelSheet(const std::string& ExcelSheetPath, std::string& errorMessage) {
     path_ = ExcelSheetPath;
-    writeFailed_ = false;
-    pending_.clear();
+    if (unicode_) return CreateUnicodeSheet(errorMessage);
+    if (!StartSheet(errorMessage)) return false;
     if (Writer().CreateFile(ExcelSheetPath) != result::kOk) {
         errorMessage = "The workbook " + Quoted(path_) +
                        " could not be created: " + Writer().LastErrorText() + ".";
@@ -134,14 +237,24 @@ bool ContactSheet::CreateExcelSheet(const std::string& ExcelSheetPath, std::stri
 bool ContactSheet::CreateExcelSheet(std::unique_ptr<ByteSink> sink, const std::string& name,
                                     std::string& errorMessage) {
     path_ = name;
-    writeFailed_ = false;
-    pending_.clear();
+    if (!StartSheet(errorMessage)) return false;
     if (Writer().CreateFile(std::move(sink)) != result::kOk) {
         errorMessage = "The workbook " + Quoted(path_) +
                        " could not be created: " + Writer().LastErrorText() + ".";
         return false;
     }
     return WriteFixedPart(errorMessage);
+}
+
+bool ContactSheet::StartSheet(std::string& errorMessage) {
+    writeFailed_ = false;
+    pending_.clear();
+    valuesLosing_ = 0;
+    contactsLosing_ = 0;
+    if (Writer().SetCodePage(codePage_) == result::kOk) return true;
+    errorMessage = "The workbook " + Quoted(path_) +
+                   " could not be created: " + Writer().LastErrorText() + ".";
+    return false;
 }
 
 bool ContactSheet::WriteFixedPart(std::string& errorMessage) {
@@ -167,6 +280,17 @@ bool ContactSheet::WriteFixedPart(std::string& errorMessage) {
 
 void ContactSheet::Save2ExcelContact(const ExcelContactArgs& args, RunNotes& notes) {
     const int64_t contact = args.xlsCnt;
+    if (unicode_) {
+        if (!unicodeOpen_ || writeFailed_) {
+            notes.Add({path_, contact,
+                       writeFailed_ ? "Missing from the file, as writing it had failed."
+                                    : "Missing from the file, as it is not open.",
+                       true});
+            return;
+        }
+        SaveUnicodeRow(args, contact + 1, notes);
+        return;
+    }
     if (writeFailed_ || writer_ == nullptr || !writer_->IsOpen()) {
         notes.Add({path_, contact,
                    writeFailed_ ? "Missing from the workbook, as writing it had failed."
@@ -184,80 +308,44 @@ void ContactSheet::Save2ExcelContact(const ExcelContactArgs& args, RunNotes& not
         return;
     }
 
-    const std::string businessStreet = CleanAddress(args.xlsContact_BusinessAddress);
-    // The home street; the never-filled street field only when it is missing.
-    const std::string personalStreet =
-        CleanAddress(args.xlsContact_PersonalAddress.empty() ? args.xlsContact_PersonalStreet
-                                                             : args.xlsContact_PersonalAddress);
-    // Indexed by column; [0] is unused.
-    const std::array<std::string_view, kColumns + 1> texts = {{
-        {},
-        OnlyBlanks(args.xlsContact_FirstName) ? args.xlsContact_FullName
-                                              : args.xlsContact_FirstName,
-        args.xlsContact_MiddleName,
-        args.xlsContact_LastName,
-        args.xlsContact_Email,
-        args.xlsContact_Suffix,
-        args.xlsContact_Title,
-        args.xlsContact_Company,
-        args.xlsContact_JobTitle,
-        args.xlsContact_Location,
-        args.xlsContact_WebPage,
-        args.xlsContact_Department,
-        args.xlsContact_Manager,
-        args.xlsContact_Assistant,
-        businessStreet,
-        args.xlsContact_BusinessCity,
-        args.xlsContact_BusinessZip,
-        args.xlsContact_BusinessState,
-        args.xlsContact_BusinessCountry,
-        args.xlsContact_OfficePhone,
-        args.xlsContact_OfficeFax,
-        args.xlsContact_CellPhone,
-        args.xlsContact_Pager,
-        args.xlsContact_OtherEmail1,
-        args.xlsContact_OtherEmail2,
-        args.xlsContact_OtherEmail3,
-        personalStreet,
-        args.xlsContact_PersonalCity,
-        args.xlsContact_PersonalZip,
-        args.xlsContact_PersonalState,
-        args.xlsContact_PersonalCountry,
-        args.xlsContact_HomePhone,
-        args.xlsContact_HomeFax,
-        args.xlsContact_Pager,
-        {}, // birthday, below
-        {}, // anniversary, below
-        args.xlsContact_Comments,
-    }};
-
+    const ContactRowTexts texts(args);
     ExcelFile& writer = *writer_;
-    std::string fitted;
+    int64_t valuesLosing = 0;
     for (int column : kContactColumnOrder) {
-        int32_t code = result::kOk;
         const double date = column == 34   ? args.xlsContact_BirthDay
                             : column == 35 ? args.xlsContact_Anniversary
                                            : 0;
+        auto write = [&](const CellValue& value) {
+            return writer.WriteValue(ExcelFile::kText, kContactFont, kAlignLeft, 0,
+                                     static_cast<int32_t>(row), column, value, 0);
+        };
+        int32_t code = result::kOk;
         if (date != 0) {
-            code = writer.WriteValue(ExcelFile::kText, kContactFont, kAlignLeft, 0,
-                                     static_cast<int32_t>(row), column, AutomationDate{date}, 0);
+            code = write(AutomationDate{date});
         } else {
-            std::string_view text = texts[column];
-            if (FitToCell(text, fitted)) {
-                notes.Add({path_, contact,
-                           Quoted(kTitles[column - 1]) +
-                               " is longer than 255 characters; the workbook holds its first 255.",
-                           false});
-                text = fitted;
+            const std::string_view text = texts.Column(column);
+            code = write(text);
+            // Too long for a cell in the code page: as much as fits, cut
+            // between characters.
+            if (code == result::kOverflow && !text.empty()) {
+                const std::string_view kept = writer.WorkbookTextPrefix(text, biff::kMaxShortText);
+                notes.Add(
+                    {path_, contact,
+                     Quoted(kTitles[column - 1]) + " is longer than a cell holds (255 bytes in " +
+                         CodePageName(writer.CodePage()) + "); the workbook holds its first " +
+                         std::to_string(CharacterCount(kept)) + " characters.",
+                     false});
+                code = write(kept);
             }
-            code = writer.WriteValue(ExcelFile::kText, kContactFont, kAlignLeft, 0,
-                                     static_cast<int32_t>(row), column, text, 0);
         }
         if (code != result::kOk) {
             WriteFailed(contact, notes);
             return;
         }
+        if (writer.LastTextReplaced() > 0) ++valuesLosing;
     }
+    valuesLosing_ += valuesLosing;
+    if (valuesLosing > 0) ++contactsLosing_;
     pending_.push_back({contact, writer.BytesWritten()});
     ForgetCommittedRows();
 }
@@ -285,7 +373,23 @@ void ContactSheet::WriteFailed(int64_t contact, RunNotes& notes) {
 }
 
 void ContactSheet::CloseExcelSheet(RunNotes& notes) {
+    if (unicode_) {
+        if (unicodeOpen_) CloseUnicodeSheet(notes);
+        return;
+    }
     if (writer_ == nullptr || !writer_->IsOpen()) return;
+    if (valuesLosing_ > 0) {
+        notes.Add({path_, 0,
+                   std::to_string(valuesLosing_) + (valuesLosing_ == 1 ? " value" : " values") +
+                       " of " + std::to_string(contactsLosing_) +
+                       (contactsLosing_ == 1 ? " contact" : " contacts") +
+                       " lost characters: no one code page holds all the scripts of the "
+                       "backup, so the workbook is written in " +
+                       CodePageName(writer_->CodePage()) +
+                       ", which keeps the most values whole, and shows the other characters "
+                       "as \"?\". The Outlook output keeps every script.",
+                   false});
+    }
     const bool failedBefore = writeFailed_;
     const int32_t code = writer_->CloseFile();
     if (code != result::kOk && !failedBefore) WriteFailed(0, notes);

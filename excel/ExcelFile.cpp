@@ -103,18 +103,36 @@ int32_t ExcelFile::Emit() {
     return kOk;
 }
 
-// Converts text to the workbook's code page into text_; refuses it with the
+// Converts text to the workbook's code page; bytes is the text itself when it
+// is ASCII (the same in every code page), else text_. Refuses it with the
 // overflow code when it is longer than maxLength bytes there.
-int32_t ExcelFile::ToWorkbookText(std::string_view utf8, size_t maxLength) {
+int32_t ExcelFile::ToWorkbookText(std::string_view utf8, size_t maxLength,
+                                  std::string_view& bytes) {
+    lastReplaced_ = 0;
     if (IsAscii(utf8)) {
-        text_.assign(utf8);
+        bytes = utf8;
     } else {
-        text_ = Utf8ToCp1252(utf8);
+        text_.clear();
+        lastReplaced_ = converter_.Encode(utf8, text_).replaced;
+        bytes = text_;
     }
-    if (text_.size() > maxLength) {
-        return Fail(kOverflow, "a text of " + std::to_string(text_.size()) +
-                                   " characters does not fit its record");
+    if (bytes.size() > maxLength) {
+        return Fail(kOverflow,
+                    "a text of " + std::to_string(bytes.size()) + " bytes does not fit its record");
     }
+    return kOk;
+}
+
+std::string_view ExcelFile::WorkbookTextPrefix(std::string_view utf8, size_t maxBytes) {
+    if (IsAscii(utf8)) return utf8.substr(0, maxBytes);
+    std::string bytes;
+    return utf8.substr(0, converter_.Encode(utf8, bytes, maxBytes).consumed);
+}
+
+int32_t ExcelFile::SetCodePage(uint16_t codePage) {
+    if (codePage != converter_.CodePage() && !CodePageConverter(codePage).Available())
+        return Fail(kOverflow, "code page " + std::to_string(codePage) + " cannot be written here");
+    nextCodePage_ = codePage;
     return kOk;
 }
 
@@ -156,8 +174,12 @@ int32_t ExcelFile::StartFile(std::unique_ptr<ByteSink> sink) {
     state_ = State::Open;
     bytesWritten_ = 0;
     HorizPageBreakRows.clear();
+    if (converter_.CodePage() != nextCodePage_) converter_ = CodePageConverter(nextCodePage_);
     record_.clear();
     biff::EncodeBof(record_);
+    if (const int32_t code = Emit()) return code;
+    record_.clear();
+    biff::EncodeCodePage(record_, converter_.CodePage());
     if (const int32_t code = Emit()) return code;
     if (const int32_t code = WriteFormats()) return code;
     // A device that takes nothing should fail here, not at the first flush.
@@ -259,18 +281,22 @@ int32_t ExcelFile::WriteValue(int32_t ValueType, int32_t CellFontUsed, int32_t A
         break;
     }
     case kText: {
-        int32_t code = kOk;
+        std::string_view source;
+        std::string shown; // a number's or a date's text
         if (const auto* text = std::get_if<std::string_view>(&value.Get())) {
-            code = ToWorkbookText(*text, biff::kMaxShortText);
+            source = *text;
         } else if (const auto* number = std::get_if<double>(&value.Get())) {
-            code = ToWorkbookText(NumberText(*number), biff::kMaxShortText);
+            shown = NumberText(*number);
+            source = shown;
         } else {
             const auto dateText = DateValueText(std::get<AutomationDate>(value.Get()).serial);
             if (!dateText) return Fail(kOverflow, "the date is outside the years 100 to 9999");
-            code = ToWorkbookText(*dateText, biff::kMaxShortText);
+            shown = *dateText;
+            source = shown;
         }
-        if (code != kOk) return code;
-        biff::EncodeLabel(record_, *row, *column, attributes, text_);
+        std::string_view bytes;
+        if (const int32_t code = ToWorkbookText(source, biff::kMaxShortText, bytes)) return code;
+        biff::EncodeLabel(record_, *row, *column, attributes, bytes);
         break;
     }
     default:
@@ -301,37 +327,41 @@ int32_t ExcelFile::SetColumnWidth(uint8_t FirstColumn, uint8_t LastColumn, int16
 }
 
 int32_t ExcelFile::SetFont(const std::string& FontName, int16_t FontHeight, int32_t FontFormat) {
-    if (const int32_t code = ToWorkbookText(FontName, biff::kMaxShortText)) return code;
+    std::string_view bytes;
+    if (const int32_t code = ToWorkbookText(FontName, biff::kMaxShortText, bytes)) return code;
     const auto height = ToInt16(int64_t{FontHeight} * 20);
     const auto style = ToByte(FontFormat);
     if (!height || !style) return Fail(kOverflow, "the font height or style does not fit");
     record_.clear();
-    biff::EncodeFont(record_, *height, *style, text_);
+    biff::EncodeFont(record_, *height, *style, bytes);
     if (const int32_t code = CheckOpen()) return code;
     return Emit();
 }
 
 int32_t ExcelFile::SetHeader(const std::string& HeaderText) {
-    if (const int32_t code = ToWorkbookText(HeaderText, biff::kMaxShortText)) return code;
+    std::string_view bytes;
+    if (const int32_t code = ToWorkbookText(HeaderText, biff::kMaxShortText, bytes)) return code;
     record_.clear();
-    biff::EncodeHeader(record_, text_);
+    biff::EncodeHeader(record_, bytes);
     if (const int32_t code = CheckOpen()) return code;
     return Emit();
 }
 
 int32_t ExcelFile::SetFooter(const std::string& FooterText) {
-    if (const int32_t code = ToWorkbookText(FooterText, biff::kMaxShortText)) return code;
+    std::string_view bytes;
+    if (const int32_t code = ToWorkbookText(FooterText, biff::kMaxShortText, bytes)) return code;
     record_.clear();
-    biff::EncodeFooter(record_, text_);
+    biff::EncodeFooter(record_, bytes);
     if (const int32_t code = CheckOpen()) return code;
     return Emit();
 }
 
 int32_t ExcelFile::SetFilePassword(const std::string& PasswordText) {
     // No length byte here: the record's own 16-bit length is the limit.
-    if (const int32_t code = ToWorkbookText(PasswordText, 0xFFFF)) return code;
+    std::string_view bytes;
+    if (const int32_t code = ToWorkbookText(PasswordText, 0xFFFF, bytes)) return code;
     record_.clear();
-    biff::EncodeFilePass(record_, text_);
+    biff::EncodeFilePass(record_, bytes);
     if (const int32_t code = CheckOpen()) return code;
     return Emit();
 }

@@ -11,6 +11,7 @@
 
 #include "excel/BiffRecords.h"
 #include "excel/ByteSink.h"
+#include "vcard/CodePage.h"
 
 #include <cstdint>
 #include <memory>
@@ -60,8 +61,21 @@ class ExcelFile {
     ExcelFile(const ExcelFile&) = delete;
     ExcelFile& operator=(const ExcelFile&) = delete;
 
-    // Replaces any old file of that name, creates the file and writes BOF and
-    // the built-in formats. Returns the failure's code when the old file
+    // The Windows code page of the next workbook's texts (1252 unless set),
+    // named in its CODEPAGE record. A file already open keeps its own.
+    // Returns 6 for a code page this platform cannot write.
+    int32_t SetCodePage(uint16_t codePage);
+    // The code page of the workbook open or last written.
+    uint16_t CodePage() const { return converter_.CodePage(); }
+    // Characters of the last text written that the code page does not hold;
+    // they were written as '?'.
+    size_t LastTextReplaced() const { return lastReplaced_; }
+    // The longest start of the text whose bytes in the code page fit
+    // maxBytes; a cut never falls inside a character.
+    std::string_view WorkbookTextPrefix(std::string_view utf8, size_t maxBytes);
+
+    // Replaces any old file of that name, creates the file and writes BOF,
+    // the code page and the built-in formats. Returns the failure's code when the old file
     // cannot be deleted, the file cannot be created or a write fails.
     // A workbook still open is finished first.
     int32_t CreateFile(const std::string& FileName);
@@ -119,13 +133,16 @@ class ExcelFile {
     int32_t Emit();
     int32_t Fail(int32_t code, std::string reason);
     int32_t FailFromSink();
-    int32_t ToWorkbookText(std::string_view utf8, size_t maxLength);
+    int32_t ToWorkbookText(std::string_view utf8, size_t maxLength, std::string_view& bytes);
 
     State state_ = State::NoFile;
     std::unique_ptr<ByteSink> sink_;
     std::vector<uint16_t> HorizPageBreakRows;
     biff::Bytes record_; // the record being written
-    std::string text_;   // the text being converted
+    std::string text_;   // the text being converted, when it is not ASCII
+    CodePageConverter converter_{kWesternCodePage};
+    uint16_t nextCodePage_ = kWesternCodePage;
+    size_t lastReplaced_ = 0;
     uint64_t bytesWritten_ = 0;
     std::string lastError_;
 };

@@ -194,6 +194,24 @@ std::string ShortDateText(double serial, const std::locale& locale) {
                            LocaleDateOrder(locale).value_or(DateOrder::MonthDayYear));
 }
 
+std::string ShortDateFormatCode() {
+#ifdef _WIN32
+    return {};
+#else
+    switch (UserDateOrder()) {
+    case DateOrder::MonthDayYear:
+        return "m/d/yyyy";
+    case DateOrder::DayMonthYear:
+        return "d/m/yyyy";
+    case DateOrder::YearMonthDay:
+        return "yyyy/m/d";
+    case DateOrder::YearDayMonth:
+        return "yyyy/d/m";
+    }
+    return "m/d/yyyy";
+#endif
+}
+
 std::optional<std::string> DateValueText(double serial) {
     const auto parts = SplitSerial(serial);
     if (!parts) return std::nullopt;

@@ -29,6 +29,12 @@ std::string ShortDateText(double serial);
 // The same with the order of the given locale (not used on Windows).
 std::string ShortDateText(double serial, const std::locale& locale);
 
+// The number format that shows a date cell the way ShortDateText writes the
+// date ("m/d/yyyy" in the user's order of day, month and year). Empty on
+// Windows, where the built-in short-date format (14) follows the user's
+// setting by itself.
+std::string ShortDateFormatCode();
+
 // The text that a date becomes in a text cell: the short date, then the time
 // of day when it is not midnight; a date whose day part is 0 (30 December
 // 1899) gives the time alone. nullopt for a date outside the years 100 to 9999.

@@ -15,6 +15,7 @@ namespace {
 struct SimpleField {
     const char* name;
     uint16_t id;
+    bool addressPart = false; // written with its address group
 };
 constexpr SimpleField kSimple[] = {
     {"FirstName", 0x3A06},
@@ -29,16 +30,16 @@ constexpr SimpleField kSimple[] = {
     {"MobileTelephoneNumber", 0x3A1C},
     {"PagerNumber", 0x3A21},
     {"CarTelephoneNumber", 0x3A1E},
-    {"BusinessAddressStreet", kLidWorkAddressStreet},
-    {"BusinessAddressCity", kLidWorkAddressCity},
-    {"BusinessAddressState", kLidWorkAddressState},
-    {"BusinessAddressPostalCode", kLidWorkAddressPostalCode},
-    {"BusinessAddressCountry", kLidWorkAddressCountry},
-    {"HomeAddressStreet", 0x3A5D},
-    {"HomeAddressCity", 0x3A59},
-    {"HomeAddressState", 0x3A5C},
-    {"HomeAddressPostalCode", 0x3A5B},
-    {"HomeAddressCountry", 0x3A5A},
+    {"BusinessAddressStreet", kLidWorkAddressStreet, true},
+    {"BusinessAddressCity", kLidWorkAddressCity, true},
+    {"BusinessAddressState", kLidWorkAddressState, true},
+    {"BusinessAddressPostalCode", kLidWorkAddressPostalCode, true},
+    {"BusinessAddressCountry", kLidWorkAddressCountry, true},
+    {"HomeAddressStreet", 0x3A5D, true},
+    {"HomeAddressCity", 0x3A59, true},
+    {"HomeAddressState", 0x3A5C, true},
+    {"HomeAddressPostalCode", 0x3A5B, true},
+    {"HomeAddressCountry", 0x3A5A, true},
     {"BusinessHomePage", 0x3A51},
     {"WebPage", kLidHtml},
     {"IMAddress", kLidInstantMessagingAddress},
@@ -57,6 +58,11 @@ constexpr const char* kSpecialText[] = {"FullName",      "BusinessAddress", "Hom
                                         "Email1Address", "Email2Address",   "Email3Address",
                                         "Categories"};
 constexpr const char* kDates[] = {"Birthday", "Anniversary"};
+// What names a contact that has no name, in this order.
+constexpr const char* kNameFallbacks[] = {
+    "CompanyName",        "Email1Address",         "Email2Address",           "Email3Address",
+    "IMAddress",          "MobileTelephoneNumber", "BusinessTelephoneNumber", "HomeTelephoneNumber",
+    "CarTelephoneNumber", "PagerNumber",           "BusinessFaxNumber",       "HomeFaxNumber"};
 
 uint16_t Resolve(uint16_t id) {
     return id >= 0x8000 ? NamedId(id) : id;
@@ -144,7 +150,10 @@ std::string ContactDisplayName(const ContactFields& f) {
                       GetOr(f, "LastName"), GetOr(f, "Suffix")},
                      " ");
     if (!composed.empty()) return composed;
-    return GetOr(f, "CompanyName");
+    // A card without a name still needs a line in the Contacts list.
+    for (const char* name : kNameFallbacks)
+        if (const std::string* v = Get(f, name)) return *v;
+    return {};
 }
 
 std::pair<std::string, uint32_t> ContactFileAs(const ContactFields& f) {
@@ -153,7 +162,38 @@ std::pair<std::string, uint32_t> ContactFileAs(const ContactFields& f) {
     if (!byName.empty()) return {byName, 0x8017};
     if (const std::string* full = Get(f, "FullName")) return {*full, 0x3001};
     if (const std::string* company = Get(f, "CompanyName")) return {*company, 0x3A16};
+    const std::string display = ContactDisplayName(f);
+    if (!display.empty()) return {display, 0x3001};
     return {std::string(), 0};
+}
+
+ContactAddress ResolveAddress(const std::string& whole, const std::string& street,
+                              const std::string& city, const std::string& state,
+                              const std::string& postalCode, const std::string& country) {
+    ContactAddress a{whole, street, city, state, postalCode, country};
+    // The reader keeps the street line of a card in the whole address; a
+    // one-line whole address with no street part is that street.
+    const bool oneLine = whole.find_first_of("\r\n") == std::string::npos;
+    if (a.street.empty() && oneLine) a.street = whole;
+    const std::string composed = ComposeAddress(a.street, a.city, a.state, a.postalCode, a.country);
+    // A whole address of several lines with no street part is kept as the
+    // user wrote it: composing would drop its street.
+    if (!composed.empty() && (!a.street.empty() || whole.empty())) a.whole = composed;
+    return a;
+}
+
+std::string ContactInitials(const ContactFields& f) {
+    std::string out;
+    for (const char* name : {"FirstName", "MiddleName", "LastName"}) {
+        const std::string* v = Get(f, name);
+        if (!v) continue;
+        // the first character, with all of its UTF-8 bytes
+        size_t n = 1;
+        while (n < v->size() && ((*v)[n] & 0xC0) == 0x80)
+            ++n;
+        out += v->substr(0, n) + ".";
+    }
+    return out;
 }
 
 std::vector<std::string> SplitCategories(const std::string& text) {
@@ -214,7 +254,7 @@ std::vector<Property> ContactProperties(const ContactFields& f, bool hasPicture,
         if (!v.empty()) p.push_back(TextProp(id, v));
     };
     for (const auto& s : kSimple)
-        text(Resolve(s.id), GetOr(f, s.name));
+        if (!s.addressPart) text(Resolve(s.id), GetOr(f, s.name));
 
     // Names: display name doubles as subject; FileAs like Outlook's default.
     const std::string display = ContactDisplayName(f);
@@ -227,34 +267,38 @@ std::vector<Property> ContactProperties(const ContactFields& f, bool hasPicture,
         p.push_back(LongProp(NamedId(kLidFileUnderId), fileAsId));
     }
 
-    // Addresses; the business address, else the home address, is the
-    // mailing address.
-    const std::string work[] = {GetOr(f, "BusinessAddressStreet"), GetOr(f, "BusinessAddressCity"),
-                                GetOr(f, "BusinessAddressState"),
-                                GetOr(f, "BusinessAddressPostalCode"),
-                                GetOr(f, "BusinessAddressCountry")};
-    const std::string home[] = {GetOr(f, "HomeAddressStreet"), GetOr(f, "HomeAddressCity"),
-                                GetOr(f, "HomeAddressState"), GetOr(f, "HomeAddressPostalCode"),
-                                GetOr(f, "HomeAddressCountry")};
-    std::string workFull = GetOr(f, "BusinessAddress");
-    if (workFull.empty()) workFull = ComposeAddress(work[0], work[1], work[2], work[3], work[4]);
-    std::string homeFull = GetOr(f, "HomeAddress");
-    if (homeFull.empty()) homeFull = ComposeAddress(home[0], home[1], home[2], home[3], home[4]);
-    text(NamedId(kLidWorkAddress), workFull);
-    text(NamedId(kLidHomeAddress), homeFull);
-    const bool useWork = !workFull.empty();
-    if (useWork || !homeFull.empty()) {
-        const std::string* m = useWork ? work : home;
-        text(0x3A29, m[0]);
-        text(0x3A27, m[1]);
-        text(0x3A28, m[2]);
-        text(0x3A2A, m[3]);
-        text(0x3A26, m[4]);
-        text(0x3A15, useWork ? workFull : homeFull);
+    // Addresses, each set as a group: the whole address composed of its
+    // parts. The business address, else the home address, is the mailing
+    // address.
+    const ContactAddress work =
+        ResolveAddress(GetOr(f, "BusinessAddress"), GetOr(f, "BusinessAddressStreet"),
+                       GetOr(f, "BusinessAddressCity"), GetOr(f, "BusinessAddressState"),
+                       GetOr(f, "BusinessAddressPostalCode"), GetOr(f, "BusinessAddressCountry"));
+    const ContactAddress home =
+        ResolveAddress(GetOr(f, "HomeAddress"), GetOr(f, "HomeAddressStreet"),
+                       GetOr(f, "HomeAddressCity"), GetOr(f, "HomeAddressState"),
+                       GetOr(f, "HomeAddressPostalCode"), GetOr(f, "HomeAddressCountry"));
+    auto address = [&](const ContactAddress& a, const uint16_t(&ids)[6]) {
+        text(ids[0], a.whole);
+        text(ids[1], a.street);
+        text(ids[2], a.city);
+        text(ids[3], a.state);
+        text(ids[4], a.postalCode);
+        text(ids[5], a.country);
+    };
+    address(work, {NamedId(kLidWorkAddress), NamedId(kLidWorkAddressStreet),
+                   NamedId(kLidWorkAddressCity), NamedId(kLidWorkAddressState),
+                   NamedId(kLidWorkAddressPostalCode), NamedId(kLidWorkAddressCountry)});
+    address(home, {NamedId(kLidHomeAddress), 0x3A5D, 0x3A59, 0x3A5C, 0x3A5B, 0x3A5A});
+    const bool useWork = !work.whole.empty();
+    if (useWork || !home.whole.empty()) {
+        address(useWork ? work : home, {0x3A15, 0x3A29, 0x3A27, 0x3A28, 0x3A2A, 0x3A26});
         p.push_back(LongProp(NamedId(kLidPostalAddressId), useWork ? 2 : 1));
     }
 
-    // E-mail addresses with the companions Outlook keeps for each.
+    // E-mail addresses and fax numbers with the companions Outlook keeps for
+    // each, listed in the address-book arrays: e-mail 0..2, business fax 3,
+    // home fax 4 (bit 1 << entry in the array type).
     ByteSink emailList;
     uint32_t arrayType = 0;
     for (uint16_t k = 0; k < 3; ++k) {
@@ -272,6 +316,23 @@ std::vector<Property> ContactProperties(const ContactFields& f, bool hasPicture,
         emailList.U32(k);
         arrayType |= 1u << k;
     }
+    const std::pair<const char*, uint16_t> faxes[] = {{"BusinessFaxNumber", kLidFax1AddressType},
+                                                      {"HomeFaxNumber", kLidFax2AddressType}};
+    for (uint16_t k = 0; k < 2; ++k) {
+        const auto [name, base] = faxes[k];
+        // Outlook names the type of every fax entry, filled or not.
+        text(NamedId(base), "FAX");
+        const std::string number = GetOr(f, name);
+        if (number.empty()) continue;
+        const std::string addr = display + "@" + number;
+        text(NamedId(static_cast<uint16_t>(base + 1)), addr);
+        text(NamedId(static_cast<uint16_t>(base + 2)), display);
+        p.push_back(BinaryProp(NamedId(static_cast<uint16_t>(base + 3)),
+                               OneOffEntryId(display, "FAX", addr)));
+        emailList.U32(3u + k);
+        arrayType |= 1u << (3 + k);
+    }
+    text(NamedId(kLidFax3AddressType), "FAX");
     if (arrayType) {
         p.push_back(
             {Tag(NamedId(kLidAddressBookProviderEmailList), kPtMvInt32), emailList.Take(), 0});
@@ -305,6 +366,24 @@ std::vector<Property> ContactProperties(const ContactFields& f, bool hasPicture,
     date("Anniversary", 0x3A41, kLidWeddingAnniversaryLocal);
 
     if (hasPicture) p.push_back(BoolProp(NamedId(kLidHasPicture), true));
+
+    // What Outlook writes on every contact: the contact icon, the locale
+    // whose address layout the whole addresses follow (en-US), the file-as
+    // choices its form offers, and the version of Outlook whose contacts
+    // these follow.
+    p.push_back(LongProp(0x1080, 0x200));
+    p.push_back(LongProp(0x3FF1, 0x409));
+    p.push_back(LongProp(0x3A71, 0));
+    p.push_back(LongProp(NamedId(kLidContactCharacterSet), 0x100));
+    text(0x3A0A, ContactInitials(f));
+    {
+        ByteSink list;
+        for (uint32_t id : {0x8017u, 0x8037u, 0x3A16u, 0x8019u, 0x8018u})
+            list.U32(id);
+        p.push_back({Tag(NamedId(kLidFileUnderList), kPtMvInt32), list.Take(), 0});
+    }
+    p.push_back(LongProp(CommonNamedId(kLidCurrentVersion), 0x1E666));
+    p.push_back(TextProp(CommonNamedId(kLidCurrentVersionName), "12.0"));
 
     // The message itself.
     p.push_back(TextProp(0x001A, "IPM.Contact"));

@@ -29,10 +29,25 @@ uint64_t FileTimeFromAutomationDate(double date);
 // FILETIME of the current moment.
 uint64_t FileTimeNow();
 
-// "Full Name" of the item: FullName, else the name parts, else the company.
+// "Full Name" of the item: FullName, else the name parts, else the first of
+// the company, the e-mail and IM addresses and the phone numbers.
 std::string ContactDisplayName(const ContactFields& f);
-// PidLidFileUnder and its id: "Surname, Given Middle" when there is a name part.
+// PidLidFileUnder and its id: "Surname, Given Middle" when there is a name
+// part, else the full name, the company or the display name's fallback.
 std::pair<std::string, uint32_t> ContactFileAs(const ContactFields& f);
+// One address group as written: the whole address and its parts.
+struct ContactAddress {
+    std::string whole, street, city, state, postalCode, country;
+};
+// The group for the given fields. An empty street part takes a one-line whole
+// address; the whole address is composed of the parts as Outlook composes it
+// (street, "City, State PostalCode", country, one line each), except a
+// multi-line whole address that has no street part, which is kept.
+ContactAddress ResolveAddress(const std::string& whole, const std::string& street,
+                              const std::string& city, const std::string& state,
+                              const std::string& postalCode, const std::string& country);
+// PidTagInitials as Outlook derives it: "A.B.C." of first, middle and last name.
+std::string ContactInitials(const ContactFields& f);
 // Categories text cut at commas, items trimmed, empty items dropped.
 std::vector<std::string> SplitCategories(const std::string& text);
 // One-off ENTRYID: flags 4, provider uid 16, version 2, flags 2, then display

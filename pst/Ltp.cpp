@@ -277,6 +277,9 @@ EncodedTc BuildTc(const TableLayout& layout, const std::vector<uint32_t>& rowIds
     EncodedTc out;
     HeapBuilder heap(0x7C);
     const size_t cCols = layout.columns.size();
+    // Outlook puts the row index's header first (HID 0x20) and TCINFO right
+    // after it; some readers find the row index only there.
+    const uint32_t indexHeader = heap.Alloc(8);
     const uint32_t tcinfo = heap.Alloc(22 + 8 * cCols);
     const size_t n = rowIds.size();
     Bytes matrix(n * layout.rowSize, 0);
@@ -294,7 +297,7 @@ EncodedTc BuildTc(const TableLayout& layout, const std::vector<uint32_t>& rowIds
         records.U32(id);
         records.U32(row);
     }
-    const uint32_t hidIndex = BuildBth(heap, 4, 4, records.Data());
+    const uint32_t hidIndex = BuildBthWith(heap, indexHeader, 4, 4, records.Data());
     uint32_t hnidRows = 0;
     if (n > 0 && matrix.size() <= kMaxHeapAlloc) {
         hnidRows = heap.Put(matrix);

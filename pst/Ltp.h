@@ -148,7 +148,9 @@ struct EncodedTc {
 
 // Table context: heap with client signature 0x7C whose user root is TCINFO
 // (bType 0x7C 1, cCols 1, rgib[4] 8, hidRowIndex 4, hnidRows 4, hidIndex 4,
-// TCOLDESC * cCols). rowIds must be in row order; fillRow writes row i.
+// TCOLDESC * cCols). The row index's BTHHEADER is the heap's first allocation
+// (HID 0x20) and TCINFO its second (HID 0x40). rowIds must be in row order;
+// fillRow writes row i.
 EncodedTc BuildTc(const TableLayout& layout, const std::vector<uint32_t>& rowIds,
                   const std::function<void(size_t, RowWriter&)>& fillRow,
                   const std::function<uint32_t()>& newLtpNid);

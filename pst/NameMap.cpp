@@ -17,23 +17,39 @@ constexpr uint16_t kLids[] = {
     kLidWorkAddressPostalCode, kLidWorkAddressCountry, kLidInstantMessagingAddress,
     // the three e-mail groups
     0x8080, 0x8082, 0x8083, 0x8084, 0x8085, 0x8090, 0x8092, 0x8093, 0x8094, 0x8095, 0x80A0, 0x80A2,
-    0x80A3, 0x80A4, 0x80A5, kLidBirthdayLocal, kLidWeddingAnniversaryLocal};
+    0x80A3, 0x80A4, 0x80A5, kLidBirthdayLocal, kLidWeddingAnniversaryLocal,
+    // the fax groups: business and home complete, primary fax's type only
+    0x80B2, 0x80B3, 0x80B4, 0x80B5, 0x80C2, 0x80C3, 0x80C4, 0x80C5, 0x80D2, kLidFileUnderList,
+    kLidContactCharacterSet};
 constexpr size_t kLidCount = sizeof(kLids) / sizeof(kLids[0]);
+// PSETID_Common names, registered after "Keywords": a widely used reader
+// (pst-extractor) never reads the last entry of the name map, so the last
+// one is a name no reader needs.
+constexpr uint16_t kCommonLids[] = {kLidCurrentVersion, kLidCurrentVersionName};
+constexpr size_t kCommonCount = sizeof(kCommonLids) / sizeof(kCommonLids[0]);
 
 constexpr uint32_t kBuckets = 251;
 // wGuid 2 is PS_PUBLIC_STRINGS; 3 is the first GUID of the GUID stream.
 constexpr uint16_t kNumericAddress = (3 << 1) | 0;
+constexpr uint16_t kNumericCommon = (4 << 1) | 0;
 constexpr uint16_t kStringPublic = (2 << 1) | 1;
 
-// PSETID_Address in Windows byte order.
-constexpr uint8_t kPsetidAddress[16] = {0x04, 0x20, 0x06, 0x00, 0x00, 0x00, 0x00, 0x00,
-                                        0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
+// PSETID_Address and PSETID_Common in Windows byte order: the GUID stream.
+constexpr uint8_t kGuidStream[32] = {
+    0x04, 0x20, 0x06, 0x00, 0x00, 0x00, 0x00, 0x00, 0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46,
+    0x08, 0x20, 0x06, 0x00, 0x00, 0x00, 0x00, 0x00, 0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
 
 } // namespace
 
 uint16_t NamedId(uint16_t lid) {
     for (size_t i = 0; i < kLidCount; ++i)
         if (kLids[i] == lid) return static_cast<uint16_t>(0x8000 + i);
+    throw PstError("internal: named property not registered");
+}
+
+uint16_t CommonNamedId(uint16_t lid) {
+    for (size_t i = 0; i < kCommonCount; ++i)
+        if (kCommonLids[i] == lid) return static_cast<uint16_t>(0x8000 + kLidCount + 1 + i);
     throw PstError("internal: named property not registered");
 }
 
@@ -53,7 +69,7 @@ std::vector<Property> NameMapProperties() {
     ByteSink count;
     count.U32(kBuckets);
     props.push_back({Tag(0x0001, kPtInt32), count.Take(), 0});
-    binary(0x0002, Bytes(std::begin(kPsetidAddress), std::end(kPsetidAddress)));
+    binary(0x0002, Bytes(std::begin(kGuidStream), std::end(kGuidStream)));
 
     ByteSink entries, strings;
     std::map<uint32_t, ByteSink> buckets;
@@ -71,10 +87,17 @@ std::vector<Property> NameMapProperties() {
     strings.U32(static_cast<uint32_t>(keywords.size()));
     strings.Raw(keywords);
     strings.PadTo((strings.Size() + 3) / 4 * 4);
-    nameId(entries, offset, kStringPublic, kLidCount);
+    const size_t keywordsIndex = kLidCount;
+    nameId(entries, offset, kStringPublic, keywordsIndex);
     const uint32_t crc = Crc32(keywords.data(), keywords.size());
-    nameId(buckets[NameBucket(crc, kStringPublic)], crc, kStringPublic, kLidCount);
+    nameId(buckets[NameBucket(crc, kStringPublic)], crc, kStringPublic, keywordsIndex);
 
+    for (size_t i = 0; i < kCommonCount; ++i) {
+        const size_t index = kLidCount + 1 + i;
+        nameId(entries, kCommonLids[i], kNumericCommon, index);
+        nameId(buckets[NameBucket(kCommonLids[i], kNumericCommon)], kCommonLids[i], kNumericCommon,
+               index);
+    }
     binary(0x0003, entries.Take());
     binary(0x0004, strings.Take());
     for (auto& [b, sink] : buckets)

@@ -201,10 +201,14 @@ NdbWriter::~NdbWriter() = default;
 void NdbWriter::Create() {
     AddRegion();
     cursor_ = RegionBase(0) + RegionReservedBytes(0);
+}
+
+void NdbWriter::WriteDList() {
     // An empty density list, as a new file from Outlook has: bFlags 0,
-    // cEntDList 0, wPadding 0, ulCurrentPage 0.
+    // cEntDList 0, wPadding 0, ulCurrentPage 0. Outlook seals it with the
+    // header's bidNextP, so it is sealed again with every header.
     std::array<uint8_t, kPageSize> page{};
-    SealPage(page.data(), kPageDList, kDListOffset, NextBid(false));
+    SealPage(page.data(), kPageDList, kDListOffset, nextBid_);
     file_.WriteAt(kDListOffset, page.data(), page.size());
 }
 
@@ -522,6 +526,9 @@ void NdbWriter::WriteHeader(uint8_t fAMapValid, const Bref& nbt, const Bref& bbt
     h.fAMapValid = fAMapValid;
     const Bytes b = EncodeHeader(h);
     file_.WriteAt(0, b.data(), b.size());
+    // After the header: a density list never names a later bid than the
+    // header on disk, whenever the writer stops.
+    WriteDList();
 }
 
 void NdbWriter::WriteMapsAndHeader(uint8_t fAMapValid, const Bref& nbt, const Bref& bbt,

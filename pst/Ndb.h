@@ -182,7 +182,8 @@ Bytes EncodeSiBlock(const std::vector<std::pair<uint32_t, uint64_t>>& e);
 // of 0xFF) right after it; regions 128 + 496k an FMap page (one byte per AMap
 // from its own on: the longest free run in 64-byte slots, at most 255). The
 // density list page (ptype 0x86, bFlags 1, cEntDList 1, wPadding 2,
-// ulCurrentPage 4, no entries) sits at 0x4200, outside every region.
+// ulCurrentPage 4, no entries; trailer bid = the header's bidNextP) sits at
+// 0x4200, outside every region.
 
 // Bit for the 64-byte slot `slot` of a region, most significant bit first.
 inline void SetAMapBit(uint8_t* map, size_t slot, bool on) {
@@ -270,6 +271,7 @@ class NdbWriter {
     Bref WriteTreePages(bool bbt);
     void WriteMapsAndHeader(uint8_t fAMapValid, const Bref& nbt, const Bref& bbt, bool durable);
     void WriteHeader(uint8_t fAMapValid, const Bref& nbt, const Bref& bbt);
+    void WriteDList();
 
     StoreFile& file_;
     std::vector<Block> blocks_; // ascending by bid; freed ones have cRef 0

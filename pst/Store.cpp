@@ -147,10 +147,24 @@ void PstStore::WriteTable(uint32_t nid, const EncodedTc& tc) {
     ndb_->SetNode(nid, bidData, bidSub, 0);
 }
 
+Bytes PstStore::ReplVersionHistory() {
+    ByteSink s(24);
+    s.U32(1);
+    s.Raw(RandomBytes(16));
+    s.U32(1);
+    return s.Take();
+}
+
 void PstStore::WriteFolderPc(const FolderInfo& f, uint32_t parent) {
     std::vector<Property> p = {TextProp(0x3001, f.name), LongProp(0x3602, f.count),
                                LongProp(0x3603, 0), BoolProp(0x360A, f.subfolders)};
     if (!f.containerClass.empty()) p.push_back(TextProp(0x3613, f.containerClass));
+    // A folder that holds items carries its hidden-item counts, as Outlook's
+    // own Contacts folder does.
+    if (f.nid == kNidContacts) {
+        p.push_back(LongProp(0x6635, 0));
+        p.push_back(LongProp(0x6636, 0));
+    }
     // The root names the default contacts folder for MAPI clients.
     if (f.nid == kNidRootFolder) p.push_back(BinaryProp(0x36D1, EntryIdOf(kNidContacts)));
     const auto [bidData, bidSub] = WritePc(p, {});
@@ -201,6 +215,14 @@ void PstStore::WriteStaticNodes() {
             BinaryProp(0x35E7, EntryIdOf(kNidSearchRoot)),
             LongProp(0x35DF, 0x89), // subtree | wastebasket | finder are valid
             LongProp(0x67FF, 0),    // no password
+            // As in every store Outlook creates: the replica's version
+            // history (count 1, the replica's GUID, version 1), no
+            // replication flags, no restrictions on the store and the
+            // store-format level Outlook stamps.
+            BinaryProp(0x0E34, ReplVersionHistory()),
+            LongProp(0x0E38, 0),
+            BoolProp(0x6633, true),
+            LongProp(0x66FA, 0x000E0011),
         };
         const auto [d, s] = WritePc(p, {});
         ndb_->SetNode(kNidMessageStore, d, s, 0);

@@ -107,6 +107,8 @@ class PstStore {
     void MaybeCheckpoint();
     FolderInfo ContactsInfo() const;
     Bytes RandomBytes(size_t n);
+    // PidTagReplVersionHistory: count 4, replica GUID 16, version 4.
+    Bytes ReplVersionHistory();
 
     std::string path_;
     std::string displayName_;

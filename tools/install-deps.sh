@@ -6,27 +6,37 @@ set -euo pipefail
 packages=(
     cmake ninja-build g++ clang libclang-rt-14-dev
     libgtest-dev libgmock-dev libbenchmark-dev
-    qt6-base-dev
+    qt6-base-dev libxlsxwriter-dev
     libreoffice-calc-nogui
     pst-utils pff-tools
     xvfb xauth
 )
 if [ "${VELLOQUIN_NO_GUI_DEPS:-0}" = 1 ]; then
-    packages=(cmake ninja-build g++ libgtest-dev libgmock-dev)
+    packages=(cmake ninja-build g++ libgtest-dev libgmock-dev libxlsxwriter-dev)
 fi
+# Debian's nodejs and npm for the tests' independent readers, unless a node
+# with npm is already installed.
+command -v node >/dev/null && command -v npm >/dev/null || packages+=(nodejs npm)
 
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
-if [ ${#missing[@]} -eq 0 ]; then
-    exit 0
+if [ ${#missing[@]} -ne 0 ]; then
+    if [ "$(id -u)" != 0 ]; then
+        echo "These packages are missing: ${missing[*]}" >&2
+        echo "Run this script as root (or: sudo apt-get install ${missing[*]})." >&2
+        exit 1
+    fi
+    echo "Installing: ${missing[*]}"
+    apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
 fi
-if [ "$(id -u)" != 0 ]; then
-    echo "These packages are missing: ${missing[*]}" >&2
-    echo "Run this script as root (or: sudo apt-get install ${missing[*]})." >&2
-    exit 1
+
+# The npm readers the tests use (pst-extractor, SheetJS), pinned by the lock
+# file in tools/node and kept in tools/node/node_modules.
+node_dir="$(cd "$(dirname "$0")" && pwd)/node"
+if [ ! -f "$node_dir/node_modules/pst-extractor/package.json" ] ||
+    [ ! -f "$node_dir/node_modules/xlsx/package.json" ]; then
+    (cd "$node_dir" && npm ci --no-audit --no-fund --loglevel=error >/dev/null)
 fi
-echo "Installing: ${missing[*]}"
-apt-get update -qq
-DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null

@@ -196,6 +196,8 @@ std::optional<std::string> Base64Decode(std::string_view base64String, std::stri
 
 void ApplyPhotoRules(std::string_view piece, ReadMode mode, ContactRecord& record,
                      RuleContext& ctx) {
+    // The pictures' lines hold nothing that other rules read.
+    if (!ctx.host.WritePictures()) return;
     if (mode == ReadMode::Advance)
         AdvancePhotoRules(piece, record, ctx);
     else

@@ -226,6 +226,12 @@ void FileReader::Finish() {
 
 } // namespace
 
+void ReadvCardText(const std::string& file, std::string_view text, int32_t& ivCard,
+                   ContactRecord& record, ReaderHost& host) {
+    MemorySource source(text);
+    ReadvCardFrom(file, source, ivCard, record, host);
+}
+
 void ReadvCard(std::string vcardFile, int32_t& ivCard, ContactRecord& record, ReaderHost& host) {
     const std::string path = Trim(vcardFile);
     const auto source = MakeFileSource(path);

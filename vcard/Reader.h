@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace velloquin {
 
@@ -41,6 +42,10 @@ class ReaderHost {
     // True once the user asked to stop (the window is closing): the reader
     // finishes the contact it is handing off and returns.
     virtual bool StopRequested() { return false; }
+
+    // False for a host that only looks at the texts: the pictures are then
+    // neither decoded nor written.
+    virtual bool WritePictures() { return true; }
 };
 
 // Reads one file. ivCard is the run's contact counter: one more than the
@@ -51,6 +56,10 @@ void ReadvCard(std::string vcardFile, int32_t& ivCard, ContactRecord& record, Re
 // The same on bytes from elsewhere (memory, in the fuzz targets and tests);
 // file names the backup in notes.
 void ReadvCardFrom(const std::string& file, ByteSource& source, int32_t& ivCard,
+                   ContactRecord& record, ReaderHost& host);
+
+// ReadvCard on text already read and decoded; file names it in notes.
+void ReadvCardText(const std::string& file, std::string_view text, int32_t& ivCard,
                    ContactRecord& record, ReaderHost& host);
 
 // The largest value the contact counter may reach; a contact past it is

@@ -1,25 +1,23 @@
 #include "Text.h"
 
-#include <array>
+#include "CodePage.h"
+
 #include <cstdint>
+#include <cstring>
 
 namespace velloquin {
 namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
 
-// Windows-1252 bytes 0x80..0x9F; the other bytes above 0x7F equal their
-// Latin-1 code points. The five bytes the code page leaves undefined map to
-// the replacement character.
-constexpr std::array<char32_t, 32> kCp1252High = {
-    0x20AC,       kReplacement, 0x201A, 0x0192, 0x201E, 0x2026,       0x2020, 0x2021,
-    0x02C6,       0x2030,       0x0160, 0x2039, 0x0152, kReplacement, 0x017D, kReplacement,
-    kReplacement, 0x2018,       0x2019, 0x201C, 0x201D, 0x2022,       0x2013, 0x2014,
-    0x02DC,       0x2122,       0x0161, 0x203A, 0x0153, kReplacement, 0x017E, 0x0178};
-
+// The Windows-1252 character that a stray byte in UTF-8 text stands for.
 char32_t Cp1252CodePoint(unsigned char byte) {
-    if (byte >= 0x80 && byte <= 0x9F) return kCp1252High[byte - 0x80];
-    return byte;
+    if (byte < 0x80) return byte;
+    thread_local CodePageConverter western(kWesternCodePage);
+    std::string utf8;
+    western.Decode(std::string_view(reinterpret_cast<const char*>(&byte), 1), utf8);
+    char32_t cp = kReplacement;
+    return Utf8CharLength(utf8, 0, cp) > 0 ? cp : kReplacement;
 }
 
 void AppendUtf8(std::string& out, char32_t cp) {
@@ -40,9 +38,9 @@ void AppendUtf8(std::string& out, char32_t cp) {
     }
 }
 
-// Length of the well-formed UTF-8 sequence at pos (overlong forms, surrogates
-// and code points past U+10FFFF are not well formed), or 0 if there is none.
-size_t SequenceLength(std::string_view s, size_t pos, char32_t& cp) {
+} // namespace
+
+size_t Utf8CharLength(std::string_view s, size_t pos, char32_t& cp) {
     const auto b0 = static_cast<unsigned char>(s[pos]);
     if (b0 < 0x80) {
         cp = b0;
@@ -75,10 +73,41 @@ size_t SequenceLength(std::string_view s, size_t pos, char32_t& cp) {
     return len;
 }
 
+size_t SkipAscii(std::string_view text, size_t pos) {
+    // Eight bytes at a time: a backup is ASCII nearly throughout.
+    constexpr uint64_t kHighBits = 0x8080808080808080ull;
+    while (pos + 8 <= text.size()) {
+        uint64_t word = 0;
+        std::memcpy(&word, text.data() + pos, 8);
+        if ((word & kHighBits) != 0) break;
+        pos += 8;
+    }
+    while (pos < text.size() && static_cast<unsigned char>(text[pos]) < 0x80)
+        ++pos;
+    return pos;
+}
+
+size_t Utf8WellFormedLength(std::string_view bytes) {
+    char32_t cp = 0;
+    size_t pos = 0;
+    while (pos < bytes.size()) {
+        if (static_cast<unsigned char>(bytes[pos]) < 0x80) {
+            pos = SkipAscii(bytes, pos);
+            continue;
+        }
+        const size_t len = Utf8CharLength(bytes, pos, cp);
+        if (len == 0) break;
+        pos += len;
+    }
+    return pos;
+}
+
+namespace {
+
 // One character of text that is meant to be UTF-8 but may hold stray
 // Windows-1252 bytes: those count as one character each.
 size_t NextChar(std::string_view s, size_t pos, char32_t& cp) {
-    size_t len = SequenceLength(s, pos, cp);
+    size_t len = Utf8CharLength(s, pos, cp);
     if (len == 0) {
         cp = Cp1252CodePoint(static_cast<unsigned char>(s[pos]));
         len = 1;
@@ -142,54 +171,14 @@ std::string LowerAscii(std::string_view text) {
 }
 
 bool IsValidUtf8(std::string_view bytes) {
-    char32_t cp = 0;
-    for (size_t pos = 0; pos < bytes.size();) {
-        // Runs of ASCII are by far the most common case in a backup.
-        if (static_cast<unsigned char>(bytes[pos]) < 0x80) {
-            ++pos;
-            continue;
-        }
-        const size_t len = SequenceLength(bytes, pos, cp);
-        if (len == 0) return false;
-        pos += len;
-    }
-    return true;
+    return Utf8WellFormedLength(bytes) == bytes.size();
 }
 
 std::string Cp1252ToUtf8(std::string_view bytes) {
+    thread_local CodePageConverter western(kWesternCodePage);
     std::string out;
     out.reserve(bytes.size() + bytes.size() / 8);
-    for (char c : bytes)
-        AppendUtf8(out, Cp1252CodePoint(static_cast<unsigned char>(c)));
-    return out;
-}
-
-std::string Utf8ToCp1252(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (size_t pos = 0; pos < text.size();) {
-        char32_t cp = 0;
-        const size_t len = SequenceLength(text, pos, cp);
-        if (len == 0) {
-            // A stray byte was Windows-1252 to begin with: keep it.
-            out.push_back(text[pos]);
-            ++pos;
-            continue;
-        }
-        pos += len;
-        if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) {
-            out.push_back(static_cast<char>(cp));
-            continue;
-        }
-        char mapped = '?';
-        for (size_t i = 0; i < kCp1252High.size(); ++i) {
-            if (kCp1252High[i] == cp && cp != kReplacement) {
-                mapped = static_cast<char>(0x80 + i);
-                break;
-            }
-        }
-        out.push_back(mapped);
-    }
+    western.Decode(bytes, out);
     return out;
 }
 

@@ -15,11 +15,17 @@ std::string UpperAscii(std::string_view text);
 std::string LowerAscii(std::string_view text);
 
 bool IsValidUtf8(std::string_view bytes);
-// Windows-1252 bytes to UTF-8. The five undefined bytes map to U+FFFD.
+// The position of the first byte from pos on that is not ASCII (or the end).
+size_t SkipAscii(std::string_view text, size_t pos);
+// The length of the longest well-formed UTF-8 start of the bytes.
+size_t Utf8WellFormedLength(std::string_view bytes);
+// Length of the well-formed UTF-8 character at pos, its code point in cp;
+// 0 if there is none there (overlong forms, surrogates and code points past
+// U+10FFFF are not well formed).
+size_t Utf8CharLength(std::string_view s, size_t pos, char32_t& cp);
+// Windows-1252 bytes to UTF-8, through the platform's converter. Undefined
+// bytes map to U+FFFD.
 std::string Cp1252ToUtf8(std::string_view bytes);
-// UTF-8 to Windows-1252, one byte per character; a character that has no
-// code there becomes '?'. Invalid UTF-8 bytes are taken as Windows-1252.
-std::string Utf8ToCp1252(std::string_view text);
 // UTF-16 bytes (no byte-order mark) to UTF-8; unpaired surrogates become
 // U+FFFD and an odd last byte is dropped.
 std::string Utf16ToUtf8(std::string_view bytes, bool bigEndian);

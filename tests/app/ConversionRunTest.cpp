@@ -101,6 +101,25 @@ TEST_F(RunTest, FolderRunReadsVisibleVcfFilesOnlyCountsOnAndNotesAfterTheComplet
     EXPECT_TRUE(app::ListBackupFiles((src / "missing").string(), &error).empty() && !error.empty());
 }
 
+// The workbook's code page is chosen from every file of a folder before the
+// sheet is written: the first file alone would have been Windows-1252.
+TEST_F(RunTest, AFolderRunChoosesTheCodePageFromEveryFile) {
+    std::ofstream(src / "a.vcf", std::ios::binary) << "BEGIN:VCARD\r\nN:Doe;John\r\nEND:VCARD\r\n";
+    std::ofstream(src / "b.vcf", std::ios::binary)
+        << "BEGIN:VCARD\r\nN:Петров;Иван\r\nEND:VCARD\r\n";
+    window.xls = true;
+    window.folder = out.string();
+    run.srcFolder = src.string();
+    run.inputMode = 2;
+    run.CmdSplit_Click();
+    std::ifstream in(out / excel::kExcelSheetName, std::ios::binary);
+    const std::string bytes{std::istreambuf_iterator<char>(in), {}};
+    // BOF, then CODEPAGE 1251; "Иван" a byte per letter.
+    EXPECT_EQ(bytes.substr(8, 6), std::string("\x42\x00\x02\x00\xE3\x04", 6));
+    EXPECT_NE(bytes.find("\x04\xC8\xE2\xE0\xED"), std::string::npos);
+    EXPECT_TRUE(run.LastNotes().Empty()) << run.LastNotes().Format();
+}
+
 // The output cannot be prepared: one message, and nothing is read.
 TEST_F(RunTest, OutputThatCannotBeCreatedEndsTheRunBeforeReading) {
     log.failing = {"Logon"};

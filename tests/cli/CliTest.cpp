@@ -137,4 +137,92 @@ TEST_F(Cli, BothOutputsReadBackByTheOpenReaders) {
         EXPECT_NE(cells.find(expected), std::string::npos) << expected;
 }
 
+// Names in two scripts that one code page (Windows-932) holds, a birthday, a
+// value with a comma and quotes, a comment of two lines.
+const std::string kScripts =
+    "BEGIN:VCARD\r\nN:Петров;Иван\r\nORG:Рога, \"и\" копыта\r\nBDAY:1985-03-27\r\n"
+    "NOTE:first\\nsecond\r\nTEL;TYPE=CELL:+7 495 0100\r\nEND:VCARD\r\n"
+    "BEGIN:VCARD\r\nN:山田;花子\r\nEMAIL;TYPE=INTERNET:hanako@example.jp\r\nEND:VCARD\r\n";
+
+// The filled cells, row by row; a line break inside a cell as LF, however
+// the reader writes it.
+std::string Cells(const CsvTable& table) {
+    std::string cells;
+    for (const auto& row : table) {
+        for (size_t column = 0; column < row.size(); ++column) {
+            std::string cell;
+            for (char c : row[column])
+                if (c != '\r') cell += c;
+            if (!cell.empty()) cells += std::to_string(column + 1) + "=" + cell + "|";
+        }
+        cells += "\n";
+    }
+    return cells;
+}
+
+// The .xls, .xlsx and .csv of one backup read back with the same cells.
+TEST_F(Cli, TheThreeSheetFormatsReadBackAlike) {
+    const bool lo = SofficeInstalled(), js = SheetJsInstalled();
+    if (!lo || !js) GTEST_SKIP() << "LibreOffice and SheetJS are both needed";
+    const std::string backup = Backup("s.vcf", kScripts);
+    std::vector<fs::path> books;
+    for (const std::string format : {"excel", "xlsx", "csv"}) {
+        const fs::path folder = root.Path() / format;
+        fs::create_directories(folder);
+        Run({"--" + format, "--out", folder.string(), backup});
+        ASSERT_EQ(status, 0) << output;
+        books.push_back(
+            folder / ("vCardContactsExported." + std::string(format == "excel" ? "xls" : format)));
+        EXPECT_NE(output.find("2 contacts converted to " + books.back().string()),
+                  std::string::npos)
+            << output;
+    }
+    const std::string expected = Cells(ReadWorkbooks({books[0]}).at(0));
+    EXPECT_NE(expected.find("1=Иван|3=Петров|7=Рога, \"и\" копыта|21=+7 495 0100|"),
+              std::string::npos)
+        << expected;
+    EXPECT_NE(expected.find("1=花子|3=山田|4=hanako@example.jp|"), std::string::npos) << expected;
+    // The birthday in the short-date form of the user's locale.
+    EXPECT_NE(expected.find("|34="), std::string::npos) << expected;
+    EXPECT_NE(expected.find("|36=first\nsecond|"), std::string::npos) << expected;
+    // LibreOffice for the two workbooks, SheetJS for all three.
+    EXPECT_EQ(Cells(ReadWorkbooks({books[1]}).at(0)), expected);
+    const auto sheetJs = ReadWorkbooksWithSheetJs(books);
+    for (const CsvTable& table : sheetJs)
+        EXPECT_EQ(Cells(table), expected);
+
+    // The .xlsx keeps the birthday as a date (a number with a date format),
+    // its title row bold and frozen.
+    const std::string unzip =
+        "/usr/bin/python3 -c \"import sys, zipfile; z = zipfile.ZipFile(sys.argv[1]); "
+        "sys.stdout.write(z.read('xl/worksheets/sheet1.xml').decode() + "
+        "z.read('xl/styles.xml').decode())\" " +
+        Quote(books[1].string()) + " >" + Quote((root.Path() / "xml").string());
+    ASSERT_EQ(std::system(unzip.c_str()), 0);
+    const std::string parts = ReadAll(root.Path() / "xml");
+    EXPECT_NE(parts.find("<v>31133</v>"), std::string::npos) << "27 March 1985 as a day number";
+    EXPECT_NE(parts.find("ySplit=\"1\""), std::string::npos) << "the title row frozen";
+    EXPECT_NE(parts.find("<b/>"), std::string::npos) << "a bold font";
+    // The .csv: a byte-order mark, then UTF-8.
+    EXPECT_EQ(ReadAll(books[2]).substr(0, 13), "\xEF\xBB\xBF"
+                                               "First Name");
+}
+
+// Cyrillic and accented Greek: no code page holds both. The workbook keeps
+// the Greek, says what was lost, and the exit status is not 0.
+TEST_F(Cli, AMixedBackupIsReported) {
+    Run({"--out", out.string(),
+         Backup("m.vcf", "BEGIN:VCARD\r\nN:Петров;Иван\r\nEND:VCARD\r\n"
+                         "BEGIN:VCARD\r\nN:Παπαδόπουλος;Γιώργος\r\nEND:VCARD\r\n"
+                         "BEGIN:VCARD\r\nN:Σ;Ά\r\nEND:VCARD\r\n")});
+    EXPECT_EQ(status, 1) << output;
+    EXPECT_NE(output.find("2 values of 1 contact lost characters"), std::string::npos) << output;
+    EXPECT_NE(output.find("The Outlook output keeps every script."), std::string::npos) << output;
+    if (!SofficeInstalled()) GTEST_SKIP() << "LibreOffice is not installed";
+    const std::string cells = Cells(ReadWorkbooks({out / "vCardContactsExported.xls"}).at(0));
+    EXPECT_NE(cells.find("1=????|3=??????|\n1=Γιώργος|3=Παπαδόπουλος|\n1=Ά|3=Σ|"),
+              std::string::npos)
+        << cells;
+}
+
 } // namespace

@@ -24,16 +24,18 @@ TEST_F(Writer, EveryRecordExactlyAndInItsPlace) {
     ASSERT_EQ(file.SetFilePassword("pw"), 0);
     ASSERT_EQ(file.CloseFile(), 0);
     const auto records = Records(bytes);
-    ASSERT_EQ(records.size(), 26u + 15 + 2);
+    ASSERT_EQ(records.size(), 27u + 15 + 2);
+    // BOF, then the code page the texts are in (Windows-1252 unless set).
     EXPECT_EQ(records[0], Hex("09 00 04 00 02 00 0A 00"));
-    EXPECT_EQ(records[1], Hex("1F 00 02 00 17 00"));
+    EXPECT_EQ(records[1], Hex("42 00 02 00 E4 04"));
+    EXPECT_EQ(records[2], Hex("1F 00 02 00 17 00"));
     // The built-in formats keep their escapes.
-    EXPECT_EQ(records[7], Hex("1E 00 18 00 17", R"(#,##0\ "$";\-#,##0\ "$")"));
-    EXPECT_EQ(records[25], Hex("1E 00 02 00 01 40"));
+    EXPECT_EQ(records[8], Hex("1E 00 18 00 17", R"(#,##0\ "$";\-#,##0\ "$")"));
+    EXPECT_EQ(records[26], Hex("1E 00 02 00 01 40"));
     // Each operation's record as called (cells: the hidden/locked bits, font
     // and format bits, alignment), then the page breaks, sorted, and EOF.
     EXPECT_EQ(
-        std::vector(records.begin() + 26, records.end()),
+        std::vector(records.begin() + 27, records.end()),
         (std::vector{Hex("12 00 02 00 00 00"), Hex("2B 00 02 00 01 00"),
                      Hex("31 00 0C 00 C8 00 00 00 07", "Verdana"),
                      Hex("31 00 0C 00 C8 00 01 00 07", "Verdana"), Hex("14 00 05 00 04", "Head"),
@@ -55,7 +57,7 @@ TEST_F(Writer, EveryRecordExactlyAndInItsPlace) {
     Bytes second;
     ASSERT_EQ(file.CreateFile(std::make_unique<MemorySink>(second)), 0);
     ASSERT_EQ(file.CloseFile(), 0);
-    EXPECT_EQ(Records(second).size(), 27u);
+    EXPECT_EQ(Records(second).size(), 28u);
 }
 
 TEST_F(Writer, ValuesAreConvertedForTheirCellType) {
@@ -75,6 +77,43 @@ TEST_F(Writer, ValuesAreConvertedForTheirCellType) {
         ASSERT_EQ(file.WriteValue(type, 0, 0, 0, 1, 1, value), 0) << type;
         EXPECT_EQ(Bytes(bytes.end() - long(tail.size()), bytes.end()), tail) << type;
     }
+}
+
+// The code page is named right after BOF, and texts are in it: a byte per
+// character in the single-byte code pages, two in the double-byte ones.
+TEST(WriterCodePage, RecordAfterBofAndTextsInThatCodePage) {
+    const std::tuple<uint16_t, const char*, Bytes> cases[] = {
+        {1251, "Иван", Hex("42 00 02 00 E3 04")},
+        {936, "张伟", Hex("42 00 02 00 A8 03")},
+        {1256, "محمد", Hex("42 00 02 00 E8 04")},
+    };
+    const Bytes labels[] = {Hex("04 00 0C 00 00 00 00 00 00 00 00 04 C8 E2 E0 ED"),
+                            Hex("04 00 0C 00 00 00 00 00 00 00 00 04 D5 C5 CE B0"),
+                            Hex("04 00 0C 00 00 00 00 00 00 00 00 04 E3 CD E3 CF")};
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const auto& [codePage, text, record] = cases[i];
+        Bytes bytes;
+        ExcelFile file;
+        ASSERT_EQ(file.SetCodePage(codePage), 0);
+        ASSERT_EQ(file.CreateFile(std::make_unique<MemorySink>(bytes)), 0);
+        ASSERT_EQ(file.WriteValue(2, 0, 0, 0, 1, 1, text), 0);
+        EXPECT_EQ(file.LastTextReplaced(), 0u);
+        ASSERT_EQ(file.CloseFile(), 0);
+        const auto records = Records(bytes);
+        EXPECT_EQ(records.at(0), Hex("09 00 04 00 02 00 0A 00"));
+        EXPECT_EQ(records.at(1), record);
+        EXPECT_EQ(records.at(records.size() - 2), labels[i]) << codePage;
+    }
+    // A character the code page lacks is a counted '?'; a code page the
+    // platform cannot write is refused.
+    Bytes bytes;
+    ExcelFile file;
+    ASSERT_EQ(file.SetCodePage(1253), 0);
+    ASSERT_EQ(file.CreateFile(std::make_unique<MemorySink>(bytes)), 0);
+    ASSERT_EQ(file.WriteValue(2, 0, 0, 0, 1, 1, "Ωж"), 0);
+    EXPECT_EQ(file.LastTextReplaced(), 1u);
+    EXPECT_EQ(Bytes(bytes.end() - 3, bytes.end()), Hex("02 D9 3F"));
+    EXPECT_EQ(file.SetCodePage(1), 6);
 }
 
 TEST_F(Writer, RefusedValuesLeaveNothingWritten) {
@@ -145,16 +184,17 @@ TEST(ContactSheet, LayoutAndWhatDoesNotFit) {
         s.sheet.Save2ExcelContact(last, s.notes);
     s.sheet.CloseExcelSheet(s.notes);
     const auto records = Records(s.bytes);
-    ASSERT_EQ(records.size(), 27u + 4 + 1 + 3 * 36);
-    // After BOF and the formats: four fonts, the header, 36 titles in bold.
-    EXPECT_EQ(std::vector(records.begin() + 26, records.begin() + 32),
+    ASSERT_EQ(records.size(), 28u + 4 + 1 + 3 * 36);
+    // After BOF, the code page and the formats: four fonts, the header, 36
+    // titles in bold.
+    EXPECT_EQ(std::vector(records.begin() + 27, records.begin() + 33),
               (std::vector{Hex("31 00 0C 00 C8 00 00 00 07", "Verdana"),
                            Hex("31 00 0C 00 C8 00 01 00 07", "Verdana"),
                            Hex("31 00 0C 00 C8 00 05 00 07", "Verdana"),
                            Hex("31 00 0C 00 18 01 03 00 07", "Courier"),
                            Hex("14 00 0D 00 0C", "BIFF 2.1 API"),
                            Hex("04 00 12 00 00 00 00 00 00 40 01 0A", "First Name")}));
-    EXPECT_EQ(records[67], Hex("04 00 0C 00 01 00 00 00 00 00 01 04", "Jos\xE9"));
+    EXPECT_EQ(records[68], Hex("04 00 0C 00 01 00 00 00 00 00 01 04", "Jos\xE9"));
     // A contact's columns go out in the order 1-8, 14-18, 9-13, 19-36, the
     // empty ones as empty labels.
     std::string order;
@@ -227,7 +267,7 @@ TEST(ContactSheet, CreationFailuresAreReported) {
     std::ofstream(old) << std::string(5000, 'z');
     ASSERT_TRUE(sheet.CreateExcelSheet(old, error));
     sheet.CloseExcelSheet(notes);
-    EXPECT_EQ(std::filesystem::file_size(old), 1399u); // an empty sheet
+    EXPECT_EQ(std::filesystem::file_size(old), 1405u); // an empty sheet
 }
 
 } // namespace

@@ -73,12 +73,14 @@ inline Converted Convert(const fs::path& backup, const fs::path& out, Conversion
             how.outlook ? fs::path(run.pst.pstPath) : out / excel::kExcelSheetName};
 }
 
-// Verifies the store's structure; pffexport and readpst must find every contact.
+// Verifies the store's structure; pffexport, readpst and pst-extractor must
+// find every contact.
 inline pstcheck::ReadBack ExpectStore(const fs::path& store, int64_t contacts) {
     const pstcheck::TempDir work;
     pstcheck::ReadBack back = pstcheck::ReadStoreBack(store.string(), work);
     EXPECT_EQ(static_cast<int64_t>(back.items.size()), contacts) << "pffexport, " << store;
     EXPECT_EQ(static_cast<int64_t>(back.vcards.size()), contacts) << "readpst, " << store;
+    EXPECT_EQ(static_cast<int64_t>(back.extracted.size()), contacts) << "pst-extractor, " << store;
     return back;
 }
 

@@ -179,11 +179,87 @@ TEST(Values, FileAsAndDisplayName) {
         {{{"FirstName", "Ann"}, {"FullName", "Annie"}}, "Ann", 0x8017, "Annie"},
         {{{"CompanyName", "Acme"}}, "Acme", 0x3A16, "Acme"},
         {{{"FullName", "Bob"}}, "Bob", 0x3001, "Bob"},
+        // no name: the company, an e-mail or IM address, a phone number
+        {{{"Email2Address", "a@b"}, {"IMAddress", "im"}}, "a@b", 0x3001, "a@b"},
+        {{{"IMAddress", "live:x"}, {"HomeFaxNumber", "1"}}, "live:x", 0x3001, "live:x"},
+        {{{"PagerNumber", "9"}, {"HomeFaxNumber", "1"}}, "9", 0x3001, "9"},
+        {{{"Body", "only a note"}}, "", 0, ""},
     };
     for (const auto& c : cases) {
         ContactFields f;
         f.text = c.text;
         EXPECT_EQ(ContactFileAs(f), std::make_pair(c.fileAs, c.fileAsId)) << c.display;
         EXPECT_EQ(ContactDisplayName(f), c.display);
+    }
+    ContactFields initials;
+    initials.text = {{"FirstName", "Ann"}, {"LastName", "\xC3\x89toile"}, {"Suffix", "Jr"}};
+    EXPECT_EQ(ContactInitials(initials), "A.\xC3\x89.");
+}
+
+// Readers that follow Outlook's habits (not the format) look for the row
+// index's header at HID 0x20 and TCINFO at 0x40, whatever the table's size.
+TEST(Layout, TablesPutTheRowIndexFirstAndTcinfoSecond) {
+    const struct {
+        std::vector<uint32_t> columns;
+        size_t rows;
+    } cases[] = {
+        {{0x3001001F, 0x36020003}, 0},    // an empty folder table
+        {{0x3001001F, 0x36020003}, 1},    // one row, matrix in the heap
+        {{0x36020003}, 448},              // two-level row index, matrix in a subnode
+        {{0x0E200003, 0x3704001F}, 3000}, // texts in the heap, several heap blocks
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.rows) + " rows");
+        const TableLayout t = LayoutTable(c.columns);
+        std::vector<uint32_t> ids(c.rows);
+        for (size_t i = 0; i < c.rows; ++i)
+            ids[i] = static_cast<uint32_t>(0x200024 + 32 * i);
+        const EncodedTc tc = BuildTc(
+            t, ids,
+            [&](size_t i, RowWriter& w) {
+                if (t.Find(0x3704001F))
+                    w.SetVariable(0x3704001F, Utf16Le("row " + std::to_string(i)));
+            },
+            [] { return 0x803Fu; });
+        const Bytes& b = tc.heap.at(0);
+        // HNHDR: bSig, bClientSig, hidUserRoot
+        EXPECT_EQ(Hex({b.data() + 2, 6}), "ec7c40000000");
+        // HNPAGEMAP's first two allocations: 8 bytes at 12, then TCINFO
+        const size_t map = LoadLe(b.data(), 2);
+        ASSERT_GE(LoadLe(&b[map], 2), 2u);
+        EXPECT_EQ(LoadLe(&b[map + 4], 2), 12u);
+        EXPECT_EQ(LoadLe(&b[map + 6], 2), 20u);
+        EXPECT_EQ(LoadLe(&b[map + 8], 2), 20u + 22 + 8 * t.columns.size());
+        // BTHHEADER of 4-byte keys and values; TCINFO names it as its row index
+        EXPECT_EQ(Hex({b.data() + 12, 3}), "b50404");
+        EXPECT_EQ(b[15], c.rows > 447 ? 1 : 0);
+        EXPECT_EQ(b[20], 0x7C);
+        EXPECT_EQ(LoadLe(&b[20 + 10], 4), 0x20u);
+    }
+}
+
+TEST(Values, AddressesAreSetAsAGroup) {
+    const struct {
+        std::vector<std::string> given; // whole, street, city, state, postal code, country
+        std::vector<std::string> written;
+    } cases[] = {
+        // the reader's street line in the whole address becomes the street
+        {{"1 Main St", "", "Springfield", "IL", "62701", "USA"},
+         {"1 Main St\r\nSpringfield, IL 62701\r\nUSA", "1 Main St", "Springfield", "IL", "62701",
+          "USA"}},
+        {{"", "", "Oslo", "", "", "Norway"}, {"Oslo\r\nNorway", "", "Oslo", "", "", "Norway"}},
+        {{"", "", "", "", "0150", ""}, {"0150", "", "", "", "0150", ""}},
+        // a street part wins over an outdated whole address
+        {{"old", "2 New Rd", "", "", "", ""}, {"2 New Rd", "2 New Rd", "", "", "", ""}},
+        // several lines and no street part: kept, nothing is lost
+        {{"1 Main St\r\nSpringfield", "", "", "", "", ""},
+         {"1 Main St\r\nSpringfield", "", "", "", "", ""}},
+        {{"", "", "", "", "", ""}, {"", "", "", "", "", ""}},
+    };
+    for (const auto& c : cases) {
+        const auto& g = c.given;
+        const ContactAddress a = ResolveAddress(g[0], g[1], g[2], g[3], g[4], g[5]);
+        EXPECT_EQ((std::vector{a.whole, a.street, a.city, a.state, a.postalCode, a.country}),
+                  c.written);
     }
 }

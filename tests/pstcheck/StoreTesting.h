@@ -1,6 +1,6 @@
 // Shared pieces of the store tests: contacts with known fields, written
 // through the library interface, then checked by the structural verifier and
-// read back by pffinfo, pffexport (text and -d) and readpst.
+// read back by pffinfo, pffexport (text and -d), readpst and pst-extractor.
 #pragma once
 
 #include <map>
@@ -38,6 +38,9 @@ struct ReadBack {
     // pffexport -d: values as text by "0x3a06", "lid:0x8083" or "name:Keywords", and
     // from its text export the "picture"
     std::vector<std::map<std::string, std::string>> items;
+    // pst-extractor: values by object-model name ("Subject", "FileAs" and
+    // "MessageClass" too), dates as "YYYY-MM-DD hh:mm", and the "picture"
+    std::vector<std::map<std::string, std::string>> extracted;
 };
 // Verifies the store's structure and runs the readers on it, adding a failure
 // for each problem. A killed writer may leave bytes past the end of the file

@@ -84,6 +84,38 @@ std::vector<CsvTable> ReadWorkbooks(const std::vector<fs::path>& workbooks) {
     return tables;
 }
 
+namespace {
+
+const fs::path kSheetJsScript = fs::path(VELLOQUIN_SOURCE_DIR) / "tools/node/sheet-to-csv.js";
+
+} // namespace
+
+bool SheetJsInstalled() {
+    return std::system("command -v node >/dev/null 2>&1") == 0 &&
+           fs::exists(kSheetJsScript.parent_path() / "node_modules/xlsx/package.json");
+}
+
+std::vector<CsvTable> ReadWorkbooksWithSheetJs(const std::vector<fs::path>& workbooks) {
+    TempDir out("velloquin-sheetjs");
+    std::string command =
+        "node " + ShellQuoted(kSheetJsScript.string()) + " " + ShellQuoted(out.Path().string());
+    for (const fs::path& workbook : workbooks)
+        command += " " + ShellQuoted(workbook.string());
+    const fs::path log = out.Path() / "node.log";
+    command += " >" + ShellQuoted(log.string()) + " 2>&1";
+    const int status = std::system(command.c_str());
+    std::vector<CsvTable> tables;
+    for (const fs::path& workbook : workbooks) {
+        const fs::path csv = out.Path() / (workbook.stem().string() + ".csv");
+        if (!fs::exists(csv)) {
+            throw std::runtime_error("SheetJS did not read " + workbook.string() + " (status " +
+                                     std::to_string(status) + "): " + ReadAll(log));
+        }
+        tables.push_back(ParseCsv(ReadAll(csv)));
+    }
+    return tables;
+}
+
 CsvTable ParseCsv(std::string_view text) {
     CsvTable table;
     CsvRow row;

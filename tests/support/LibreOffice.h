@@ -1,5 +1,5 @@
-// Reading workbooks back with LibreOffice, an independent reader of .xls
-// files, as CSV tables of UTF-8 texts.
+// Reading workbooks back with independent readers, LibreOffice and SheetJS,
+// as CSV tables of UTF-8 texts.
 #pragma once
 
 #include <filesystem>
@@ -34,6 +34,13 @@ bool SofficeInstalled();
 // differ. Throws std::runtime_error with LibreOffice's output when a file is
 // not converted.
 std::vector<CsvTable> ReadWorkbooks(const std::vector<std::filesystem::path>& workbooks);
+
+// True when node and the pinned SheetJS package (tools/install-deps.sh puts
+// it in tools/node) are there.
+bool SheetJsInstalled();
+
+// The same with SheetJS (npm "xlsx") as the reader.
+std::vector<CsvTable> ReadWorkbooksWithSheetJs(const std::vector<std::filesystem::path>& workbooks);
 
 // Splits CSV text: fields separated by commas, quoted with double quotes
 // (doubled inside), rows ended by LF or CR LF outside quotes.

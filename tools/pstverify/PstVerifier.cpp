@@ -30,6 +30,26 @@ constexpr size_t kHeapAllocMax = 3580;
 constexpr uint8_t kPtypeBBT = 0x80, kPtypeNBT = 0x81, kPtypeFMap = 0x82, kPtypePMap = 0x83,
                   kPtypeAMap = 0x84, kPtypeDList = 0x86;
 
+// The compressible encoding's decoding table (the inverse of its byte
+// permutation): a stored byte b stands for kCompressibleDecode[b].
+constexpr uint8_t kCompressibleDecode[256] = {
+    0x47, 0xF1, 0xB4, 0xE6, 0x0B, 0x6A, 0x72, 0x48, 0x85, 0x4E, 0x9E, 0xEB, 0xE2, 0xF8, 0x94, 0x53,
+    0xE0, 0xBB, 0xA0, 0x02, 0xE8, 0x5A, 0x09, 0xAB, 0xDB, 0xE3, 0xBA, 0xC6, 0x7C, 0xC3, 0x10, 0xDD,
+    0x39, 0x05, 0x96, 0x30, 0xF5, 0x37, 0x60, 0x82, 0x8C, 0xC9, 0x13, 0x4A, 0x6B, 0x1D, 0xF3, 0xFB,
+    0x8F, 0x26, 0x97, 0xCA, 0x91, 0x17, 0x01, 0xC4, 0x32, 0x2D, 0x6E, 0x31, 0x95, 0xFF, 0xD9, 0x23,
+    0xD1, 0x00, 0x5E, 0x79, 0xDC, 0x44, 0x3B, 0x1A, 0x28, 0xC5, 0x61, 0x57, 0x20, 0x90, 0x3D, 0x83,
+    0xB9, 0x43, 0xBE, 0x67, 0xD2, 0x46, 0x42, 0x76, 0xC0, 0x6D, 0x5B, 0x7E, 0xB2, 0x0F, 0x16, 0x29,
+    0x3C, 0xA9, 0x03, 0x54, 0x0D, 0xDA, 0x5D, 0xDF, 0xF6, 0xB7, 0xC7, 0x62, 0xCD, 0x8D, 0x06, 0xD3,
+    0x69, 0x5C, 0x86, 0xD6, 0x14, 0xF7, 0xA5, 0x66, 0x75, 0xAC, 0xB1, 0xE9, 0x45, 0x21, 0x70, 0x0C,
+    0x87, 0x9F, 0x74, 0xA4, 0x22, 0x4C, 0x6F, 0xBF, 0x1F, 0x56, 0xAA, 0x2E, 0xB3, 0x78, 0x33, 0x50,
+    0xB0, 0xA3, 0x92, 0xBC, 0xCF, 0x19, 0x1C, 0xA7, 0x63, 0xCB, 0x1E, 0x4D, 0x3E, 0x4B, 0x1B, 0x9B,
+    0x4F, 0xE7, 0xF0, 0xEE, 0xAD, 0x3A, 0xB5, 0x59, 0x04, 0xEA, 0x40, 0x55, 0x25, 0x51, 0xE5, 0x7A,
+    0x89, 0x38, 0x68, 0x52, 0x7B, 0xFC, 0x27, 0xAE, 0xD7, 0xBD, 0xFA, 0x07, 0xF4, 0xCC, 0x8E, 0x5F,
+    0xEF, 0x35, 0x9C, 0x84, 0x2B, 0x15, 0xD5, 0x77, 0x34, 0x49, 0xB6, 0x12, 0x0A, 0x7F, 0x71, 0x88,
+    0xFD, 0x9D, 0x18, 0x41, 0x7D, 0x93, 0xD8, 0x58, 0x2C, 0xCE, 0xFE, 0x24, 0xAF, 0xDE, 0xB8, 0x36,
+    0xC8, 0xA1, 0x80, 0xA6, 0x99, 0x98, 0xA8, 0x2F, 0x0E, 0x81, 0x65, 0x73, 0xE4, 0xC2, 0xA2, 0x8A,
+    0xD4, 0xE1, 0x11, 0xD0, 0x08, 0x8B, 0x2A, 0xF2, 0xED, 0x9A, 0x64, 0x3F, 0xC1, 0x6C, 0xF9, 0xEC};
+
 uint16_t U16(Bytes b, size_t off) {
     return static_cast<uint16_t>(b[off] | (b[off + 1] << 8));
 }
@@ -68,6 +88,7 @@ struct BlockInfo {
     uint32_t refs = 0;
     bool visited = false;
     bool readable = false;
+    std::vector<uint8_t> plain; // a data block's bytes, decoded, when the file encodes them
 };
 
 // NBTENTRY: nid u64 at 0, bidData u64 at 8, bidSub u64 at 16, nidParent u32 at
@@ -188,8 +209,9 @@ class Verifier {
         }
         for (const auto& [check, count] : counts_)
             if (count > kDetailsPerCheck)
-                result_.problems.push_back(
-                    {check, std::to_string(count - kDetailsPerCheck) + " more like this"});
+                (IsNote(check) ? result_.notes : result_.problems)
+                    .push_back(
+                        {check, std::to_string(count - kDetailsPerCheck) + " more like this"});
         result_.stats.nodes = nodes_.size();
         result_.stats.blocks = blocks_.size();
         return std::move(result_);
@@ -204,8 +226,16 @@ class Verifier {
         uint8_t fAMapValid = 0;
     };
 
+    static bool IsNote(const std::string& check) {
+        static const std::set<std::string> notes = {
+            "amap-free-count",      "pmap-content",         "nbt-padding",     "bbt-padding",
+            "btree-unused-nonzero", "namemap-string-align", "folder-no-count", "amap-extra",
+            "orphan-block",         "pc-small-subnode",     "dlist-bid"};
+        return notes.count(check) != 0;
+    }
     void Report(const std::string& check, const std::string& detail) {
-        if (++counts_[check] <= kDetailsPerCheck) result_.problems.push_back({check, detail});
+        if (++counts_[check] <= kDetailsPerCheck)
+            (IsNote(check) ? result_.notes : result_.problems).push_back({check, detail});
     }
 
     // HEADER (Unicode): dwMagic u32 at 0, dwCRCPartial u32 at 4, wMagicClient
@@ -228,8 +258,11 @@ class Verifier {
         if (U32(h, 4) != PstCrc(h.subspan(8, 471))) Report("header-crc", "dwCRCPartial wrong");
         if (U32(h, 524) != PstCrc(h.subspan(8, 516))) Report("header-crc", "dwCRCFull wrong");
         if (h[512] != 0x80) Report("header-sentinel", "bSentinel " + Hex(h[512]));
-        if (h[513] != 0) {
-            Report("header-encoding", "bCryptMethod " + Hex(h[513]) + ", expected no encoding");
+        // 0 stores data blocks as they are, 1 with the compressible
+        // (permutation) encoding Outlook uses by default.
+        crypt_ = h[513];
+        if (crypt_ > 1) {
+            Report("header-encoding", "bCryptMethod " + Hex(h[513]) + " is not checked here");
             return false;
         }
         header_.bidNextP = U64(h, 32);
@@ -353,7 +386,17 @@ class Verifier {
         if (std::all_of(page.begin(), page.end(), [](uint8_t b) { return b == 0; })) return;
         const uint64_t bid = U64(page, 504);
         CheckPageTrailer(page, kDListOffset, kPtypeDList, bid, true, "DList page");
-        NotePageBid(bid, kDListOffset);
+        // Outlook seals the density list with the header's bidNextP, the id
+        // its next page will take, so it is no page of the trees' kind.
+        if (bid > header_.bidNextP)
+            Report("counter-bid",
+                   "DList page bid " + Hex(bid) + " above bidNextP " + Hex(header_.bidNextP));
+        // A writer killed between the header and the density list leaves an
+        // older bid here.
+        else if (bid != header_.bidNextP && !options_.allowLeakedSpace)
+            Report("dlist-bid",
+                   "DList page bid " + Hex(bid) + ", bidNextP " + Hex(header_.bidNextP));
+        ++result_.stats.pages;
     }
 
     void NotePageBid(uint64_t bid, uint64_t ib) {
@@ -466,11 +509,19 @@ class Verifier {
             if (U64(trailer, 8) != bid)
                 Report("block-trailer-bid", what + ": trailer bid " + Hex(U64(trailer, 8)));
             info.readable = true;
+            if (crypt_ == 1 && !(bid & 2)) {
+                const Bytes stored = file_.subspan(info.ib, info.cb);
+                info.plain.resize(info.cb);
+                for (size_t i = 0; i < info.cb; ++i)
+                    info.plain[i] = kCompressibleDecode[stored[i]];
+            }
             maxBlockBid_ = std::max(maxBlockBid_, bid);
         }
     }
 
-    Bytes BlockData(const BlockInfo& info) const { return file_.subspan(info.ib, info.cb); }
+    Bytes BlockData(const BlockInfo& info) const {
+        return info.plain.empty() ? file_.subspan(info.ib, info.cb) : Bytes(info.plain);
+    }
 
     BlockInfo* Reference(uint64_t bid, const std::string& from) {
         auto it = blocks_.find(bid);
@@ -541,7 +592,9 @@ class Verifier {
         }
         for (uint16_t i = 0; i < cEnt; ++i) {
             const Bytes e = d.subspan(8 + entSize * i, entSize);
-            if (i > 0 && U64(e, 0) <= U64(d, 8 + entSize * (i - 1)))
+            // nid: 8 bytes of which only the low 32 bits count (Outlook
+            // leaves other bytes in the high half)
+            if (i > 0 && U32(e, 0) <= U32(d, 8 + entSize * (i - 1)))
                 Report("subnode-order", "subnode block " + Hex(bid) + " not sorted by nid");
             const std::string where = "subnode " + Hex(U64(e, 0)) + " in " + Hex(bid);
             if (d[1] == 0) {
@@ -670,7 +723,7 @@ class Verifier {
         for (uint16_t i = 0; i < U16(d, 2); ++i) {
             const Bytes e = d.subspan(8 + entSize * i, entSize);
             if (d[1] == 0)
-                out[U64(e, 0)] = {U64(e, 8), U64(e, 16)};
+                out[U32(e, 0)] = {U64(e, 8), U64(e, 16)};
             else if (!CollectSubnodes(U64(e, 8), out, depth + 1))
                 return false;
         }
@@ -808,7 +861,7 @@ class Verifier {
                 if (p.type == 0x001F && p.bytes.size() % 2 != 0)
                     Report("pc-value", at + ": string of odd length");
                 if ((p.raw & 0x1F) != 0 && p.bytes.size() <= kHeapAllocMax)
-                    Report("pc-value", at + ": small value kept in a subnode");
+                    Report("pc-small-subnode", at + ": small value kept in a subnode");
                 if (p.type == 0x101F || p.type == 0x1102) CheckMultiValue(p.bytes, at);
             }
             props[id] = std::move(p);
@@ -951,7 +1004,11 @@ class Verifier {
             obj.pc = ReadPc(*heap, *subs, where);
         else if (heap->clientSig == 0x7C)
             obj.tc = ReadTable(*heap, *subs, where);
-        else if (heap->clientSig != 0xB5)
+        // 0xB5 is a bare BTH; 0x6C, 0x8C, 0x9C, 0xA5, 0xAC and 0xCC are
+        // reserved for Outlook's own heaps, which this checker does not read.
+        else if (heap->clientSig != 0xB5 && heap->clientSig != 0x6C && heap->clientSig != 0x8C &&
+                 heap->clientSig != 0x9C && heap->clientSig != 0xA5 && heap->clientSig != 0xAC &&
+                 heap->clientSig != 0xCC)
             Report("heap-format", where + ": client signature " + Hex(heap->clientSig));
         for (const auto& [snid, sub] : *subs) {
             const uint64_t type = snid & 0x1F;
@@ -996,11 +1053,13 @@ class Verifier {
             if ((guidN >> 1) >= 3 && (guidN >> 1) - 3u >= guids.size() / 16)
                 Report("namemap", at + ": GUID index " + std::to_string(guidN >> 1));
             if (guidN & 1) {
-                if (key % 4 != 0 || !Fits(strings, key, 4) ||
+                if (!Fits(strings, key, 4) ||
                     !Fits(strings, uint64_t{key} + 4, U32(strings, key))) {
                     Report("namemap", at + ": string offset " + Hex(key));
                     continue;
                 }
+                if (key % 4 != 0)
+                    Report("namemap-string-align", at + ": string offset " + Hex(key));
                 key = PstCrc(strings.subspan(key + 4, U32(strings, key)));
             }
             const uint64_t record = key | (uint64_t{guidN} << 32) | (uint64_t{idx} << 48);
@@ -1069,7 +1128,7 @@ class Verifier {
             }
             const auto& contents = objects[base | 0x0E].tc;
             const auto& hierarchy = objects[base | 0x0D].tc;
-            if (!pc->count(0x3602)) Report("folder-count", where + ": no PidTagContentCount");
+            if (!pc->count(0x3602)) Report("folder-no-count", where + ": no PidTagContentCount");
             if (contents) {
                 std::set<uint64_t> rowIds;
                 for (size_t r = 0; r < contents->rows.size(); ++r)
@@ -1108,6 +1167,7 @@ class Verifier {
     }
 
     Bytes file_;
+    uint8_t crypt_ = 0;
     VerifyOptions options_;
     VerifyResult result_;
     std::map<std::string, size_t> counts_;
@@ -1151,14 +1211,17 @@ uint16_t PstSignature(uint64_t ib, uint64_t bid) {
 }
 
 bool VerifyResult::Has(const std::string& check) const {
-    return std::any_of(problems.begin(), problems.end(),
-                       [&](const Problem& p) { return p.check == check; });
+    const auto is = [&](const Problem& p) { return p.check == check; };
+    return std::any_of(problems.begin(), problems.end(), is) ||
+           std::any_of(notes.begin(), notes.end(), is);
 }
 
 std::string VerifyResult::Describe() const {
     std::string out;
     for (const auto& p : problems)
         out += p.check + ": " + p.detail + "\n";
+    for (const auto& p : notes)
+        out += "note: " + p.check + ": " + p.detail + "\n";
     return out;
 }
 

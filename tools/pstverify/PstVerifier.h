@@ -43,12 +43,21 @@ struct VerifyStats {
 };
 
 struct VerifyResult {
+    // Breaks of the format: a reader may fail or lose data.
     std::vector<Problem> problems;
+    // Departures from what a careful writer keeps exact but readers do not
+    // rely on, and that Outlook's own files show too: free-space counts,
+    // padding and unused slots, deprecated map pages, unaligned name
+    // strings, folders without a content count, a density list sealed with
+    // an older bid than bidNextP. Our writer keeps them clean.
+    std::vector<Problem> notes;
     VerifyStats stats;
 
     bool Ok() const { return problems.empty(); }
+    bool Clean() const { return problems.empty() && notes.empty(); }
+    // A problem or a note of this check.
     bool Has(const std::string& check) const;
-    // One problem per line, "check: detail".
+    // One per line, "check: detail", the notes as "note: check: detail".
     std::string Describe() const;
 };
 

@@ -1,0 +1,14 @@
+// The contacts as an Office Open XML workbook (.xlsx), written with
+// libxlsxwriter: full Unicode, birthday and anniversary as real dates, the
+// title row bold and frozen.
+#pragma once
+
+#include "excel/UnicodeSheet.h"
+
+#include <memory>
+
+namespace velloquin::cli {
+
+std::unique_ptr<excel::UnicodeSheet> MakeXlsxSheet();
+
+} // namespace velloquin::cli

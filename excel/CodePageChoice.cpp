@@ -1,0 +1,292 @@
+#include "excel/CodePageChoice.h"
+
+#include "excel/ContactSheet.h"
+#include "excel/ShortDate.h"
+#include "vcard/BackupText.h"
+#include "vcard/Reader.h"
+#include "vcard/Text.h"
+
+#include <algorithm>
+#include <bit>
+#include <optional>
+
+namespace velloquin::excel {
+
+namespace {
+
+constexpr char32_t kSmallLimit = 0x800;
+// The vCards the reading ahead holds back, at most.
+constexpr size_t kKeptBytesBound = 8u << 20;
+
+// BEGIN:VCARD in any case.
+bool IsBeginLine(std::string_view line) {
+    constexpr std::string_view kBegin = "BEGIN:VCARD";
+    if (line.size() != kBegin.size()) return false;
+    for (size_t i = 0; i < line.size(); ++i) {
+        char c = line[i];
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        if (c != kBegin[i]) return false;
+    }
+    return true;
+}
+constexpr uint16_t kUnknown = 0xFFFF;
+
+// The reader's output during the reading ahead: every contact's texts go to
+// the choice, nothing is written and no note is kept.
+class CollectingHost : public ReaderHost {
+  public:
+    CollectingHost(CodePageChoice& choice, const PrereadHooks& hooks)
+        : choice_(choice), hooks_(hooks) {}
+    bool OptAdvance() override { return hooks_.advance; }
+    bool OptNormal() override { return !hooks_.advance; }
+    bool OptPST() override { return false; }
+    bool OptXLS() override { return true; }
+    void LetTheWindowWork() override { hooks_.letTheWindowWork(); }
+    void SetProgressCaption(const std::string&) override {}
+    const std::string& SaveFolder() override { return none_; }
+    const std::string& PstStoreID() override { return none_; }
+    void CreateContactItem(const OutlookContactArgs&) override {}
+    void Save2ExcelContact(const ExcelContactArgs& args) override { choice_.AddContact(args); }
+    RunNotes& Notes() override {
+        notes_.Clear();
+        return notes_;
+    }
+    bool StopRequested() override { return hooks_.stopRequested(); }
+    bool WritePictures() override { return false; }
+
+  private:
+    CodePageChoice& choice_;
+    const PrereadHooks& hooks_;
+    RunNotes notes_;
+    std::string none_;
+};
+
+} // namespace
+
+CodePageChoice::CodePageChoice() : smallMasks_(kSmallLimit, kUnknown) {
+    converters_.reserve(kCandidates.size());
+    for (uint16_t codePage : kCandidates)
+        converters_.emplace_back(codePage);
+    // Every candidate holds ASCII.
+    for (char32_t cp = 0; cp < 0x80; ++cp)
+        smallMasks_[cp] = kAll;
+}
+
+CodePageChoice::~CodePageChoice() = default;
+
+CodePageChoice::Mask CodePageChoice::CharacterMask(char32_t cp, std::string_view character) {
+    Mask* known = nullptr;
+    if (cp < kSmallLimit) {
+        known = &smallMasks_[cp];
+        if (*known != kUnknown) return *known;
+    } else if (const auto it = masks_.find(cp); it != masks_.end()) {
+        return it->second;
+    }
+    Mask mask = 0;
+    for (size_t i = 0; i < converters_.size(); ++i)
+        if (converters_[i].Holds(character)) mask = static_cast<Mask>(mask | (1u << i));
+    if (known)
+        *known = mask;
+    else
+        masks_.emplace(cp, mask);
+    return mask;
+}
+
+CodePageChoice::Mask CodePageChoice::Holders(std::string_view utf8) {
+    Mask mask = kAll;
+    for (size_t pos = SkipAscii(utf8, 0); pos < utf8.size(); pos = SkipAscii(utf8, pos)) {
+        char32_t cp = 0;
+        size_t length = Utf8CharLength(utf8, pos, cp);
+        // A stray byte stands for itself; keep it apart from real code points.
+        if (length == 0) {
+            length = 1;
+            cp = 0x110000 + static_cast<unsigned char>(utf8[pos]);
+        }
+        mask &= CharacterMask(cp, utf8.substr(pos, length));
+        pos += length;
+    }
+    return mask;
+}
+
+void CodePageChoice::AddContact(const ExcelContactArgs& args) {
+    const ContactRowTexts texts(args);
+    Mask contactMask = kAll;
+    auto add = [&](std::string_view text) {
+        const Mask mask = Holders(text);
+        if (mask == kAll) return;
+        contactMask &= mask;
+        for (size_t i = 0; i < kCandidates.size(); ++i)
+            valuesLosing_[i] += (mask >> i & 1u) == 0;
+    };
+    for (int column = 1; column <= kSheetColumns; ++column)
+        add(texts.Column(column));
+    // The dates' texts follow the system's short-date format, which is not
+    // ASCII everywhere.
+    for (const double date : {args.xlsContact_BirthDay, args.xlsContact_Anniversary})
+        if (date != 0)
+            if (const auto text = DateValueText(date)) add(*text);
+    if (contactMask == kAll) return;
+    for (size_t i = 0; i < kCandidates.size(); ++i)
+        contactsLosing_[i] += (contactMask >> i & 1u) == 0;
+}
+
+CodePageVerdict CodePageChoice::Choose() const {
+    size_t best = 0;
+    for (size_t i = 1; i < kCandidates.size(); ++i)
+        if (valuesLosing_[i] < valuesLosing_[best]) best = i;
+    return {kCandidates[best], valuesLosing_[best], contactsLosing_[best]};
+}
+
+void CardCutter::Add(std::string_view piece, const std::function<void(std::string_view)>& onCard) {
+    window_.append(piece);
+    Cut(false, onCard);
+}
+
+void CardCutter::Finish(const std::function<void(std::string_view)>& onCard) {
+    Cut(true, onCard);
+    if (open_ != std::string::npos) onCard(std::string_view(window_).substr(open_));
+    window_.clear();
+    scan_ = 0;
+    open_ = std::string::npos;
+}
+
+void CardCutter::Cut(bool atEnd, const std::function<void(std::string_view)>& onCard) {
+    const std::string_view text = window_;
+    while (scan_ < text.size()) {
+        size_t end = advance_ ? text.find_first_of("\r\n", scan_) : text.find('\r', scan_);
+        // A line is looked at once it is whole; a CR last in the window may
+        // still have its LF to come.
+        if (end == std::string_view::npos || (text[end] == '\r' && end + 1 == text.size())) {
+            if (!atEnd) break;
+            if (end == std::string_view::npos) end = text.size();
+        }
+        if (IsBeginLine(TrimView(text.substr(scan_, end - scan_)))) {
+            if (open_ != std::string::npos) onCard(text.substr(open_, scan_ - open_));
+            open_ = scan_;
+        }
+        size_t next = end + 1;
+        if (end < text.size() && text[end] == '\r' && next < text.size() && text[next] == '\n')
+            ++next;
+        scan_ = next;
+    }
+    // What no vCard needs any more goes; only when it is the larger part, so
+    // that a long vCard is not moved again for every piece.
+    const size_t done = std::min(open_ == std::string::npos ? scan_ : open_, window_.size());
+    if (done > 0 && done * 2 >= window_.size()) {
+        window_.erase(0, done);
+        scan_ -= std::min(scan_, done);
+        if (open_ != std::string::npos) open_ -= done;
+    }
+}
+
+std::vector<std::string> SplitCards(std::string_view text, bool advance) {
+    std::vector<std::string> cards;
+    CardCutter cutter(advance);
+    const auto keep = [&](std::string_view card) { cards.emplace_back(card); };
+    cutter.Add(text, keep);
+    cutter.Finish(keep);
+    return cards;
+}
+
+CodePageVerdict ChooseWorkbookCodePage(const std::vector<std::string>& backups,
+                                       const PrereadHooks& hooks) {
+    constexpr size_t n = CodePageChoice::kCandidates.size();
+    CodePageChoice choice;
+    struct Card {
+        std::string text;
+        CodePageChoice::Mask holders;
+        bool parsed = false;
+    };
+    std::vector<Card> cards;          // those some candidate cannot hold
+    std::array<size_t, n> unparsed{}; // per candidate, its cards not parsed yet
+    size_t keptBytes = 0;
+
+    CollectingHost host(choice, hooks);
+    ContactRecord record;
+    int32_t counter = 1;
+    // Parses the unparsed cards that one of the wanted candidates cannot
+    // hold, at most `limit` of them.
+    auto parse = [&](uint32_t wanted, size_t limit) {
+        // Cards that more of them lack go first: each such card tells about
+        // all of them at once.
+        std::string text;
+        for (int lacking = std::popcount(wanted); lacking > 0 && limit > 0; --lacking) {
+            for (Card& card : cards) {
+                if (limit == 0) break;
+                if (card.parsed || std::popcount(~card.holders & wanted) != lacking) continue;
+                card.parsed = true;
+                --limit;
+                text += card.text;
+                for (size_t i = 0; i < n; ++i)
+                    unparsed[i] -= (card.holders >> i & 1u) == 0;
+            }
+        }
+        ReadvCardText("", text, counter, record, host);
+    };
+
+    for (const std::string& backup : backups) {
+        hooks.letTheWindowWork();
+        const auto source = MakeFileSource(Trim(backup));
+        BackupText text(*source);
+        std::string why;
+        if (!text.Open(why)) continue;
+        CardCutter cutter(hooks.advance);
+        const auto look = [&](std::string_view card) {
+            const CodePageChoice::Mask holders = choice.Holders(card);
+            if (holders == CodePageChoice::kAll) return;
+            cards.push_back({std::string(card), holders});
+            keptBytes += card.size();
+            for (size_t i = 0; i < n; ++i)
+                unparsed[i] += (holders >> i & 1u) == 0;
+        };
+        std::string_view piece;
+        while (text.Next(piece)) {
+            cutter.Add(piece, look);
+            // Held back for later, the vCards would grow with the backup:
+            // past a bound they are all parsed now, which gives the same
+            // counts as parsing them later.
+            if (keptBytes > kKeptBytesBound) {
+                hooks.letTheWindowWork();
+                parse(CodePageChoice::kAll, SIZE_MAX);
+                cards.clear();
+                keptBytes = 0;
+            }
+        }
+        cutter.Finish(look);
+    }
+
+    size_t batch = 256;
+    for (;;) {
+        if (hooks.stopRequested()) return choice.Choose();
+        // The best candidate whose count is complete; when there is none, the
+        // one nearest to complete is completed.
+        std::optional<size_t> best;
+        for (size_t i = 0; i < n; ++i)
+            if (unparsed[i] == 0 && (!best || choice.ValuesLosing(i) < choice.ValuesLosing(*best)))
+                best = i;
+        if (!best) {
+            const size_t nearest = static_cast<size_t>(
+                std::min_element(unparsed.begin(), unparsed.end()) - unparsed.begin());
+            parse(1u << nearest, SIZE_MAX);
+            continue;
+        }
+        // Candidates that may still do better: fewer losses so far, or as
+        // few and earlier in the order.
+        uint32_t contenders = 0;
+        for (size_t i = 0; i < n; ++i) {
+            if (unparsed[i] == 0) continue;
+            const int64_t own = choice.ValuesLosing(i), bound = choice.ValuesLosing(*best);
+            if (own < bound || (own == bound && i < *best)) contenders |= 1u << i;
+        }
+        if (contenders == 0) {
+            return {CodePageChoice::kCandidates[*best], choice.ValuesLosing(*best),
+                    choice.ContactsLosing(*best)};
+        }
+        parse(contenders, batch);
+        // Growing batches keep the number of passes over the cards small
+        // when a contender has to be followed a long way.
+        batch += batch / 4;
+    }
+}
+
+} // namespace velloquin::excel

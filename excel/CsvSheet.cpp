@@ -1,0 +1,101 @@
+#include "excel/ContactSheet.h"
+#include "excel/ShortDate.h"
+#include "excel/UnicodeSheet.h"
+#include "vcard/Rules.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace velloquin::excel {
+
+namespace {
+
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+void AppendField(std::string& line, std::string_view value) {
+    if (value.find_first_of(",\"\r\n") == std::string_view::npos) {
+        line += value;
+        return;
+    }
+    line += '"';
+    for (char c : value) {
+        if (c == '"') line += '"';
+        line += c;
+    }
+    line += '"';
+}
+
+class CsvSheet final : public UnicodeSheet {
+  public:
+    ~CsvSheet() override {
+        if (file_) std::fclose(file_);
+    }
+    std::string_view Extension() const override { return ".csv"; }
+    int64_t LastRow() const override { return INT64_MAX; }
+
+    bool Create(const std::string& path, std::string& why) override {
+        if (file_) std::fclose(file_);
+        file_ = nullptr;
+#ifdef _WIN32
+        file_ = _wfopen(PathFromUtf8(path).c_str(), L"wb");
+#else
+        file_ = std::fopen(path.c_str(), "wb");
+#endif
+        if (!file_) {
+            why = std::strerror(errno);
+            return false;
+        }
+        line_ = kByteOrderMark;
+        for (int column = 1; column <= kSheetColumns; ++column) {
+            if (column > 1) line_ += ',';
+            AppendField(line_, SheetTitles()[static_cast<size_t>(column - 1)]);
+        }
+        line_ += "\r\n";
+        return Put(why);
+    }
+
+    bool AddRow(int64_t, const ContactRowTexts& texts, double birthday, double anniversary,
+                std::vector<int>&, std::string& why) override {
+        line_.clear();
+        for (int column = 1; column <= kSheetColumns; ++column) {
+            if (column > 1) line_ += ',';
+            const double date = column == 34 ? birthday : column == 35 ? anniversary : 0;
+            if (date != 0)
+                AppendField(line_, DateValueText(date).value_or(""));
+            else
+                AppendField(line_, texts.Column(column));
+        }
+        line_ += "\r\n";
+        return Put(why);
+    }
+
+    bool Close(std::string& why) override {
+        if (!file_) return true;
+        const bool flushed = std::fflush(file_) == 0;
+        const int error = errno;
+        const bool closed = std::fclose(file_) == 0;
+        file_ = nullptr;
+        if (flushed && closed) return true;
+        why = std::strerror(flushed ? errno : error);
+        return false;
+    }
+
+  private:
+    bool Put(std::string& why) {
+        if (std::fwrite(line_.data(), 1, line_.size(), file_) == line_.size()) return true;
+        why = std::strerror(errno);
+        return false;
+    }
+
+    std::FILE* file_ = nullptr;
+    std::string line_;
+};
+
+} // namespace
+
+std::unique_ptr<UnicodeSheet> MakeCsvSheet() {
+    return std::make_unique<CsvSheet>();
+}
+
+} // namespace velloquin::excel

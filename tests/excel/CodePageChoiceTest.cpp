@@ -1,0 +1,183 @@
+// The workbook's code page: chosen from the values that will be written, by
+// reading the backups ahead.
+#include "excel/CodePageChoice.h"
+#include "support/LibreOffice.h"
+#include "vcard/Reader.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <random>
+#include <set>
+
+namespace velloquin::excel {
+namespace {
+
+// A backup of cards "N:last;first" and an optional FN line, CR LF ends.
+std::string Backup(const std::vector<std::vector<std::string>>& cards) {
+    std::string text;
+    for (const auto& card : cards) {
+        text += "BEGIN:VCARD\r\nVERSION:3.0\r\nN:" + card.at(0) + ";" + card.at(1) + "\r\n";
+        if (card.size() > 2) text += "FN:" + card[2] + "\r\n";
+        text += "END:VCARD\r\n";
+    }
+    return text;
+}
+
+struct Folder {
+    testsupport::TempDir dir{"codepage"};
+    std::vector<std::string> Write(const std::vector<std::string>& texts) {
+        std::vector<std::string> paths;
+        for (const std::string& text : texts) {
+            paths.push_back((dir.Path() / ("b" + std::to_string(paths.size()) + ".vcf")).string());
+            std::ofstream(paths.back(), std::ios::binary) << text;
+        }
+        return paths;
+    }
+};
+
+TEST(CodePageChoice, TheFirstThatHoldsEveryValueElseTheOneKeepingMost) {
+    struct Case {
+        const char* what;
+        std::vector<std::string> backups;
+        uint16_t codePage;
+        int64_t valuesLosing, contactsLosing;
+    };
+    const Case cases[] = {
+        {"ASCII", {Backup({{"Doe", "John"}})}, 1252, 0, 0},
+        {"Western", {Backup({{"Müller", "José"}, {"Núñez", "Søren"}})}, 1252, 0, 0},
+        {"Polish", {Backup({{"Wąsik", "Łukasz"}})}, 1250, 0, 0},
+        {"Cyrillic", {Backup({{"Петров", "Иван"}})}, 1251, 0, 0},
+        {"Greek", {Backup({{"Παπαδόπουλος", "Γιώργος"}})}, 1253, 0, 0},
+        {"Turkish", {Backup({{"Işık", "Şükrü"}})}, 1254, 0, 0},
+        {"Hebrew", {Backup({{"כהן", "דוד"}})}, 1255, 0, 0},
+        {"Arabic", {Backup({{"محمد", "علي"}})}, 1256, 0, 0},
+        {"Lithuanian", {Backup({{"Žemaitė", "Ąžuolas"}, {"Ozoliņš", "Jānis"}})}, 1257, 0, 0},
+        {"Vietnamese", {Backup({{"Trương", "Văn"}})}, 1258, 0, 0},
+        {"Thai", {Backup({{"ใจดี", "สมชาย"}})}, 874, 0, 0},
+        {"Japanese", {Backup({{"山田", "はなこ"}})}, 932, 0, 0},
+        {"Chinese", {Backup({{"张", "伟"}})}, 936, 0, 0},
+        {"Korean", {Backup({{"김", "민준"}})}, 949, 0, 0},
+        // A full name that column 1 does not show is no value of the sheet.
+        {"unwritten", {Backup({{"Doe", "John", "Иван Петров"}})}, 1252, 0, 0},
+        // A folder: every file counts.
+        {"folder", {Backup({{"Doe", "John"}}), Backup({{"Петров", "Иван"}})}, 1251, 0, 0},
+        // No code page holds Cyrillic and accented Greek: Greek keeps three
+        // values of two contacts whole, Cyrillic two of one.
+        {"mixed",
+         {Backup({{"Петров", "Иван"}, {"Παπαδόπουλος", "Γιώργος"}, {"Σ", "Ά"}})},
+         1253,
+         2,
+         1},
+        // Windows-1252 and GBK (936) each lose two values of one contact: the
+        // first of them in the order is taken.
+        {"Western and Cyrillic",
+         {Backup({{"Núñez", "Søren"}, {"Müller", "José"}, {"Петров", "Иван"}})},
+         1252,
+         2,
+         1},
+    };
+    for (const Case& c : cases) {
+        Folder folder;
+        const CodePageVerdict verdict = ChooseWorkbookCodePage(folder.Write(c.backups), {});
+        EXPECT_EQ(verdict.codePage, c.codePage) << c.what;
+        EXPECT_EQ(verdict.valuesLosing, c.valuesLosing) << c.what;
+        EXPECT_EQ(verdict.contactsLosing, c.contactsLosing) << c.what;
+    }
+}
+
+// Every contact of the backup handed to the choice: what the reading ahead
+// must arrive at while parsing only some of the vCards.
+class EveryContact : public ReaderHost {
+  public:
+    explicit EveryContact(bool advance) : advance_(advance) {}
+    bool OptAdvance() override { return advance_; }
+    bool OptNormal() override { return !advance_; }
+    bool OptPST() override { return false; }
+    bool OptXLS() override { return true; }
+    void LetTheWindowWork() override {}
+    void SetProgressCaption(const std::string&) override {}
+    const std::string& SaveFolder() override { return none_; }
+    const std::string& PstStoreID() override { return none_; }
+    void CreateContactItem(const OutlookContactArgs&) override {}
+    void Save2ExcelContact(const ExcelContactArgs& args) override { choice.AddContact(args); }
+    RunNotes& Notes() override { return notes_; }
+    bool WritePictures() override { return false; }
+    CodePageChoice choice;
+
+  private:
+    bool advance_;
+    std::string none_;
+    RunNotes notes_;
+};
+
+TEST(CodePageChoice, ReadingAheadAgreesWithReadingEverything) {
+    const std::vector<std::string> names[] = {
+        {"Doe", "Smith"},    {"José", "Müller", "Søren", "Núñez"},
+        {"Łukasz", "Wąsik"}, {"Иван", "Пётр"},
+        {"Γιώργος", "Ά"},    {"Şükrü"},
+        {"山田", "张"},      {"김"},
+    };
+    std::set<uint16_t> winners;
+    for (unsigned seed = 1; seed <= 12; ++seed) {
+        std::mt19937 random(seed);
+        // Each seed favours other scripts, so that other code pages win.
+        std::vector<double> weights;
+        for (size_t i = 0; i < std::size(names); ++i)
+            weights.push_back(random() % 4 == 0 ? 40.0 : double(random() % 3));
+        std::discrete_distribution<size_t> script(weights.begin(), weights.end());
+        auto pick = [&] {
+            const auto& pool = names[script(random)];
+            return pool[random() % pool.size()];
+        };
+        std::vector<std::vector<std::string>> cards;
+        for (int i = 0; i < 300; ++i)
+            cards.push_back({pick(), pick(), pick()});
+        Folder folder;
+        const auto paths = folder.Write({Backup(cards), Backup({{pick(), pick()}})});
+        for (const bool advance : {false, true}) {
+            EveryContact all(advance);
+            int32_t counter = 1;
+            ContactRecord record;
+            for (const std::string& path : paths)
+                ReadvCard(path, counter, record, all);
+            const CodePageVerdict expected = all.choice.Choose();
+            const CodePageVerdict verdict = ChooseWorkbookCodePage(paths, {advance});
+            EXPECT_EQ(verdict.codePage, expected.codePage) << seed;
+            winners.insert(expected.codePage);
+            EXPECT_EQ(verdict.valuesLosing, expected.valuesLosing) << seed;
+            EXPECT_EQ(verdict.contactsLosing, expected.contactsLosing) << seed;
+        }
+    }
+    EXPECT_GE(winners.size(), 4u) << "the mixes should favour different code pages";
+}
+
+TEST(CodePageChoice, CardsAreCutAsTheReaderSeesTheLines) {
+    const std::string crlf =
+        "x\r\nBEGIN:VCARD\r\nN:a\r\nEND:VCARD\r\n begin:vcard \r\nEND:VCARD\r\n";
+    const std::string lf = "BEGIN:VCARD\nN:a\nEND:VCARD\nBEGIN:VCARD\nEND:VCARD\n";
+    EXPECT_EQ(SplitCards(crlf, false),
+              (std::vector<std::string>{"BEGIN:VCARD\r\nN:a\r\nEND:VCARD\r\n",
+                                        " begin:vcard \r\nEND:VCARD\r\n"}));
+    // Lines that end in LF alone are one line in Normal mode: no card.
+    EXPECT_TRUE(SplitCards(lf, false).empty());
+    EXPECT_EQ(SplitCards(lf, true).size(), 2u);
+    // Given in pieces, as a backup is read, the text is cut the same way,
+    // wherever a piece ends: inside a line, between CR and LF, in a boundary.
+    const std::string mixed = crlf + "\rBEGIN:VCARD\rN:b\r" + lf + "BEGIN:VCARD\r\nN:c";
+    for (const bool advance : {false, true}) {
+        for (const size_t step : {1, 2, 3, 7}) {
+            std::vector<std::string> cards;
+            CardCutter cutter(advance);
+            const auto keep = [&](std::string_view card) { cards.emplace_back(card); };
+            for (size_t at = 0; at < mixed.size(); at += step)
+                cutter.Add(std::string_view(mixed).substr(at, step), keep);
+            cutter.Finish(keep);
+            EXPECT_EQ(cards, SplitCards(mixed, advance)) << "pieces of " << step;
+            EXPECT_EQ(cards.size(), advance ? 6u : 3u);
+        }
+    }
+}
+
+} // namespace
+} // namespace velloquin::excel

@@ -1,0 +1,107 @@
+// The platform's code-page converter. The expected bytes are the code pages'
+// own, as Python's codecs also give them.
+#include "vcard/CodePage.h"
+#include "vcard/Text.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <tuple>
+
+namespace velloquin {
+namespace {
+
+std::string Bytes(std::string_view hex) {
+    std::string out;
+    std::istringstream in{std::string(hex)};
+    for (unsigned byte; in >> std::hex >> byte;)
+        out.push_back(static_cast<char>(byte));
+    return out;
+}
+
+TEST(CodePage, EveryScriptBothWays) {
+    const std::tuple<uint16_t, std::string, std::string> cases[] = {
+        {1252, "é€", "E9 80"},
+        {1250, "Łódź", "A3 F3 64 9F"},
+        {1251, "Иван", "C8 E2 E0 ED"},
+        {1253, "Γιώργος", "C3 E9 FE F1 E3 EF F2"},
+        {1254, "Şükrü Işık", "DE FC 6B 72 FC 20 49 FE FD 6B"},
+        {1255, "שלום", "F9 EC E5 ED"},
+        {1256, "محمد", "E3 CD E3 CF"},
+        {1257, "Ąžuolas", "C0 FE 75 6F 6C 61 73"},
+        {1258, "Trương", "54 72 FD F5 6E 67"},
+        {874, "สมชาย", "CA C1 AA D2 C2"},
+        {932, "山田", "8E 52 93 63"},
+        {936, "张伟", "D5 C5 CE B0"},
+        {949, "김민준", "B1 E8 B9 CE C1 D8"},
+        {950, "陳大文", "B3 AF A4 6A A4 E5"},
+    };
+    for (const auto& [codePage, text, hex] : cases) {
+        CodePageConverter converter(codePage);
+        ASSERT_TRUE(converter.Available()) << codePage;
+        std::string encoded, decoded;
+        const EncodeResult result = converter.Encode(text, encoded);
+        EXPECT_EQ(encoded, Bytes(hex)) << codePage;
+        EXPECT_EQ(result.consumed, text.size()) << codePage;
+        EXPECT_EQ(result.replaced, 0u) << codePage;
+        converter.Decode(encoded, decoded);
+        EXPECT_EQ(decoded, text) << codePage;
+    }
+}
+
+TEST(CodePage, LossesCutsAndStrayBytes) {
+    struct Case {
+        uint16_t codePage;
+        std::string text;
+        size_t maxBytes;
+        std::string bytes;
+        size_t consumed, replaced;
+    };
+    const Case cases[] = {
+        // A character the code page lacks is a counted '?', never a look-alike.
+        {1251, "Łx", SIZE_MAX, "?x", 3, 1},
+        {1252, "Åke Ωmega", SIZE_MAX, "\xC5ke ?mega", 11, 1},
+        {932, "Ж한", SIZE_MAX, Bytes("84 47") + "?", 5, 1},
+        // A cut falls between characters: a double-byte one goes whole or not at all.
+        {936, "张伟", 3, Bytes("D5 C5"), 3, 0},
+        {936, "张伟", 4, Bytes("D5 C5 CE B0"), 6, 0},
+        {936, "a张", 2, "a", 1, 0},
+        {1251, "Ив", 1, Bytes("C8"), 2, 0},
+        // Bytes that are not UTF-8 are Windows-1252 characters.
+        {1252, "a\xE9", SIZE_MAX, "a\xE9", 2, 0},
+        {1250, "a\xE9", SIZE_MAX, "a\xE9", 2, 0},
+        {1251, "a\xE9", SIZE_MAX, "a?", 2, 1},
+    };
+    for (const Case& c : cases) {
+        CodePageConverter converter(c.codePage);
+        std::string out;
+        const EncodeResult result = converter.Encode(c.text, out, c.maxBytes);
+        EXPECT_EQ(out, c.bytes) << c.codePage << " " << c.text;
+        EXPECT_EQ(result.consumed, c.consumed) << c.codePage << " " << c.text;
+        EXPECT_EQ(result.replaced, c.replaced) << c.codePage << " " << c.text;
+    }
+    EXPECT_TRUE(CodePageConverter(1253).Holds("Αθήνα"));
+    EXPECT_FALSE(CodePageConverter(1253).Holds("Αθήνα Москва"));
+}
+
+TEST(CodePage, UndefinedBytesAndMissingCodePages) {
+    std::string decoded;
+    // Windows-1252 leaves 0x81 undefined; a Shift-JIS lead byte without its
+    // second byte is no character either.
+    CodePageConverter(1252).Decode("\x80\x81"
+                                   "a",
+                                   decoded);
+    CodePageConverter(932).Decode("a\x8E", decoded);
+    EXPECT_EQ(decoded, "€\xEF\xBF\xBD"
+                       "aa\xEF\xBF\xBD");
+    CodePageConverter missing(1);
+    EXPECT_FALSE(missing.Available());
+    std::string out;
+    EXPECT_EQ(missing.Encode("aé", out).replaced, 1u);
+    EXPECT_EQ(out, "a?");
+    // A backup that is not UTF-8 is still read as Windows-1252.
+    EXPECT_EQ(DecodeBackupBytes("FN:Jos\xE9 \x80"), "FN:José €");
+}
+
+} // namespace
+} // namespace velloquin

@@ -1,0 +1,109 @@
+// The code pages through the Windows API. WC_NO_BEST_FIT_CHARS keeps
+// WideCharToMultiByte from writing a look-alike (an "a" for an "a" with a
+// ring) where the code page lacks a character, so that a loss shows as the
+// default character and is counted.
+#include "CodePage.h"
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include <algorithm>
+
+#include <string>
+
+namespace velloquin {
+
+namespace {
+
+constexpr std::string_view kReplacementUtf8 = "\xEF\xBF\xBD";
+
+// Bytes of the UTF-8 character that starts with this byte.
+size_t LeadLength(unsigned char lead) {
+    if (lead < 0x80) return 1;
+    if ((lead & 0xE0) == 0xC0) return 2;
+    if ((lead & 0xF0) == 0xE0) return 3;
+    return 4;
+}
+
+std::wstring Widen(UINT codePage, std::string_view bytes, DWORD flags) {
+    if (bytes.empty()) return {};
+    const int length = static_cast<int>(bytes.size());
+    const int units = MultiByteToWideChar(codePage, flags, bytes.data(), length, nullptr, 0);
+    if (units <= 0) return {};
+    std::wstring wide(static_cast<size_t>(units), L'\0');
+    MultiByteToWideChar(codePage, flags, bytes.data(), length, wide.data(), units);
+    return wide;
+}
+
+void AppendNarrow(UINT codePage, const wchar_t* wide, int units, std::string& out) {
+    if (units <= 0) return;
+    const int length = WideCharToMultiByte(codePage, 0, wide, units, nullptr, 0, nullptr, nullptr);
+    if (length <= 0) return;
+    const size_t start = out.size();
+    out.resize(start + static_cast<size_t>(length));
+    WideCharToMultiByte(codePage, 0, wide, units, out.data() + start, length, nullptr, nullptr);
+}
+
+} // namespace
+
+struct CodePagePlatform {
+    UINT codePage = 0;
+};
+
+void CodePagePlatformDeleter::operator()(CodePagePlatform* platform) const {
+    delete platform;
+}
+
+CodePagePlatform* OpenCodePage(uint16_t codePage) {
+    if (!IsValidCodePage(codePage)) return nullptr;
+    return new CodePagePlatform{codePage};
+}
+
+EncodeResult EncodeWellFormed(CodePagePlatform& platform, std::string_view utf8, std::string& out,
+                              size_t maxBytes) {
+    EncodeResult result;
+    size_t budget = maxBytes;
+    // One character at a time: the default character must be told apart
+    // from a '?' of the text, and a cut must fall between characters.
+    for (size_t pos = 0; pos < utf8.size();) {
+        const size_t length =
+            std::min(utf8.size() - pos, LeadLength(static_cast<unsigned char>(utf8[pos])));
+        const std::wstring wide = Widen(CP_UTF8, utf8.substr(pos, length), MB_ERR_INVALID_CHARS);
+        char bytes[8];
+        BOOL usedDefault = FALSE;
+        int written = 0;
+        if (!wide.empty()) {
+            written = WideCharToMultiByte(platform.codePage, WC_NO_BEST_FIT_CHARS, wide.data(),
+                                          static_cast<int>(wide.size()), bytes, sizeof bytes, "?",
+                                          &usedDefault);
+        }
+        const bool lost = written <= 0 || usedDefault;
+        const size_t needed = lost ? 1 : static_cast<size_t>(written);
+        if (needed > budget) break;
+        if (lost) {
+            out.push_back('?');
+            ++result.replaced;
+        } else {
+            out.append(bytes, needed);
+        }
+        budget -= needed;
+        pos += length;
+        result.consumed = pos;
+    }
+    return result;
+}
+
+void DecodeBytes(CodePagePlatform& platform, std::string_view bytes, std::string& out) {
+    // Undefined bytes come back as the platform maps them; MB_ERR_INVALID_CHARS
+    // is not asked for, so that one of them does not lose the whole text.
+    const std::wstring wide = Widen(platform.codePage, bytes, 0);
+    if (wide.empty() && !bytes.empty()) {
+        out += kReplacementUtf8;
+        return;
+    }
+    AppendNarrow(CP_UTF8, wide.data(), static_cast<int>(wide.size()), out);
+}
+
+} // namespace velloquin
