@@ -16,7 +16,7 @@ namespace {
 
 constexpr char32_t kSmallLimit = 0x800;
 // The vCards the reading ahead holds back, at most.
-constexpr size_t kKeptBytesBound = 8u << 20;
+constexpr size_t kKeptBytesBound = 1u << 20;
 
 // BEGIN:VCARD in any case.
 bool IsBeginLine(std::string_view line) {
