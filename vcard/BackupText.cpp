@@ -119,7 +119,22 @@ bool MemorySource::Read(char* buffer, size_t size, size_t& got, std::string&) {
 }
 
 BackupText::BackupText(ByteSource& source, size_t pieceSize)
-    : source_(source), buffer_(std::max<size_t>(pieceSize, 4)) {}
+    : source_(source), pieceSize_(std::max<size_t>(pieceSize, 4)) {}
+
+bool BackupText::Fetch(size_t want, std::string_view& bytes, std::string& why) {
+    if (const std::string_view* memory = source_.InMemory()) {
+        bytes = memory->substr(std::min<uint64_t>(position_, memory->size()), want);
+        position_ += bytes.size();
+        return true;
+    }
+    // Not zeroed: most backups are small, and only what is read is touched.
+    if (!buffer_) buffer_.reset(new char[pieceSize_]);
+    size_t got = 0;
+    if (!source_.Read(buffer_.get(), std::min(want, pieceSize_), got, why)) return false;
+    bytes = {buffer_.get(), got};
+    position_ += got;
+    return true;
+}
 
 bool BackupText::Open(std::string& why) {
     if (!source_.Open(why)) return false;
@@ -128,14 +143,15 @@ bool BackupText::Open(std::string& why) {
     Utf8Check utf8;
     unsigned char head[3] = {0, 0, 0};
     uint64_t total = 0;
+    position_ = 0;
     for (;;) {
-        size_t got = 0;
-        if (!source_.Read(buffer_.data(), buffer_.size(), got, failure_)) break;
-        if (got == 0) break;
-        for (size_t i = 0; i < got && total + i < 3; ++i)
-            head[total + i] = static_cast<unsigned char>(buffer_[i]);
-        utf8.Add({buffer_.data(), got});
-        total += got;
+        std::string_view bytes;
+        if (!Fetch(source_.InMemory() ? SIZE_MAX : pieceSize_, bytes, failure_)) break;
+        if (bytes.empty()) break;
+        for (size_t i = 0; i < bytes.size() && total + i < 3; ++i)
+            head[total + i] = static_cast<unsigned char>(bytes[i]);
+        utf8.Add(bytes);
+        total += bytes.size();
     }
     if (total == 0 && !failure_.empty()) {
         why = failure_;
@@ -158,6 +174,7 @@ bool BackupText::Open(std::string& why) {
         encoding_ = utf8.Valid() ? Encoding::Utf8 : Encoding::Cp1252;
     }
     std::string again;
+    position_ = 0;
     if (!source_.Open(again)) {
         failure_ = again;
         readable_ = 0;
@@ -178,16 +195,16 @@ bool BackupText::Next(std::string_view& text) {
             return false;
         }
         const size_t want =
-            static_cast<size_t>(std::min<uint64_t>(buffer_.size(), readable_ - bytesRead_));
-        size_t got = 0;
+            static_cast<size_t>(std::min<uint64_t>(pieceSize_, readable_ - bytesRead_));
+        std::string_view bytes;
         std::string why;
-        if (!source_.Read(buffer_.data(), want, got, why) || got == 0) {
+        if (!Fetch(want, bytes, why) || bytes.empty()) {
             // The file changed or failed between the two passes.
             failure_ = why.empty() ? "the file became shorter while it was read" : why;
             readable_ = bytesRead_;
             continue;
         }
-        std::string_view bytes(buffer_.data(), got);
+        const size_t got = bytes.size();
         if (bytesRead_ < skip_) bytes.remove_prefix(std::min<size_t>(skip_ - bytesRead_, got));
         bytesRead_ += got;
         switch (encoding_) {

@@ -20,6 +20,9 @@ class ByteSource {
     // Up to size bytes into buffer; got is 0 at the end. False, with the
     // system's reason, when reading fails.
     virtual bool Read(char* buffer, size_t size, size_t& got, std::string& why) = 0;
+    // The bytes themselves, when they are in memory already: they are then
+    // looked at where they are, without a copy.
+    virtual const std::string_view* InMemory() const { return nullptr; }
 };
 
 // A file named by its UTF-8 path.
@@ -34,6 +37,7 @@ class MemorySource final : public ByteSource {
         return true;
     }
     bool Read(char* buffer, size_t size, size_t& got, std::string&) override;
+    const std::string_view* InMemory() const override { return &bytes_; }
 
   private:
     std::string_view bytes_;
@@ -63,8 +67,13 @@ class BackupText {
   private:
     enum class Encoding { Utf8, Utf16Le, Utf16Be, Cp1252 };
 
+    // The next piece's bytes: from memory, or read into the buffer.
+    bool Fetch(size_t want, std::string_view& bytes, std::string& why);
+
     ByteSource& source_;
-    std::vector<char> buffer_;
+    size_t pieceSize_;
+    std::unique_ptr<char[]> buffer_; // made at the first read from a file
+    uint64_t position_ = 0;          // of the next byte, in the current pass
     Encoding encoding_ = Encoding::Utf8;
     uint64_t readable_ = 0;  // bytes the first pass read; the second reads no more
     uint64_t bytesRead_ = 0; // bytes the second pass has read so far
