@@ -1,19 +1,23 @@
 // The store writer through the library's interface, fed with contacts built
 // from the input: texts of every length (past the 3,580 bytes that fit one
 // heap allocation and past a data block), dates of every value and pictures
-// of every size. The store is written in a private folder and deleted after
-// every input.
+// of every size. The store is written into memory through the same file
+// layer, then checked by the structural verifier there: a store that does not
+// verify is a fault.
 #include "FuzzSupport.h"
 
 #include "outlook/Rdo.h"
 #include "pst/Contact.h"
 #include "pst/RdoPst.h"
+#include "tools/pstverify/PstVerifier.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <limits>
@@ -24,25 +28,39 @@ namespace {
 
 using namespace velloquin;
 
+// seed again and again up to length bytes, doubling what is there: a few
+// appends even for megabytes, where one per seed would cost most of the run.
+std::string Repeat(const std::string& seed, size_t length) {
+    std::string text = seed;
+    text.reserve(length);
+    while (text.size() < length)
+        text.append(text, 0, std::min(text.size(), length - text.size()));
+    text.resize(length);
+    return text;
+}
+
 // A text of the chosen length, repeating a few bytes of the input.
 std::string Text(FuzzedDataProvider& in) {
     size_t length;
     // Mostly short texts, so that an input still runs fast; the long ones
-    // are what the heap-on-node and data-tree code paths are for.
-    switch (in.ConsumeIntegralInRange(0, 15)) {
-    case 0: // around the 3,580 bytes of one heap allocation
+    // are what the heap-on-node and data-tree code paths are for, and a few
+    // around each boundary reach them as well as many would.
+    switch (in.ConsumeIntegralInRange(0, 63)) {
+    case 0:
+    case 1: // around the 3,580 bytes of one heap allocation
         length = in.ConsumeIntegralInRange<size_t>(3560, 3600);
         break;
-    case 1: // around one data block
+    case 2:
+    case 3: // around one data block
         length = in.ConsumeIntegralInRange<size_t>(8150, 8200);
         break;
-    case 2:
+    case 4:
+    case 5:
+    case 6:
+    case 7:
         length = in.ConsumeIntegralInRange<size_t>(0, 1000);
         break;
-    case 3:
-        length = in.ConsumeIntegralInRange<size_t>(0, 70000);
-        break;
-    case 4:
+    case 8: // across many blocks
         length = in.ConsumeIntegralInRange<size_t>(0, 100000);
         break;
     default:
@@ -50,12 +68,7 @@ std::string Text(FuzzedDataProvider& in) {
     }
     std::string seed = in.ConsumeRandomLengthString(12);
     if (seed.empty()) seed = "x";
-    std::string text;
-    text.reserve(length);
-    while (text.size() < length)
-        text += seed;
-    text.resize(length);
-    return text;
+    return Repeat(seed, length);
 }
 
 double Date(FuzzedDataProvider& in) {
@@ -77,24 +90,13 @@ double Date(FuzzedDataProvider& in) {
 // block, a block list, and now and then a list of lists (past 1,021 blocks
 // of 8,176 bytes).
 size_t PictureSize(FuzzedDataProvider& in) {
-    switch (in.ConsumeIntegralInRange(0, 31)) {
-    case 0:
-        return in.ConsumeIntegralInRange<size_t>(8'300'000, 8'400'000);
-    case 1:
-    case 2:
-    case 3:
-        return in.ConsumeIntegralInRange<size_t>(3560, 3600);
-    case 4:
-    case 5:
-    case 6:
-        return in.ConsumeIntegralInRange<size_t>(8150, 8200);
-    case 7:
-    case 8:
-    case 9:
-        return in.ConsumeIntegralInRange<size_t>(0, 200000);
-    default:
-        return in.ConsumeIntegralInRange<size_t>(0, 16);
-    }
+    // The list of lists is rare: each one costs megabytes of writing.
+    const int pick = in.ConsumeIntegralInRange(0, 255);
+    if (pick == 0) return in.ConsumeIntegralInRange<size_t>(8'300'000, 8'400'000);
+    if (pick <= 24) return in.ConsumeIntegralInRange<size_t>(3560, 3600);
+    if (pick <= 48) return in.ConsumeIntegralInRange<size_t>(8150, 8200);
+    if (pick <= 72) return in.ConsumeIntegralInRange<size_t>(0, 200000);
+    return in.ConsumeIntegralInRange<size_t>(0, 16);
 }
 
 template <class Step> void Try(Step&& step) {
@@ -113,7 +115,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string storePath = (fuzz::WorkFolder() / "Contacts.pst").string();
 
     // The library's session as the factory creates it on this platform.
-    auto session = pst::CreatePstSession();
+    static std::vector<uint8_t> storeBytes;
+    pst::StoreOptions options;
+    options.memory = &storeBytes;
+    auto session = pst::CreatePstSession(options);
     session->Logon();
     auto store = session->Stores()->AddPSTStore(storePath, 1, Text(in));
     const std::string storeId = store->EntryID();
@@ -144,11 +149,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             const size_t length = PictureSize(in);
             std::string seed = in.ConsumeRandomLengthString(16);
             if (seed.empty()) seed = "G";
-            std::string bytes;
-            while (bytes.size() < length)
-                bytes += seed;
-            bytes.resize(length);
-            const std::string picture = fuzz::WriteInput("1.gif", bytes);
+            const std::string picture = fuzz::WriteInput("1.gif", Repeat(seed, length));
             Try([&] { item->AddPicture(picture); });
         }
         if (in.ConsumeIntegralInRange(0, 7) == 0)
@@ -160,8 +161,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     session->Logoff();
     session.reset();
 
-    std::error_code ec;
-    if (std::filesystem::file_size(storePath, ec) == 0 || ec) std::abort();
+    const auto verdict = pstverify::VerifyPst(storeBytes);
+    if (!verdict.Ok()) {
+        std::fputs(verdict.Describe().c_str(), stderr);
+        std::abort();
+    }
     fuzz::EmptyWorkFolder();
     return 0;
 }

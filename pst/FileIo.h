@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace velloquin::pst {
 
@@ -13,6 +14,9 @@ class StoreFile {
   public:
     // Throws PstError when the file exists or cannot be created.
     explicit StoreFile(const std::string& path);
+    // The same file kept in memory: the bytes go into memory, which must
+    // outlive the file; path only names it in messages.
+    StoreFile(const std::string& path, std::vector<uint8_t>& memory);
     ~StoreFile();
     StoreFile(const StoreFile&) = delete;
     StoreFile& operator=(const StoreFile&) = delete;
@@ -24,7 +28,7 @@ class StoreFile {
     // long runs wait on the disk many times).
     void Flush(bool toDisk = false);
     void Close();
-    bool IsOpen() const { return file_ != nullptr; }
+    bool IsOpen() const { return file_ != nullptr || memory_ != nullptr; }
     uint64_t Size() const { return size_; }
     const std::string& Path() const { return path_; }
 
@@ -34,6 +38,7 @@ class StoreFile {
   private:
     std::string path_;
     std::FILE* file_ = nullptr;
+    std::vector<uint8_t>* memory_ = nullptr;
     uint64_t pos_ = 0;  // position of the stream
     uint64_t size_ = 0; // highest byte written + 1
     uint64_t failAfter_ = UINT64_MAX;

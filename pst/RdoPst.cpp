@@ -133,6 +133,7 @@ bool SameId(const std::string& a, const std::string& b) {
 
 class Session final : public outlook::RdoSession, public std::enable_shared_from_this<Session> {
   public:
+    explicit Session(StoreOptions options) : options_(std::move(options)) {}
     ~Session() override {
         try {
             Logoff();
@@ -171,12 +172,14 @@ class Session final : public outlook::RdoSession, public std::enable_shared_from
         // 1 is the default format and 2 Unicode, both written as Unicode;
         // the old ANSI format (3) is not offered.
         if (format != 1 && format != 2) throw RdoError("Unsupported store format");
-        auto store = std::make_shared<Store>(std::make_shared<PstStore>(path, displayName));
+        auto store =
+            std::make_shared<Store>(std::make_shared<PstStore>(path, displayName, options_));
         stores_.push_back(store);
         return store;
     }
 
   private:
+    StoreOptions options_;
     bool loggedOn_ = false;
     std::vector<std::shared_ptr<Store>> stores_;
 };
@@ -190,8 +193,8 @@ std::shared_ptr<outlook::RdoStore> Stores::AddPSTStore(const std::string& path, 
 
 } // namespace
 
-std::shared_ptr<outlook::RdoSession> CreatePstSession() {
-    return std::make_shared<Session>();
+std::shared_ptr<outlook::RdoSession> CreatePstSession(const StoreOptions& options) {
+    return std::make_shared<Session>(options);
 }
 
 } // namespace velloquin::pst

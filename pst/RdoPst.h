@@ -2,12 +2,14 @@
 #pragma once
 
 #include "outlook/Rdo.h"
+#include "pst/Store.h"
 
 #include <memory>
 
 namespace velloquin::pst {
 
-// A new session ("Redemption.RDOSession"), not yet logged on.
-std::shared_ptr<outlook::RdoSession> CreatePstSession();
+// A new session ("Redemption.RDOSession"), not yet logged on. Its stores are
+// written with the given options.
+std::shared_ptr<outlook::RdoSession> CreatePstSession(const StoreOptions& options = {});
 
 } // namespace velloquin::pst

@@ -71,7 +71,8 @@ template <class F> auto PstStore::Guard(F&& f) {
 
 PstStore::PstStore(const std::string& path, const std::string& displayName, StoreOptions options)
     : path_(path), displayName_(displayName), options_(options) {
-    file_ = std::make_unique<StoreFile>(path);
+    file_ = options_.memory ? std::make_unique<StoreFile>(path, *options_.memory)
+                            : std::make_unique<StoreFile>(path);
     file_->FailAfter(options_.failAfterBytes);
     ndb_ = std::make_unique<NdbWriter>(*file_);
     std::random_device seed;
@@ -492,8 +493,12 @@ void PstStore::Close() {
         // Whatever the failed work appended lies past the last commit; give
         // the space back (usually the disk is full). Failing to do so loses
         // nothing, the readers ignore those bytes.
-        std::error_code ec;
-        std::filesystem::resize_file(std::filesystem::u8path(path_), ndb_->CommittedEnd(), ec);
+        if (options_.memory) {
+            options_.memory->resize(ndb_->CommittedEnd());
+        } else {
+            std::error_code ec;
+            std::filesystem::resize_file(std::filesystem::u8path(path_), ndb_->CommittedEnd(), ec);
+        }
     }
     if (failure) std::rethrow_exception(failure);
 }

@@ -39,6 +39,9 @@ struct StoreOptions {
     std::chrono::milliseconds checkpointInterval{2000};
     // Test hook: the file fails after this many bytes.
     uint64_t failAfterBytes = UINT64_MAX;
+    // The store's bytes go here instead of into a file (fuzzing, tests); the
+    // path then only names the store.
+    std::vector<uint8_t>* memory = nullptr;
 };
 
 // A picture already streamed into the file as blocks, waiting for its item.

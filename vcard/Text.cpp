@@ -2,6 +2,7 @@
 
 #include "CodePage.h"
 
+#include <array>
 #include <cstdint>
 #include <cstring>
 
@@ -11,13 +12,23 @@ namespace {
 constexpr char32_t kReplacement = 0xFFFD;
 
 // The Windows-1252 character that a stray byte in UTF-8 text stands for.
+// The platform is asked once per byte value: text full of stray bytes would
+// otherwise call the converter for every one of them.
 char32_t Cp1252CodePoint(unsigned char byte) {
     if (byte < 0x80) return byte;
-    thread_local CodePageConverter western(kWesternCodePage);
-    std::string utf8;
-    western.Decode(std::string_view(reinterpret_cast<const char*>(&byte), 1), utf8);
-    char32_t cp = kReplacement;
-    return Utf8CharLength(utf8, 0, cp) > 0 ? cp : kReplacement;
+    static const std::array<char32_t, 128> kHigh = [] {
+        std::array<char32_t, 128> high{};
+        CodePageConverter western(kWesternCodePage);
+        for (size_t i = 0; i < high.size(); ++i) {
+            const char c = static_cast<char>(0x80 + i);
+            std::string utf8;
+            western.Decode(std::string_view(&c, 1), utf8);
+            char32_t cp = kReplacement;
+            high[i] = Utf8CharLength(utf8, 0, cp) > 0 ? cp : kReplacement;
+        }
+        return high;
+    }();
+    return kHigh[byte - 0x80];
 }
 
 void AppendUtf8(std::string& out, char32_t cp) {
@@ -183,19 +194,26 @@ std::string Cp1252ToUtf8(std::string_view bytes) {
 }
 
 std::u16string Utf8ToUtf16(std::string_view text) {
-    std::u16string out;
-    out.reserve(text.size());
+    // No character takes more UTF-16 units than it has UTF-8 bytes.
+    std::u16string out(text.size(), u'\0');
+    char16_t* o = out.data();
     for (size_t pos = 0; pos < text.size();) {
+        // Runs of ASCII, most of any text here, are widened without decoding.
+        const size_t run = SkipAscii(text, pos);
+        for (; pos < run; ++pos)
+            *o++ = static_cast<char16_t>(static_cast<unsigned char>(text[pos]));
+        if (pos == text.size()) break;
         char32_t cp = 0;
         pos += NextChar(text, pos, cp);
         if (cp >= 0x10000) {
             cp -= 0x10000;
-            out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-            out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+            *o++ = static_cast<char16_t>(0xD800 + (cp >> 10));
+            *o++ = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
         } else {
-            out.push_back(static_cast<char16_t>(cp));
+            *o++ = static_cast<char16_t>(cp);
         }
     }
+    out.resize(static_cast<size_t>(o - out.data()));
     return out;
 }
 

@@ -64,24 +64,36 @@ TEST(Library, FailuresSurfaceAsErrors) {
 }
 
 TEST(Library, AFailedWriteThrowsAndKeepsTheLastCommit) {
-    TempDir t;
-    const fs::path file = t.path / "full.pst", pic = t.path / "p.gif";
-    std::ofstream(pic, std::ios::binary) << std::string(50000, 'p');
-    pst::StoreOptions options;
-    options.failAfterBytes = 400000; // the empty store fits; a few pictures do not
-    pst::PstStore store(file.string(), "full", options);
-    pst::ContactFields f;
-    f.text["FirstName"] = "A";
-    store.SaveContact(f, nullptr);
-    store.Commit();
-    EXPECT_THROW(
-        for (int i = 0; i < 20; ++i) {
-            const auto p = store.StorePicture(pic.string());
-            store.SaveContact(f, &p);
-        },
-        RdoError);
-    EXPECT_THROW(store.SaveContact(f, nullptr), RdoError); // nothing more after a failure
-    store.Close();
-    // cut back to the last commit: the verifier finds any bytes past the header's end of file
-    EXPECT_EQ(ExpectVerifies(file).messages, 1u);
+    // The same in a file and in memory (as the fuzz target writes it).
+    for (const bool inMemory : {false, true}) {
+        TempDir t;
+        const fs::path file = t.path / "full.pst", pic = t.path / "p.gif";
+        std::ofstream(pic, std::ios::binary) << std::string(50000, 'p');
+        std::vector<uint8_t> memory;
+        pst::StoreOptions options;
+        options.failAfterBytes = 400000; // the empty store fits; a few pictures do not
+        if (inMemory) options.memory = &memory;
+        pst::PstStore store(file.string(), "full", options);
+        pst::ContactFields f;
+        f.text["FirstName"] = "A";
+        store.SaveContact(f, nullptr);
+        store.Commit();
+        EXPECT_THROW(
+            for (int i = 0; i < 20; ++i) {
+                const auto p = store.StorePicture(pic.string());
+                store.SaveContact(f, &p);
+            },
+            RdoError);
+        EXPECT_THROW(store.SaveContact(f, nullptr), RdoError); // nothing more after a failure
+        store.Close();
+        // cut back to the last commit: the verifier finds any bytes past the header's end of file
+        if (!inMemory) {
+            EXPECT_EQ(ExpectVerifies(file).messages, 1u);
+            continue;
+        }
+        EXPECT_FALSE(fs::exists(file)); // nothing reached the disk
+        const auto verdict = pstverify::VerifyPst(memory);
+        EXPECT_TRUE(verdict.Clean()) << verdict.Describe();
+        EXPECT_EQ(verdict.stats.messages, 1u);
+    }
 }

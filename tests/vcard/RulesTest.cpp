@@ -160,6 +160,22 @@ TEST(Text, Utf8AndWindows1252) {
         EXPECT_EQ(DecodeBackupBytes(bytes), "FN:\xC3\xA9");
 }
 
+TEST(Text, Utf8ToUtf16WidensAsciiRunsAndDecodesTheRest) {
+    // ASCII runs longer and shorter than a word, every UTF-8 length, and
+    // stray bytes, which stand for their Windows-1252 characters.
+    const std::pair<std::string, std::u16string> cases[] = {
+        {"", u""},
+        {"abcdefghijklmnopq", u"abcdefghijklmnopq"},
+        {"Ren\xC3\xA9 Lef\xC3\xA8vre-Dupont", u"Ren\u00E9 Lef\u00E8vre-Dupont"},
+        {"\xE4\xB8\xAD\xE6\x96\x87 name", u"\u4E2D\u6587 name"},
+        {"smile \xF0\x9F\x98\x80!", u"smile \U0001F600!"},
+        {"price 5\x80 caf\xE9", u"price 5\u20AC caf\u00E9"},
+        {"\xC3", u"\u00C3"},
+    };
+    for (const auto& [utf8, utf16] : cases)
+        EXPECT_EQ(Utf8ToUtf16(utf8), utf16) << testing::PrintToString(utf8);
+}
+
 using namespace std::string_literals;
 
 TEST(Base64Decode, Examples) {
