@@ -10,9 +10,16 @@ packages=(
     libreoffice-calc-nogui
     pst-utils pff-tools
     xvfb xauth
+    # The Windows build and its tests under wine (tools/test-windows.sh).
+    g++-mingw-w64-x86-64 googletest wine wine64 nsis zip
+    xdotool openbox x11-utils imagemagick
 )
 if [ "${VELLOQUIN_NO_GUI_DEPS:-0}" = 1 ]; then
     packages=(cmake ninja-build g++ libgtest-dev libgmock-dev)
+fi
+# tools/build-windows.sh: only what the cross build and the packages need.
+if [ "${1:-}" = --windows-build ]; then
+    packages=(cmake ninja-build g++-mingw-w64-x86-64 googletest nsis zip)
 fi
 
 missing=()

@@ -54,7 +54,7 @@ TEST_F(RunTest, CancelledPickerLeavesNoTraceThenATrimmedFileGoesToTheFolderWithI
 
     window.folder = out.string();
     run.CmdSplit_Click();
-    EXPECT_EQ(run.saveFolder, out.string() + "/");
+    EXPECT_EQ(run.saveFolder, (out / "").string());
     EXPECT_EQ(log.calls.at(3).rfind("AddPSTStore " + run.saveFolder + "Contacts", 0), 0u);
     EXPECT_EQ(log.Count("Save"), 2u);
     EXPECT_EQ(run.cardCounter, 3);
