@@ -2,8 +2,10 @@
 
 #include "platform/Files.h"
 #include "platform/Utf8Path.h"
+#include "vcard/Rules.h"
 #include "vcard/Text.h"
 
+#include <ctime>
 #include <exception>
 #include <filesystem>
 #include <system_error>
@@ -17,6 +19,7 @@ namespace {
 constexpr const char* kSaveFolderPrompt = "Choose Folder to Save...";
 constexpr const char* kCompletionTitle = "Velloquin";
 constexpr const char* kExcelErrorTitle = "Excel Error";
+constexpr const char* kReadAgainInAdvanceMode = "Read it again in Advance Mode?";
 
 std::string CompletionText() {
     return std::string("If you failed to see converted contacts then, please contact us back on ") +
@@ -88,12 +91,31 @@ void ConversionRun::CmdSplit_Click() {
     runUnderWay_ = true;
     stopRequested_ = false;
     controls_.SetRunUnderWay(true);
-    notes_.Clear();
-    outputLost_ = 0;
-    summary_.started = true;
-
     saveFolder = WithFinalSeparator(saveFolder);
     throttle_.PumpNow();
+
+    // A second reading in Advance Mode reads what the user chose the first
+    // time, although a folder run has set the mode back to the file by then.
+    const int16_t chosenInputMode = inputMode;
+    previousStoreStamp_.reset();
+    while (ConvertOnce()) {
+        controls_.SelectOptAdvance();
+        inputMode = chosenInputMode;
+    }
+
+    runUnderWay_ = false;
+    controls_.SetRunUnderWay(false);
+}
+
+int64_t ConversionRun::ContactsSavedSoFar() const {
+    return reading_ ? cardCounter - 1 - outputLost_ : 0;
+}
+
+bool ConversionRun::ConvertOnce() {
+    notes_.Clear();
+    outputLost_ = 0;
+    summary_ = RunSummary{};
+    summary_.started = true;
 
     // The output is chosen once: the close must finish what the set-up began.
     useXls_ = controls_.OptXLS();
@@ -112,7 +134,7 @@ void ConversionRun::CmdSplit_Click() {
     }
     if (usePst_ && !setupFailed) {
         std::string errorDetail;
-        if (!outlook::CreatePstStore(pst, saveFolder, clock, errorDetail, rdoFactory)) {
+        if (!outlook::CreatePstStore(pst, saveFolder, StoreClock(), errorDetail, rdoFactory)) {
             std::string text = outlook::OutlookErrorText();
             if (!errorDetail.empty()) text += "\r\n\r\nReason: " + errorDetail;
             messages_.Show(text, outlook::kOutlookErrorTitle);
@@ -123,13 +145,12 @@ void ConversionRun::CmdSplit_Click() {
     if (setupFailed) {
         // Nothing is read; the button stays disabled until a new choice.
         summary_.setupFailed = true;
-        runUnderWay_ = false;
-        controls_.SetRunUnderWay(false);
-        return;
+        return false;
     }
 
     throttle_.PumpNow();
     cardCounter = 1;
+    reading_ = true;
 
     auto readOneFile = [this](const std::string& path) {
         try {
@@ -162,10 +183,11 @@ void ConversionRun::CmdSplit_Click() {
 
     if (stopRequested_) {
         summary_.stopped = true;
+        const int32_t converted = cardCounter - 1;
         notes_.Add(RunNote{"", 0,
-                           "The run was stopped before its end; " +
-                               std::to_string(cardCounter - 1) +
-                               " contacts had been converted until then.",
+                           "The run was stopped before its end; " + std::to_string(converted) +
+                               (converted == 1 ? " contact had" : " contacts had") +
+                               " been converted until then.",
                            false});
     }
 
@@ -185,16 +207,46 @@ void ConversionRun::CmdSplit_Click() {
 
     summary_.contactsRead = cardCounter - 1;
     summary_.contactsLost = outputLost_;
+    reading_ = false;
 
     // A stop comes from a window that is closing: it shows nothing more, and
     // the notes stay in LastNotes for whoever asked for the stop.
-    if (!stopRequested_) {
-        messages_.Show(CompletionText(), kCompletionTitle);
-        if (!notes_.Empty()) messages_.Show(notes_.Format(), kAppTitle);
+    if (stopRequested_) return false;
+    messages_.Show(CompletionText(), kCompletionTitle);
+    if (notes_.Empty()) return false;
+    // Normal Mode found vCards that only Advance Mode reads: the user may not
+    // even see where that mode is chosen, so the notes offer it.
+    if (notes_.AdvanceModeWouldRead() && !controls_.OptAdvance()) {
+        if (!messages_.AskYesNo(notes_.Format() + "\n" + kReadAgainInAdvanceMode, kAppTitle))
+            return false;
+        RemoveEmptyOutput();
+        return true;
     }
+    messages_.Show(notes_.Format(), kAppTitle);
+    return false;
+}
 
-    runUnderWay_ = false;
-    controls_.SetRunUnderWay(false);
+void ConversionRun::RemoveEmptyOutput() {
+    if (summary_.contactsRead > summary_.contactsLost) return;
+    // Nothing that was converted is at stake; a file that cannot be removed
+    // is overwritten (the workbook) or simply stays (the store).
+    std::error_code ec;
+    if (useXls_) fs::remove(PathFromUtf8(saveFolder + excel::kExcelSheetName), ec);
+    if (usePst_ && !pst.pstPath.empty()) fs::remove(PathFromUtf8(pst.pstPath), ec);
+}
+
+outlook::Clock ConversionRun::StoreClock() {
+    // One time for the store's file name and its display name; a second
+    // store of the same run is named at least a second later, as two stores
+    // of the same second would have the same name.
+    std::tm stamp = clock();
+    if (previousStoreStamp_ && std::mktime(&stamp) <= std::mktime(&*previousStoreStamp_)) {
+        stamp = *previousStoreStamp_;
+        ++stamp.tm_sec;
+        std::mktime(&stamp);
+    }
+    previousStoreStamp_ = stamp;
+    return [stamp] { return stamp; };
 }
 
 bool ConversionRun::OptAdvance() {

@@ -11,6 +11,8 @@
 #include "vcard/RunNotes.h"
 
 #include <cstdint>
+#include <ctime>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -40,6 +42,8 @@ class ConversionRun : public ReaderHost {
     // output properly (used when the window is closed during a run).
     void RequestStop() { stopRequested_ = true; }
     bool RunUnderWay() const { return runUnderWay_; }
+    // The contacts that have reached the output in the run under way.
+    int64_t ContactsSavedSoFar() const;
 
     // Window fields.
     std::string saveFolder;
@@ -71,6 +75,14 @@ class ConversionRun : public ReaderHost {
     bool StopRequested() override { return stopRequested_; }
 
   private:
+    // One conversion into saveFolder, from the set-up of the output to the
+    // notes. True when the user asked to read the same choice again in
+    // Advance Mode.
+    bool ConvertOnce();
+    // Removes the output of a conversion that holds no contact.
+    void RemoveEmptyOutput();
+    outlook::Clock StoreClock();
+
     FolderPicker& picker_;
     MessageBox& messages_;
     WindowPump& pump_;
@@ -85,6 +97,8 @@ class ConversionRun : public ReaderHost {
     int64_t outputLost_ = 0;
     bool stopRequested_ = false;
     bool runUnderWay_ = false;
+    bool reading_ = false; // cardCounter counts the run under way
+    std::optional<std::tm> previousStoreStamp_;
 };
 
 // The platform's path separator ("\" on Windows, "/" elsewhere).

@@ -20,6 +20,9 @@ class MessageBox {
     virtual ~MessageBox() = default;
     // Information icon, OK button only; returns when the user closed it.
     virtual void Show(const std::string& text, const std::string& title) = 0;
+    // A question with Yes and No buttons, Yes the default; true for Yes. A
+    // box closed without an answer counts as No.
+    virtual bool AskYesNo(const std::string& text, const std::string& title) = 0;
 };
 
 class WindowPump {
@@ -38,6 +41,8 @@ class RunControls {
     virtual bool OptPST() = 0;
     virtual bool OptNormal() = 0;
     virtual bool OptAdvance() = 0;
+    // Selects Advance Mode (and so clears Normal Mode), as a click on it would.
+    virtual void SelectOptAdvance() = 0;
     virtual void SetProgressCaption(const std::string& caption) = 0; // LblProgessCurrent
     virtual void SetCmdSplitEnabled(bool enabled) = 0;
     // While a run is under way, the window keeps the choices that could change

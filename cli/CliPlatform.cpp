@@ -68,6 +68,11 @@ void PrintedMessages::Show(const std::string& text, const std::string& title) {
     }
 }
 
+bool PrintedMessages::AskYesNo(const std::string& text, const std::string& title) {
+    Show(text + "\n(No: give --advance to read it in Advance Mode.)", title);
+    return false;
+}
+
 void ProgressBar::Draw(int64_t converted) {
     if (!enabled_) return;
     std::string line = "\r";

@@ -33,6 +33,9 @@ class PrintedMessages : public app::MessageBox {
     PrintedMessages(std::ostream& out, std::ostream& err, ProgressBar* bar)
         : out_(out), err_(err), bar_(bar) {}
     void Show(const std::string& text, const std::string& title) override;
+    // Nobody answers on a command line: the question is printed with the
+    // option that gives the answer Yes, and the answer is No.
+    bool AskYesNo(const std::string& text, const std::string& title) override;
 
   private:
     std::ostream& out_;
@@ -75,6 +78,7 @@ class ArgumentControls : public app::RunControls {
     bool OptPST() override { return outlook_; }
     bool OptNormal() override { return !advance_; }
     bool OptAdvance() override { return advance_; }
+    void SelectOptAdvance() override { advance_ = true; }
     void SetProgressCaption(const std::string& caption) override { caption_ = caption; }
     void SetCmdSplitEnabled(bool) override {}
     void SetRunUnderWay(bool) override {}

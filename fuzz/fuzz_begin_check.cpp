@@ -3,7 +3,7 @@
 // reader does, so it must find a begin line exactly when the reader would.
 #include "FuzzSupport.h"
 
-#include "app/gui/FormLogic.h"
+#include "app/FormLogic.h"
 #include "vcard/Text.h"
 
 #include <cstddef>

@@ -53,13 +53,13 @@ void StorePicture(std::string_view bytes, ContactRecord& record, RuleContext& ct
     } else {
         record.ePhoto.clear();
         NoteContact(ctx, "The picture file \"" + path +
-                             "\" could not be written; the picture was left out");
+                             "\" could not be written; the picture was left out.");
     }
 }
 
 void NoteUndecodable(RuleContext& ctx, ContactRecord& record, const std::string& why) {
     record.ePhoto.clear();
-    NoteContact(ctx, "The picture could not be decoded (" + why + "); it was left out");
+    NoteContact(ctx, "The picture could not be decoded (" + why + "); it was left out.");
 }
 
 void AdvancePhotoRules(std::string_view t, ContactRecord& record, RuleContext& ctx) {

@@ -3,6 +3,7 @@
 #include "Rules.h"
 #include "Text.h"
 
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
@@ -20,11 +21,25 @@ bool EqualsUpper(std::string_view text, std::string_view upper) {
     return true;
 }
 
-size_t CountUpper(std::string_view text, std::string_view upper) {
-    size_t count = 0;
-    for (size_t i = 0; i + upper.size() <= text.size(); ++i)
-        if (EqualsUpper(text.substr(i, upper.size()), upper)) ++count;
+// The BEGIN:VCARD lines Advance mode would see: the text cut at every CR and
+// every LF, each piece trimmed of its spaces.
+int64_t CountBeginLinesCutAtLf(std::string_view text) {
+    int64_t count = 0;
+    size_t start = 0;
+    while (start <= text.size()) {
+        const size_t end = text.find_first_of("\r\n", start);
+        const std::string_view piece = text.substr(
+            start, end == std::string_view::npos ? std::string_view::npos : end - start);
+        if (EqualsUpper(TrimView(piece), "BEGIN:VCARD")) ++count;
+        if (end == std::string_view::npos) break;
+        start = end + 1;
+    }
     return count;
+}
+
+// The system's words for the last failure, or the fallback when it left none.
+std::string SystemReason(int err, const char* fallback) {
+    return err ? std::generic_category().message(err) : fallback;
 }
 
 // The whole file at once: a backup of tens of thousands of contacts is a few
@@ -33,24 +48,24 @@ size_t CountUpper(std::string_view text, std::string_view upper) {
 bool ReadFileBytes(const std::string& path, std::string& bytes, std::string& why) {
     const std::filesystem::path fsPath = PathFromUtf8(path);
     std::error_code ec;
-    if (!std::filesystem::exists(fsPath, ec)) {
-        why = "the file does not exist";
-        return false;
-    }
+    // Opening a folder succeeds on some systems; reading it then fails
+    // without a useful word.
     if (std::filesystem::is_directory(fsPath, ec)) {
         why = "it is a folder, not a file";
         return false;
     }
+    errno = 0;
     std::ifstream in(fsPath, std::ios::binary);
     if (!in) {
-        why = "the file could not be opened";
+        why = SystemReason(errno, "the file could not be opened");
         return false;
     }
     char buffer[1 << 16];
+    errno = 0;
     while (in.read(buffer, sizeof buffer) || in.gcount() > 0)
         bytes.append(buffer, static_cast<size_t>(in.gcount()));
     if (in.bad()) {
-        why = "reading the file failed part way";
+        why = SystemReason(errno, "reading the file failed part way");
         return false;
     }
     return true;
@@ -79,7 +94,7 @@ class FileReader {
     RuleContext ctx_;
     bool inCard_ = false;
     bool cardEnded_ = false;
-    bool sawBoundary_ = false;
+    bool sawBoundary_ = false; // a BEGIN:VCARD or END:VCARD piece
     int64_t captionCount_ = -1;
     std::string caption_;
 };
@@ -103,7 +118,7 @@ bool FileReader::ProcessPiece(std::string_view piece, ReadMode mode) {
         // is told that one contact went into another.
         if (inCard_)
             Note("A vCard has no END:VCARD before the next BEGIN:VCARD; its values were "
-                 "merged into the next contact",
+                 "merged into the next contact.",
                  true);
         inCard_ = true;
     }
@@ -127,7 +142,7 @@ bool FileReader::HandOff(ReadMode mode) {
     if (ivCard_ > kMaxCardCounter) {
         // The counter cannot number this contact: say so rather than let it
         // disappear.
-        Note("The run's contact counter is at its limit; this contact was not converted", true);
+        Note("The run's contact counter is at its limit; this contact was not converted.", true);
     } else {
         if (host_.OptPST())
             host_.CreateContactItem(MakeOutlookHandOff(record_, host_.PstStoreID()));
@@ -156,6 +171,8 @@ void FileReader::Read(std::string_view text) {
 
         // The options are asked afresh for every line. One of the two is
         // always chosen in the window; with neither, Normal mode applies.
+        // A stop asked for between contacts ends the file here.
+        if (!inCard_ && host_.StopRequested()) return;
         if (host_.OptAdvance()) {
             size_t start = 0;
             for (;;) {
@@ -178,23 +195,26 @@ void FileReader::Read(std::string_view text) {
     host_.LetTheWindowWork();
     if (inCard_)
         Note("The file ends inside a vCard (BEGIN:VCARD without END:VCARD); that contact was not "
-             "converted",
+             "converted.",
              true);
+    if (sawBoundary_) return;
     // Lines that end in LF alone are one long line in Normal mode, in which
     // no vCard can be found: the whole file would be lost without a word.
-    if (!sawBoundary_) {
-        const size_t cards = CountUpper(text, "BEGIN:VCARD");
-        if (cards > 0) {
-            RunNote note;
-            note.file = ctx_.file;
-            note.lostContact = true;
-            note.message = "No vCard could be read although the file holds " +
-                           std::to_string(cards) +
-                           " BEGIN:VCARD lines; its lines probably end in LF alone, which only "
-                           "Advance Mode reads";
-            host_.Notes().Add(std::move(note));
-        }
+    // Each of its vCards counts as lost, so that the totals agree with the note.
+    RunNote note;
+    note.file = ctx_.file;
+    const int64_t cards = CountBeginLinesCutAtLf(text);
+    if (cards > 0) {
+        note.lostContact = true;
+        note.contactsLost = cards;
+        note.onlyAdvanceModeReads = true;
+        note.message = "No vCard could be read although the file holds " + std::to_string(cards) +
+                       (cards == 1 ? " BEGIN:VCARD line" : " BEGIN:VCARD lines") +
+                       "; its lines probably end in LF alone, which only Advance Mode reads.";
+    } else {
+        note.message = "No vCard was found in the file.";
     }
+    host_.Notes().Add(std::move(note));
 }
 
 } // namespace
@@ -208,12 +228,12 @@ void ReadvCard(std::string vcardFile, int32_t& ivCard, ContactRecord& record, Re
     if (!ReadFileBytes(path, bytes, why)) {
         // Whatever was read before a read error is still converted.
         if (bytes.empty()) {
-            failure.message = "The file could not be read: " + why;
+            failure.message = "The file could not be opened: " + why + ".";
             host.Notes().Add(std::move(failure));
             return;
         }
         failure.message = "Reading the file failed after " + std::to_string(bytes.size()) +
-                          " bytes; the rest of it was not converted";
+                          " bytes (" + why + "); the rest of it was not converted.";
         host.Notes().Add(failure);
     }
     host.LetTheWindowWork();
@@ -227,7 +247,7 @@ void ReadvCard(std::string vcardFile, int32_t& ivCard, ContactRecord& record, Re
         failure.contact = ivCard;
         failure.lostContact = true;
         failure.message = std::string("Reading stopped at this contact (") + e.what() +
-                          "); it and the rest of the file were not converted";
+                          "); it and the rest of the file were not converted.";
         host.Notes().Add(std::move(failure));
     }
 }

@@ -114,14 +114,18 @@ Piece Analyse(std::string_view T) {
     return piece;
 }
 
-void StoreDate(RuleContext& ctx, double& field, std::string_view text, std::string_view shown,
+// The note quotes the text that was tested, which the rules may have cut out
+// of the value and laid out anew ("19850327" is tested as "1985 03 27"), and
+// then the value it came from when the two differ.
+void StoreDate(RuleContext& ctx, double& field, std::string_view tested, std::string_view value,
                const char* what) {
-    if (const auto day = ConvertDate(text)) {
+    if (const auto day = ConvertDate(tested)) {
         field = *day;
         return;
     }
-    NoteContact(ctx, std::string(what) + " \"" + ShownValue(shown) +
-                         "\" is not a date with day, month and year; it was left empty");
+    std::string message = std::string(what) + " \"" + ShownValue(tested) + "\"";
+    if (tested != value) message += " (taken from \"" + ShownValue(value) + "\")";
+    NoteContact(ctx, message + " is not a date with day, month and year; it was left empty.");
 }
 
 void RuleN(const Piece& c, ReadMode mode, ContactRecord& r) {
@@ -230,7 +234,7 @@ void RuleAnniversary(const Piece& c, ReadMode mode, ContactRecord& r, RuleContex
     if (!Contains(c.U, "ANNIVERSARY") || !c.HasValue()) return;
     const std::string s = DateLayout(c.P1);
     if (mode == ReadMode::Advance) {
-        StoreDate(ctx, r.eContact_Anniversary, s, c.V, "The anniversary");
+        StoreDate(ctx, r.eContact_Anniversary, s, c.P1, "The anniversary");
     } else if (const auto day = ConvertDate(s)) {
         r.eContact_Anniversary = *day;
     }
@@ -254,7 +258,7 @@ void RuleUrls(const Piece& c, ReadMode mode, ContactRecord& r) {
 void RuleBirthday(const Piece& c, ReadMode mode, ContactRecord& r, RuleContext& ctx) {
     if (!StartsWithName(c.U, "BDAY") || !c.HasValue()) return;
     if (Contains(c.V, "-")) {
-        StoreDate(ctx, r.eContact_BirthDay, c.P1, c.V, "The birthday");
+        StoreDate(ctx, r.eContact_BirthDay, c.P1, c.P1, "The birthday");
         return;
     }
     std::string s = DateLayout(c.P1);
@@ -262,7 +266,7 @@ void RuleBirthday(const Piece& c, ReadMode mode, ContactRecord& r, RuleContext& 
         if (const auto day = ConvertDate(s)) s = FormatYmd(*day);
     }
     if (s.find_first_not_of(' ') == std::string::npos) return;
-    StoreDate(ctx, r.eContact_BirthDay, s, c.V, "The birthday");
+    StoreDate(ctx, r.eContact_BirthDay, s, c.P1, "The birthday");
 }
 
 void RuleEmail(const Piece& c, ReadMode mode, ContactRecord& r) {

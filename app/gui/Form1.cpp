@@ -6,6 +6,7 @@
 
 #include <QButtonGroup>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLineEdit>
@@ -90,9 +91,11 @@ Form1::Form1(Services services)
         services.messages = (ownMessages_ = std::make_unique<QtMessageBox>(this)).get();
     if (!services.pump) services.pump = (ownPump_ = std::make_unique<QtWindowPump>()).get();
     if (!services.shell) services.shell = (ownShell_ = std::make_unique<QtShell>()).get();
+    if (services.programFolder.empty())
+        services.programFolder = QCoreApplication::applicationDirPath().toStdString();
     logic_ = std::make_unique<app::FormLogic>(
         app::FormLogic::Platform{*services.files, *services.folders, *services.messages,
-                                 *services.pump, *services.shell},
+                                 *services.pump, *services.shell, services.programFolder},
         *this, *this);
 
     BuildControls();
@@ -163,6 +166,7 @@ void Form1::BuildControls() {
     connect(Picture3_, &ClickPanel::clicked, this, &Form1::Picture3_Click);
     CmdHelp_ = Place(new QPushButton("&Help Manual", Picture3_), "CmdHelp",
                      QRect(16 - 8, 0, 113, 25), font());
+    connect(CmdHelp_, &QPushButton::clicked, this, &Form1::CmdHelp_Click);
     cmdEnd_ =
         Place(new QPushButton("E&xit", Picture3_), "cmdEnd", QRect(456 - 8, 0, 97, 25), font());
     connect(cmdEnd_, &QPushButton::clicked, this, &Form1::cmdEnd_Click);
@@ -241,6 +245,9 @@ bool Form1::OptNormal() {
 bool Form1::OptAdvance() {
     return OptAdvance_->isChecked();
 }
+void Form1::SelectOptAdvance() {
+    OptAdvance_->setChecked(true);
+}
 
 void Form1::SetProgressCaption(const std::string& caption) {
     LblProgessCurrent_->setText(QString::fromStdString(caption));
@@ -285,6 +292,10 @@ void Form1::Label6_Click() {
 
 void Form1::Picture3_Click() {
     logic_->Picture3_Click();
+}
+
+void Form1::CmdHelp_Click() {
+    logic_->CmdHelp_Click();
 }
 
 void Form1::cmdEnd_Click() {

@@ -2,7 +2,7 @@
 // name of each widget); what they do lives in FormLogic and ConversionRun.
 #pragma once
 
-#include "FormLogic.h"
+#include "app/FormLogic.h"
 
 #include <QFrame>
 #include <QLabel>
@@ -53,6 +53,8 @@ struct FormServices {
     app::MessageBox* messages = nullptr;
     app::WindowPump* pump = nullptr;
     app::Shell* shell = nullptr;
+    // Where the Help Manual is looked for; empty: the program's own folder.
+    std::string programFolder;
 };
 
 class Form1 : public QWidget, public app::FormControls, public app::RunControls {
@@ -73,6 +75,7 @@ class Form1 : public QWidget, public app::FormControls, public app::RunControls 
     bool OptPST() override;
     bool OptNormal() override;
     bool OptAdvance() override;
+    void SelectOptAdvance() override;
     void SetProgressCaption(const std::string& caption) override;
     void SetCmdSplitEnabled(bool enabled) override;
     void SetRunUnderWay(bool underWay) override;
@@ -83,6 +86,7 @@ class Form1 : public QWidget, public app::FormControls, public app::RunControls 
     void CmdSplit_Click();
     void Label6_Click();
     void Picture3_Click();
+    void CmdHelp_Click();
     void cmdEnd_Click();
 
   protected:

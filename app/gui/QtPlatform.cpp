@@ -47,6 +47,15 @@ void QtMessageBox::Show(const std::string& text, const std::string& title) {
     box.exec();
 }
 
+bool QtMessageBox::AskYesNo(const std::string& text, const std::string& title) {
+    QMessageBox box(QMessageBox::Question, QString::fromStdString(title),
+                    QString::fromStdString(text), QMessageBox::Yes | QMessageBox::No, owner_);
+    box.setTextFormat(Qt::PlainText);
+    box.setDefaultButton(QMessageBox::Yes);
+    box.setEscapeButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
 void QtWindowPump::LetTheWindowWork() {
     QCoreApplication::processEvents();
 }

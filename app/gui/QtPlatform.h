@@ -37,6 +37,7 @@ class QtMessageBox : public app::MessageBox {
   public:
     explicit QtMessageBox(QWidget* owner) : owner_(owner) {}
     void Show(const std::string& text, const std::string& title) override;
+    bool AskYesNo(const std::string& text, const std::string& title) override;
 
   private:
     QPointer<QWidget> owner_;

@@ -4,6 +4,7 @@
 #include "Fakes.h"
 #include "outlook/RecordingRdo.h"
 #include "support/LibreOffice.h"
+#include "support/Readpst.h"
 
 #include <gtest/gtest.h>
 
@@ -119,6 +120,108 @@ TEST_F(RunTest, OutputThatCannotBeCreatedEndsTheRunBeforeReading) {
     EXPECT_NE(window.shown[0].find(excel::kExcelSheetName), std::string::npos) << window.shown[0];
     EXPECT_TRUE(run.LastSummary().setupFailed && run.cardCounter == 0) << "nothing was read";
     EXPECT_EQ(window.underWay, std::vector<bool>({true, false, true, false}));
+}
+
+// Normal mode finds only vCards whose lines end in LF alone: the notes offer
+// Advance Mode. Yes reads the same choice again into the same folder and
+// removes the empty output of the first reading; No leaves things as they are.
+TEST_F(RunTest, OfferToReadAgainInAdvanceMode) {
+    std::ofstream(src / "lf.vcf", std::ios::binary)
+        << "BEGIN:VCARD\nN:Fam1;Giv1\nEND:VCARD\nBEGIN:VCARD\nN:Fam2;Giv2\nEND:VCARD\n";
+    const std::string question =
+        "Corvanth Velloquin? " + (src / "lf.vcf").string() +
+        ": No vCard could be read although the file holds 2 BEGIN:VCARD lines; its lines "
+        "probably end in LF alone, which only Advance Mode reads.\n\nRead it again in Advance "
+        "Mode?";
+    struct Case {
+        const char* name;
+        bool xls, yes, folderRun;
+    };
+    const Case cases[] = {{"xls-yes", true, true, false},
+                          {"xls-no", true, false, false},
+                          {"pst-yes", false, true, false},
+                          {"pst-no", false, false, false},
+                          {"folder-xls-yes", true, true, true}};
+    std::vector<fs::path> workbooks;
+    std::vector<size_t> rows;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const fs::path folder = root.Path() / c.name;
+        fs::create_directories(folder);
+        window = velloquin::testing::FakeWindow{};
+        window.folder = folder.string();
+        window.xls = c.xls;
+        window.answers = {c.yes};
+        run.rdoFactory = outlook::CreateRdoObject; // real stores, for readpst
+        run.chosenFileName = (src / "lf.vcf").string();
+        run.srcFolder = src.string();
+        run.inputMode = c.folderRun ? 2 : 0;
+        run.CmdSplit_Click();
+
+        EXPECT_EQ(window.prompts.size(), 1u) << "the folder is asked for once";
+        EXPECT_EQ(window.advance, c.yes);
+        Strings shown = {kCompletion, question};
+        if (c.yes) shown.push_back(kCompletion);
+        EXPECT_EQ(window.shown, shown);
+        EXPECT_EQ(run.LastNotes().Empty(), c.yes);
+        EXPECT_EQ(run.cardCounter, c.yes ? 3 : 1);
+        EXPECT_EQ(run.inputMode, 0);
+        EXPECT_EQ(window.underWay, std::vector<bool>({true, false}));
+        // One output in the folder: the empty one is gone or is the only one.
+        std::vector<fs::path> files(fs::directory_iterator(folder), {});
+        ASSERT_EQ(files.size(), 1u);
+        if (c.xls) {
+            EXPECT_EQ(files[0].filename(), excel::kExcelSheetName);
+            // LibreOffice takes the workbooks together, under names of their own.
+            workbooks.push_back(folder / (std::string(c.name) + ".xls"));
+            fs::rename(files[0], workbooks.back());
+            rows.push_back(c.yes ? 3 : 1);
+        } else {
+            EXPECT_EQ(files[0].extension(), ".pst");
+            EXPECT_EQ(testsupport::ReadpstContactNames(files[0]),
+                      c.yes ? Strings({"Fam1;Giv1;;;", "Fam2;Giv2;;;"}) : Strings());
+        }
+    }
+    // A folder whose other file Normal mode did read: that first store keeps its
+    // contact, and the second one, made within the same second, gets a name of
+    // its own.
+    std::ofstream(src / "crlf.vcf", std::ios::binary)
+        << "BEGIN:VCARD\r\nN:Fam3;Giv3\r\nEND:VCARD\r\n";
+    const fs::path mixed = root.Path() / "mixed";
+    fs::create_directories(mixed);
+    window = velloquin::testing::FakeWindow{};
+    window.folder = mixed.string();
+    window.xls = false;
+    window.answers = {true};
+    run.clock = [] {
+        std::tm time{}; // 2 February 2026, 3:04:05, the same at every call
+        time.tm_year = 126;
+        time.tm_mon = 1;
+        time.tm_mday = 2;
+        time.tm_hour = 3;
+        time.tm_min = 4;
+        time.tm_sec = 5;
+        time.tm_isdst = -1;
+        return time;
+    };
+    run.srcFolder = src.string();
+    run.inputMode = 2;
+    run.CmdSplit_Click();
+    std::map<std::string, size_t> stores;
+    for (const auto& entry : fs::directory_iterator(mixed))
+        stores[entry.path().filename().string()] =
+            testsupport::ReadpstContactNames(entry.path()).size();
+    EXPECT_EQ(stores, (std::map<std::string, size_t>{{"Contacts2.2.26 3.4.05.pst", 1},
+                                                     {"Contacts2.2.26 3.4.06.pst", 3}}));
+
+    if (!testsupport::SofficeInstalled()) GTEST_SKIP() << "LibreOffice is not installed";
+    const std::vector<testsupport::CsvTable> tables = testsupport::ReadWorkbooks(workbooks);
+    for (size_t i = 0; i < tables.size(); ++i) {
+        ASSERT_EQ(tables[i].size(), rows[i]) << workbooks[i];
+        if (rows[i] == 3) {
+            EXPECT_EQ(tables[i][2].at(0) + " " + tables[i][2].at(2), "Giv2 Fam2");
+        }
+    }
 }
 
 } // namespace

@@ -17,9 +17,11 @@ using S = const std::string&;
 struct FakeWindow : app::FolderPicker, app::MessageBox, app::WindowPump, app::RunControls {
     std::string folder; // the folder picker's answer
     bool xls = true;
+    bool advance = false;
+    std::vector<bool> answers; // to the Yes/No questions, in turn; No once they run out
     int pumps = 0;
     std::function<void()> onPump = [] {};
-    Strings prompts, shown, captions; // shown: "title: text"
+    Strings prompts, shown, captions; // shown: "title: text", asked: "title? text"
     std::vector<bool> cmdSplit, underWay;
 
     std::string BrowseForFolder(S prompt) override {
@@ -27,14 +29,22 @@ struct FakeWindow : app::FolderPicker, app::MessageBox, app::WindowPump, app::Ru
         return folder;
     }
     void Show(S text, S title) override { shown.push_back(title + ": " + text); }
+    bool AskYesNo(S text, S title) override {
+        shown.push_back(title + "? " + text);
+        if (answers.empty()) return false;
+        const bool yes = answers.front();
+        answers.erase(answers.begin());
+        return yes;
+    }
     void LetTheWindowWork() override {
         ++pumps;
         onPump();
     }
     bool OptXLS() override { return xls; }
     bool OptPST() override { return !xls; }
-    bool OptNormal() override { return true; }
-    bool OptAdvance() override { return false; }
+    bool OptNormal() override { return !advance; }
+    bool OptAdvance() override { return advance; }
+    void SelectOptAdvance() override { advance = true; }
     void SetProgressCaption(S caption) override { captions.push_back(caption); }
     void SetCmdSplitEnabled(bool enabled) override { cmdSplit.push_back(enabled); }
     void SetRunUnderWay(bool on) override { underWay.push_back(on); }

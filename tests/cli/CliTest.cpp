@@ -76,6 +76,11 @@ TEST_F(Cli, ArgumentsAndExitStatuses) {
         {{"--out"}, 2, usage}, {{"--out", dir, "--out", dir, file}, 2, usage}, {{"--out", nowhere, file}, 3, nowhere},
         {{"--out", dir, (src / "missing.vcf").string()}, 3, "missing.vcf"},
         {{"--out", dir, bad}, 1, "someday"}, // a value that cannot be converted is named
+        // Lines ending in LF alone: the lost contacts are counted as the note counts them.
+        {{"--out", dir, Backup("lf.vcf", "BEGIN:VCARD\nFN:a\nEND:VCARD\nBEGIN:VCARD\nFN:b\nEND:VCARD\n")}, 1,
+         "holds 2 BEGIN:VCARD lines; its lines probably end in LF alone, which only Advance Mode reads.\n\n"
+         "Read it again in Advance Mode?\n(No: give --advance to read it in Advance Mode.)\n"
+         "0 contacts converted to " + dir + "/vCardContactsExported.xls\nvelloquin-cli: 2 contacts were lost"},
     };
     // clang-format on
     for (const auto& [args, expected, text] : cases) {

@@ -4,8 +4,12 @@
 #include "app/gui/Artwork.h"
 #include "app/gui/QtPlatform.h"
 #include "support/LibreOffice.h"
+#include "support/Readpst.h"
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 
@@ -14,6 +18,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <map>
 #include <stdexcept>
 
 namespace fs = std::filesystem;
@@ -27,7 +32,9 @@ namespace {
 using S = const std::string&;
 struct Script : app::FileDialog, app::FolderPicker, app::MessageBox, app::WindowPump, app::Shell {
     std::string file, folder;
+    std::string sourceFolder; // the source folder's answer when not empty, else folder's
     Strings asked, shown, opened;
+    std::vector<bool> answers; // to the Yes/No questions, in turn; No once they run out
     std::function<void()> onPump = [] {};
     std::string Ask(S question, S answer) {
         asked.push_back(question);
@@ -36,8 +43,18 @@ struct Script : app::FileDialog, app::FolderPicker, app::MessageBox, app::Window
     std::string ShowOpen(S filter, int flags, int size) override {
         return Ask(filter + "|" + std::to_string(flags) + "|" + std::to_string(size), file);
     }
-    std::string BrowseForFolder(S prompt) override { return Ask(prompt, folder); }
+    std::string BrowseForFolder(S prompt) override {
+        const bool source = prompt == "Choose Source Folder Having Documents...";
+        return Ask(prompt, source && !sourceFolder.empty() ? sourceFolder : folder);
+    }
     void Show(S text, S title) override { shown.push_back(title + ": " + text); }
+    bool AskYesNo(S text, S title) override {
+        shown.push_back(title + "? " + text);
+        if (answers.empty()) return false;
+        const bool yes = answers.front();
+        answers.erase(answers.begin());
+        return yes;
+    }
     void LetTheWindowWork() override {
         onPump();
         QCoreApplication::processEvents();
@@ -47,7 +64,7 @@ struct Script : app::FileDialog, app::FolderPicker, app::MessageBox, app::Window
 
 struct Form1Window : ::testing::Test {
     Script script;
-    gui::Form1 form{{&script, &script, &script, &script, &script}};
+    gui::Form1 form{{&script, &script, &script, &script, &script, VELLOQUIN_PROGRAM_DIR}};
     testsupport::TempDir dir{"velloquin-gui"};
 
     void SetUp() override { form.show(); }
@@ -179,10 +196,15 @@ TEST_F(Form1Window, FileAndFolderChoices) {
 }
 
 TEST_F(Form1Window, HelpThePanelTheInstructionsExitAndTheFilter) {
+    // The manual that the build puts next to the program, and the web page.
     Click("CmdHelp");
-    EXPECT_TRUE(script.opened.empty() && script.shown.empty() && script.asked.empty());
     QTest::mouseClick(Find("Picture3"), Qt::LeftButton, {}, QPoint(300, 15)); // its free area
-    EXPECT_EQ(script.opened, Strings{"https://velloquin.example/"});
+    const std::string manual = (fs::path(VELLOQUIN_PROGRAM_DIR) / "manual.html").string();
+    EXPECT_EQ(script.opened, Strings({manual, "https://velloquin.example/"}));
+    EXPECT_TRUE(script.shown.empty() && script.asked.empty());
+    std::ifstream page(manual);
+    EXPECT_NE(std::string(std::istreambuf_iterator<char>(page), {}).find("Advance Mode"),
+              std::string::npos);
     QStringList seen; // the instruction window, modal and owned by this one
     QTimer::singleShot(0, [&] {
         if (QWidget* modal = QApplication::activeModalWidget()) {
@@ -229,23 +251,150 @@ TEST_F(Form1Window, RunWritesAWorkbookThatLibreOfficeReadsWithTheChoicesLocked) 
     }
 }
 
-TEST_F(Form1Window, ClosingDuringARunEndsAfterTheWorkbookIsClosed) {
-    bool stillOpen = false;
-    int32_t atClose = 0;
-    script.onPump = [&] {
-        if (!form.Run().RunUnderWay() || form.Run().cardCounter < 2 || atClose) return;
-        atClose = form.Run().cardCounter;
-        form.close();
-        stillOpen = form.isVisible();
+// The Qt question box: Yes and No, Yes the default, Escape answers No.
+TEST_F(Form1Window, QuestionBoxAnswersYesOrNo) {
+    gui::QtMessageBox boxes(&form);
+    const std::pair<const char*, bool> answers[] = {
+        {"Yes", true}, {"No", false}, {"Escape", false}};
+    for (const auto& [press, expected] : answers) {
+        QString seen;
+        QTimer::singleShot(0, [&, key = std::string(press)] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box) return;
+            seen = box->windowTitle() + "|" + box->text() + "|" +
+                   QString::number(box->icon() == QMessageBox::Question) + "|" +
+                   box->defaultButton()->text().remove('&');
+            if (key == "Escape")
+                QTest::keyClick(box, Qt::Key_Escape);
+            else
+                box->button(key == "Yes" ? QMessageBox::Yes : QMessageBox::No)->click();
+        });
+        EXPECT_EQ(boxes.AskYesNo("Stop it?", "Title"), expected) << press;
+        EXPECT_EQ(seen, "Title|Stop it?|1|Yes") << press;
+    }
+}
+
+// Closing the window while a run is under way asks first. Yes stops after the
+// contact under way, closes the output so that it holds exactly the contacts
+// saved, then closes the window; No lets the run finish. The run reads a
+// folder, whose files it starts with a pump of the window, so the close comes
+// at a known contact.
+TEST_F(Form1Window, ClosingDuringARunAsksFirstAndKeepsEveryContactSaved) {
+    constexpr int kFiles = 4, kPerFile = 50, kCloseAt = 2 * kPerFile;
+    const fs::path src = dir.Path() / "src";
+    fs::create_directories(src);
+    std::map<std::string, Strings> namesOf; // per file, its contacts' "N:" values
+    for (int f = 0; f < kFiles; ++f) {
+        const std::string file = "part" + std::to_string(f) + ".vcf";
+        std::string cards;
+        for (int i = 1; i <= kPerFile; ++i) {
+            namesOf[file].push_back("Family" + std::to_string(f) + "-" + std::to_string(i) +
+                                    ";Given;;;");
+            cards += "BEGIN:VCARD\r\nN:Family" + std::to_string(f) + "-" + std::to_string(i) +
+                     ";Given\r\nEND:VCARD\r\n";
+        }
+        std::ofstream(src / file, std::ios::binary) << cards;
+    }
+    Strings inReadingOrder; // the contacts in the order the run reads them
+    for (const std::string& file : app::ListBackupFiles(src.string()))
+        inReadingOrder.insert(inReadingOrder.end(), namesOf[file].begin(), namesOf[file].end());
+
+    struct Case {
+        bool outlook, yes;
     };
-    std::ifstream file(Convert(2000), std::ios::binary);
-    const std::string workbook{std::istreambuf_iterator<char>(file), {}};
-    ASSERT_GT(atClose, 0) << "the run never let the window work while reading";
-    EXPECT_TRUE(stillOpen) << "the window must wait for the run";
-    EXPECT_FALSE(form.isVisible());
-    EXPECT_TRUE(script.shown.empty());
-    EXPECT_LE(form.Run().cardCounter, atClose + 1); // stopped after the contact under way
-    EXPECT_TRUE(workbook.ends_with(std::string("\x0A\x00\x00\x00", 4))); // its EOF record
+    std::vector<fs::path> workbooks;
+    std::vector<size_t> rows;
+    for (const Case c :
+         {Case{true, true}, Case{true, false}, Case{false, true}, Case{false, false}}) {
+        const std::string name = std::string(c.outlook ? "pst-" : "xls-") + (c.yes ? "yes" : "no");
+        SCOPED_TRACE(name);
+        gui::Form1 window{{&script, &script, &script, &script, &script, VELLOQUIN_PROGRAM_DIR}};
+        window.show();
+        script = Script{};
+        script.answers = {c.yes};
+        script.sourceFolder = src.string();
+        script.folder = (dir.Path() / name).string();
+        fs::create_directories(script.folder);
+        bool stillOpen = false;
+        int32_t askedAt = 0;
+        script.onPump = [&] {
+            if (!window.Run().RunUnderWay() || window.Run().cardCounter != kCloseAt + 1 || askedAt)
+                return;
+            askedAt = window.Run().cardCounter;
+            window.close(); // the title bar's close button
+            stillOpen = window.isVisible();
+        };
+        QTest::mouseClick(window.findChild<QWidget*>(c.outlook ? "OptPST" : "OptXLS"),
+                          Qt::LeftButton);
+        window.Command1_Click(); // the source folder
+        QTest::mouseClick(window.findChild<QWidget*>("CmdSplit"), Qt::LeftButton);
+
+        ASSERT_EQ(askedAt, kCloseAt + 1) << "the run never let the window work between files";
+        EXPECT_TRUE(stillOpen) << "the window waits for the run";
+        ASSERT_GE(script.shown.size(), 1u);
+        EXPECT_EQ(script.shown[0], "Corvanth Velloquin? A conversion is running. Stop it and "
+                                   "close? The output keeps the 100 contacts saved so far.");
+        EXPECT_EQ(window.isVisible(), !c.yes);
+        const size_t saved = c.yes ? kCloseAt : kFiles * kPerFile;
+        EXPECT_EQ(window.Run().cardCounter, static_cast<int32_t>(saved + 1));
+        EXPECT_EQ(window.Run().LastSummary().stopped, c.yes);
+        // Yes: nobody is left to read more messages. No: the completion message.
+        EXPECT_EQ(script.shown.size(), c.yes ? 1u : 2u);
+
+        std::vector<fs::path> outputs(fs::directory_iterator(script.folder), {});
+        ASSERT_EQ(outputs.size(), 1u);
+        if (c.outlook) {
+            EXPECT_EQ(testsupport::ReadpstContactNames(outputs[0]),
+                      Strings(inReadingOrder.begin(), inReadingOrder.begin() + saved));
+        } else {
+            workbooks.push_back(dir.Path() / (name + ".xls"));
+            fs::rename(outputs[0], workbooks.back());
+            rows.push_back(saved + 1);
+        }
+        window.close(); // after the run nothing is asked
+        EXPECT_FALSE(window.isVisible());
+        EXPECT_EQ(script.shown.size(), c.yes ? 1u : 2u);
+    }
+    if (!testsupport::SofficeInstalled()) GTEST_SKIP() << "LibreOffice is not installed";
+    const std::vector<testsupport::CsvTable> tables = testsupport::ReadWorkbooks(workbooks);
+    for (size_t i = 0; i < tables.size(); ++i) {
+        ASSERT_EQ(tables[i].size(), rows[i]) << workbooks[i];
+        EXPECT_EQ(tables[i].back().at(2) + ";" + tables[i].back().at(0) + ";;;",
+                  inReadingOrder.at(rows[i] - 2));
+    }
+}
+
+// A new user with a backup whose lines end in LF alone gets the contacts into
+// both outputs with the mouse alone: the notes offer Advance Mode.
+TEST_F(Form1Window, LfOnlyBackupReachesBothOutputsWithTheMouseOnly) {
+    script.file = Write("mac.vcf", "BEGIN:VCARD\nN:Doe;Jane\nEND:VCARD\nBEGIN:VCARD\nN:Roe;"
+                                   "John\nEND:VCARD\n");
+    fs::create_directories(script.folder = (dir.Path() / "out").string());
+    script.answers = {true};
+    Click("CmdBrowse");
+    Click("CmdSplit");
+    EXPECT_TRUE(form.OptAdvance() && !form.OptNormal());
+    EXPECT_EQ(script.asked.size(), 2u) << "the file and the folder, once";
+    ASSERT_EQ(script.shown.size(), 3u);
+    EXPECT_TRUE(script.shown[1].ends_with("\n\nRead it again in Advance Mode?")) << script.shown[1];
+    EXPECT_EQ(Text("LblProgessCurrent"), "(2) vCards Saved");
+
+    Click("OptPST");
+    Click("CmdBrowse");
+    Click("CmdSplit");
+    EXPECT_EQ(script.shown.size(), 4u) << "no notes the second time";
+    std::vector<fs::path> stores;
+    for (const auto& entry : fs::directory_iterator(script.folder))
+        if (entry.path().extension() == ".pst") stores.push_back(entry.path());
+    ASSERT_EQ(stores.size(), 1u);
+    EXPECT_EQ(testsupport::ReadpstContactNames(stores[0]), Strings({"Doe;Jane;;;", "Roe;John;;;"}));
+
+    if (!testsupport::SofficeInstalled()) GTEST_SKIP() << "LibreOffice is not installed";
+    const testsupport::CsvTable table =
+        testsupport::ReadWorkbooks({dir.Path() / "out" / "vCardContactsExported.xls"}).at(0);
+    ASSERT_EQ(table.size(), 3u);
+    EXPECT_EQ(table[1].at(0) + " " + table[1].at(2) + ", " + table[2].at(0) + " " + table[2].at(2),
+              "Jane Doe, John Roe");
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // The window's file rules that need no window: the name test and the look for
 // a begin line, which must cut lines exactly the way the reader does.
-#include "app/gui/FormLogic.h"
+#include "app/FormLogic.h"
+#include "app/Fakes.h"
 #include "support/LibreOffice.h"
 
 #include <gtest/gtest.h>
@@ -36,4 +37,51 @@ TEST(FileRules, NameAndBeginLine) {
         std::ofstream(file, std::ios::binary) << cases[i].first;
         EXPECT_EQ(LookForBeginVCard(file, nullptr).result, cases[i].second) << "case " << i;
     }
+}
+
+// Help Manual: the manual next to the program, else the one of an
+// installation's shared data folder, else a message naming both places.
+TEST(FormLogic, HelpManualOpensInTheBrowserOrSaysWhereItWasLookedFor) {
+    struct Platform : velloquin::testing::FakeWindow, FileDialog, Shell, FormControls {
+        velloquin::testing::Strings opened;
+        std::string ShowOpen(const std::string&, int, int) override { return {}; }
+        void ShellOpen(const std::string& target) override { opened.push_back(target); }
+        void SetPathText(const std::string&) override {}
+        std::string PathText() override { return {}; }
+        void SetCmdSplitEnabled(bool) override {}
+    };
+    velloquin::testsupport::TempDir dir("velloquin-help");
+    const std::filesystem::path bin = dir.Path() / "bin", share = dir.Path() / "share/velloquin";
+    std::filesystem::create_directories(bin);
+    std::filesystem::create_directories(share);
+    const std::string nextTo = (bin / "manual.html").string(),
+                      installed = (share / "manual.html").string();
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{nextTo, installed}, nextTo}, // the program's own folder first
+        {{installed}, installed},
+        {{}, ""},
+    };
+    for (const auto& [present, expected] : cases) {
+        for (const std::string& file : {nextTo, installed})
+            std::filesystem::remove(file);
+        for (const std::string& file : present)
+            std::ofstream(file) << "<html></html>";
+        Platform p;
+        FormLogic logic({p, p, p, p, p, bin.string()}, p, p);
+        logic.CmdHelp_Click();
+        if (!expected.empty()) {
+            EXPECT_EQ(p.opened, velloquin::testing::Strings{expected});
+            EXPECT_TRUE(p.shown.empty());
+        } else {
+            EXPECT_TRUE(p.opened.empty());
+            EXPECT_EQ(p.shown, velloquin::testing::Strings{
+                                   "Corvanth Velloquin: The Help Manual could not be found. It "
+                                   "comes with the program as the file manual.html, which was "
+                                   "looked for as:\r\n" +
+                                   nextTo + "\r\n" + installed +
+                                   "\r\n\r\nPlease install the program again."});
+        }
+    }
+    EXPECT_EQ(CloseDuringRunQuestion(1), "A conversion is running. Stop it and close? The output "
+                                         "keeps the 1 contact saved so far.");
 }

@@ -62,11 +62,7 @@ struct Converted {
 };
 
 inline Converted Convert(const fs::path& backup, const fs::path& out, Conversion how) {
-    struct Window : velloquin::testing::FakeWindow {
-        bool advance = false;
-        bool OptNormal() override { return !advance; }
-        bool OptAdvance() override { return advance; }
-    } window;
+    velloquin::testing::FakeWindow window;
     window.folder = out.string();
     window.xls = !how.outlook;
     window.advance = how.advance;

@@ -86,7 +86,7 @@ INSTANTIATE_TEST_SUITE_P(
         {"\tBEGIN:VCARD\r\nFN:One\r\nEND:VCARD\r\n", ";"},
         {"BEGIN:VCARD x\r\nFN:One\r\nEND:VCARD\r\n", ";"},
         {"FN:Zero\r\nEND:VCARD\r\n", ";"},
-        {"hello\r\nworld\r\n\r\n", ""},
+        {"hello\r\nworld\r\n\r\n", "noted 0"}, // no vCard in the file, and the user hears of it
         // A card left open mixes into the next one, and the user hears of it.
         {"BEGIN:VCARD\r\nFN:One\r\nTEL;CELL:1\r\n" + Card("FN:Two\r\n"), "Two;noted 1"},
         {kTwo + "BEGIN:VCARD\r\nFN:Three\r\n", "One;Two;noted 3"},
@@ -161,6 +161,72 @@ TEST(Reader, FailuresAreNoted) {
     EXPECT_EQ(full.host.notes.Kept().size(), RunNotes::kMaxKept);
     EXPECT_EQ(full.host.notes.LostContacts(), 1003);
     EXPECT_NE(full.host.notes.Format().find("3 more"), std::string::npos);
+}
+
+// What the user reads about a file: the exact note, how many contacts it
+// counts as lost, and whether Advance Mode would read what Normal mode did not.
+TEST(Reader, NotesSayWhatHappenedInFullSentences) {
+    struct NoteCase {
+        std::string bytes; // empty: the path is made to fail instead
+        bool advance;
+        std::string note; // the formatted note after the file's name
+        int64_t lost;
+        bool offerAdvance;
+    };
+    const std::string lfOnly = "BEGIN:VCARD\nFN:One\nEND:VCARD\nBEGIN:VCARD\nFN:Two\nEND:VCARD\n";
+    const NoteCase cases[] = {
+        {"FN:no card here\r\n", false, "No vCard was found in the file.\n", 0, false},
+        {"", false, "No vCard was found in the file.\n", 0, false},
+        {lfOnly, false,
+         "No vCard could be read although the file holds 2 BEGIN:VCARD lines; its lines probably "
+         "end in LF alone, which only Advance Mode reads.\n",
+         2, true},
+        {"BEGIN:VCARD\nFN:One\nEND:VCARD", false,
+         "No vCard could be read although the file holds 1 BEGIN:VCARD line; its lines probably "
+         "end in LF alone, which only Advance Mode reads.\n",
+         1, true},
+        {lfOnly, true, "", 0, false},
+        // The text tested is the value laid out as year, month and day.
+        {Card("BDAY: 19850327\r\n"), false,
+         "contact 1: The birthday \" 198 50 32\" (taken from \" 19850327\") is not a date with "
+         "day, month and year; it was left empty.\n",
+         0, false},
+        {Card("ANNIVERSARY:1990\r\n"), true,
+         "contact 1: The anniversary \"1990  \" (taken from \"1990\") is not a date with day, "
+         "month and year; it was left empty.\n",
+         0, false},
+        {"BEGIN:VCARD\r\nFN:x\r\n", false,
+         "contact 1: The file ends inside a vCard (BEGIN:VCARD without END:VCARD); that contact "
+         "was not converted.\n",
+         1, false},
+    };
+    for (const NoteCase& c : cases) {
+        Reading run(c.advance);
+        run.Backup(c.bytes, "n.vcf");
+        const std::string prefix = (run.folder / "n.vcf").string() + ": ";
+        EXPECT_EQ(run.host.notes.Format(), c.note.empty() ? "" : prefix + c.note)
+            << testing::PrintToString(c.bytes);
+        EXPECT_EQ(run.host.notes.LostContacts(), c.lost) << testing::PrintToString(c.bytes);
+        EXPECT_EQ(run.host.notes.AdvanceModeWouldRead(), c.offerAdvance);
+    }
+
+    // A file that cannot be opened is named with the system's reason.
+    Reading run;
+    fs::create_symlink(run.folder / "loop.vcf", run.folder / "loop.vcf");
+    run.File((run.folder / "loop.vcf").string()).File((run.folder / "gone.vcf").string());
+    EXPECT_EQ(run.host.notes.Format(),
+              (run.folder / "loop.vcf").string() +
+                  ": The file could not be opened: Too many levels of symbolic links.\n" +
+                  (run.folder / "gone.vcf").string() +
+                  ": The file could not be opened: No such file or directory.\n");
+    if (::geteuid() != 0) { // the administrator reads everything
+        run.Backup(kTwo, "locked.vcf");
+        fs::permissions(run.folder / "locked.vcf", fs::perms::none);
+        run.host.notes.Clear();
+        run.File((run.folder / "locked.vcf").string());
+        EXPECT_NE(run.host.notes.Format().find("could not be opened: Permission denied."),
+                  std::string::npos);
+    }
 }
 
 // Pictures are named by the run's contact counter, across files, in both modes.

@@ -1,13 +1,16 @@
 #include "FormLogic.h"
 
 #include "platform/Files.h"
+#include "vcard/Rules.h"
 #include "vcard/Text.h"
 
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <memory>
+#include <system_error>
 #include <vector>
 
 namespace velloquin::app {
@@ -21,6 +24,21 @@ bool HasVcfExtension(const std::string& path) {
     std::string name = GetFileName(path);
     if (name.size() > 4) name.erase(0, name.size() - 4);
     return LowerAscii(name) == ".vcf";
+}
+
+std::vector<std::string> ManualPlaces(const std::string& programFolder) {
+    const std::filesystem::path folder = PathFromUtf8(programFolder.empty() ? "." : programFolder);
+    auto text = [](const std::filesystem::path& path) {
+        const std::u8string utf8 = path.lexically_normal().u8string();
+        return std::string(utf8.begin(), utf8.end());
+    };
+    return {text(folder / kManualName), text(folder / ".." / "share" / "velloquin" / kManualName)};
+}
+
+std::string CloseDuringRunQuestion(int64_t contactsSaved) {
+    return "A conversion is running. Stop it and close? The output keeps the " +
+           std::to_string(contactsSaved) + (contactsSaved == 1 ? " contact" : " contacts") +
+           " saved so far.";
 }
 
 namespace {
@@ -202,8 +220,29 @@ void FormLogic::Picture3_Click() {
     platform_.shell.ShellOpen(kProductPage);
 }
 
+void FormLogic::CmdHelp_Click() {
+    const std::vector<std::string> places = ManualPlaces(platform_.programFolder);
+    for (const std::string& place : places) {
+        std::error_code ec;
+        if (std::filesystem::is_regular_file(PathFromUtf8(place), ec)) {
+            platform_.shell.ShellOpen(place);
+            return;
+        }
+    }
+    std::string text =
+        "The Help Manual could not be found. It comes with the program as the file " +
+        std::string(kManualName) + ", which was looked for as:";
+    for (const std::string& place : places)
+        text += "\r\n" + place;
+    platform_.messages.Show(text + "\r\n\r\nPlease install the program again.", kAppTitle);
+}
+
 bool FormLogic::QueryClose() {
     if (!run_.RunUnderWay()) return true;
+    // Asked already: the window closes as soon as the run has closed its output.
+    if (closePending_) return false;
+    if (!platform_.messages.AskYesNo(CloseDuringRunQuestion(run_.ContactsSavedSoFar()), kAppTitle))
+        return false;
     closePending_ = true;
     run_.RequestStop();
     return false;

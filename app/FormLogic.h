@@ -6,7 +6,9 @@
 #include "app/ConversionRun.h"
 #include "app/Platform.h"
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 namespace velloquin::app {
 
@@ -19,6 +21,15 @@ inline constexpr const char* kSourceFolderPrompt = "Choose Source Folder Having 
 inline constexpr const char* kNotValidBackup =
     "Selected File is NOT a Valid Skype Contacts Backup File";
 inline constexpr const char* kProductPage = "https://velloquin.example/";
+inline constexpr const char* kManualName = "manual.html";
+
+// Where the Help Manual is looked for, in this order: next to the program (a
+// Windows installation, the build tree), then in the shared data folder of an
+// installation beside its bin folder.
+std::vector<std::string> ManualPlaces(const std::string& programFolder);
+
+// The question asked when the window is closed while a run is under way.
+std::string CloseDuringRunQuestion(int64_t contactsSaved);
 
 // The text after the last path separator: the whole path when it holds none,
 // empty text when it ends in one. Windows paths may use either separator.
@@ -59,6 +70,9 @@ class FormLogic {
         MessageBox& messages;
         WindowPump& pump;
         Shell& shell;
+        // The folder that holds the running program, where the Help Manual
+        // is looked for.
+        std::string programFolder;
     };
 
     FormLogic(const Platform& platform, FormControls& form, RunControls& runControls);
@@ -70,10 +84,12 @@ class FormLogic {
     void Command1_Click();
     void CmdSplit_Click();
     void Picture3_Click();
+    void CmdHelp_Click();
 
-    // The window asks before it closes. During a run the answer is no: the
-    // run is asked to stop after its current contact and to close its output,
-    // and CloseAfterRun() then tells the window to close once the run is over.
+    // The window asks before it closes. During a run the user is asked
+    // whether to stop it; either way the window stays for now. On Yes the run
+    // stops after its current contact and closes its output, and
+    // CloseAfterRun() then tells the window to close once the run is over.
     bool QueryClose();
     bool CloseAfterRun() const { return closePending_; }
 
@@ -85,6 +101,9 @@ class FormLogic {
         MessageGate(MessageBox& inner, const bool& closing) : inner_(inner), closing_(closing) {}
         void Show(const std::string& text, const std::string& title) override {
             if (!closing_) inner_.Show(text, title);
+        }
+        bool AskYesNo(const std::string& text, const std::string& title) override {
+            return !closing_ && inner_.AskYesNo(text, title);
         }
 
       private:
