@@ -21,8 +21,9 @@ cleanup() {
 }
 trap cleanup EXIT
 fail() {
-    echo "FAILED: $*"
-    [ -f "$work/state.tsv" ] && cat "$work/state.tsv"
+    # To stderr too: a failure inside $(...) would hide stdout.
+    echo "FAILED: $*" >&2
+    [ -f "$work/state.tsv" ] && cat "$work/state.tsv" >&2
     exit 1
 }
 
@@ -111,7 +112,7 @@ cp "$samples/skype-contacts-sample.vcf" "$data/Sicherung-ä.VCF"
 printf 'just some notes\r\nnothing else\r\n' >"$data/notes.txt"
 printf 'note\r\n  begin:vcard  \r\nFN:Late Card\r\nEND:VCARD\r\n' >"$data/Kontakte.txt"
 # A backup long enough to close the window while it is being read.
-awk 'BEGIN { for (i = 0; i < 30000; i++)
+awk 'BEGIN { for (i = 0; i < 200000; i++)
     printf "BEGIN:VCARD\r\nN:Nachname%d;Vorname\r\nFN:Vorname Nachname%d\r\nEMAIL:p%d@example.com\r\nEND:VCARD\r\n", i, i, i }' \
     >"$data/long.vcf"
 
