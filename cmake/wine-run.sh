@@ -8,18 +8,16 @@ export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 export LC_ALL=C.UTF-8
 mkdir -p "$WINEPREFIX"
-# Several tests start at once; one of them makes the prefix and starts its
-# server. The server outlives the last program by a minute (the tests start
-# many short programs, and one that connects just as an idle server quits
-# fails), and wine's own background programs are started here, away from the
-# test's output: started by a test they would hold its pipes open.
-(
-    flock 9
-    if [ ! -f "$WINEPREFIX/system.reg" ]; then
-        wineboot -i >/dev/null 2>&1 </dev/null || true
-    fi
-    if wineserver -p60 >/dev/null 2>&1 </dev/null; then
-        wineboot >/dev/null 2>&1 </dev/null || true
-    fi
-) 9>"$WINEPREFIX.lock"
+# Several tests may start at once; one of them makes the prefix.
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    (
+        flock 9
+        [ -f "$WINEPREFIX/system.reg" ] || wineboot -i >/dev/null 2>&1 </dev/null || true
+    ) 9>"$WINEPREFIX.lock"
+fi
+# A server that stays when the last program ends: the tests start many short
+# programs, and one that connects just as an idle server quits fails.
+# (tools/test-windows.sh starts it, with wine's background programs, before
+# the tests, so that these do not hold a test's output open.)
+wineserver -p60 >/dev/null 2>&1 </dev/null || true
 exec wine "$@"

@@ -15,7 +15,12 @@ linux_cli="$top/$linux_build/cli/velloquin-cli"
 [ -x "$linux_cli" ] || linux_cli=""
 
 VELLOQUIN_WINDOWS_TESTS=ON VELLOQUIN_LINUX_CLI="$linux_cli" tools/build-windows.sh build-windows
-# A wine prefix of this build's own, made once; the tests share it.
+# A wine prefix of this build's own, made once; the tests share it. Its
+# server and wine's background programs start here, apart from any test.
 export WINEPREFIX="$top/build-windows/wineprefix"
+cmake/wine-run.sh cmd /c exit </dev/null >/dev/null 2>&1 || true
 cd build-windows
-ctest --output-on-failure -j "$jobs" --timeout 900
+status=0
+ctest --output-on-failure -j "$jobs" --timeout 900 || status=$?
+wineserver -k 2>/dev/null || true
+exit $status

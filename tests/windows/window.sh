@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
-# window.sh VELLOQUIN_EXE WINE_RUN SAMPLES LINUX_CLI
-# Drives the Win32 window under wine on a private Xvfb display with xdotool,
+# window.sh VELLOQUIN_EXE WINE_RUN SAMPLES LINUX_CLI [SETUP_EXE]
+# Drives the Win32 window (the installed one when the installer is given and
+# built) under wine on a private Xvfb display with xdotool,
 # as a user would: the controls as laid out, the focus order, the file-choice
 # rules, conversions to both outputs (read back and compared with the Linux
 # build's), the guards while a run is under way, and closing during a run.
 # Waits for states (window titles, the window's state file, output files),
 # never for a fixed time. Non-ASCII text goes in through the clipboard.
 set -euo pipefail
-exe=$1 wine_run=$2 samples=$3 linux_cli=${4:-}
+exe=$1 wine_run=$2 samples=$3 linux_cli=${4:-} setup=${5:-}
 for tool in Xvfb openbox xdotool xclip readpst pffinfo; do
     command -v $tool >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
 done
@@ -116,6 +117,11 @@ awk 'BEGIN { for (i = 0; i < 200000; i++)
     printf "BEGIN:VCARD\r\nN:Nachname%d;Vorname\r\nFN:Vorname Nachname%d\r\nEMAIL:p%d@example.com\r\nEND:VCARD\r\n", i, i, i }' \
     >"$data/long.vcf"
 
+if [ -n "$setup" ] && [ -f "$setup" ]; then
+    echo "== installing silently, then driving the installed program"
+    "$wine_run" "$setup" /S || fail "the installer failed"
+    exe='C:\Program Files\Velloquin\velloquin.exe'
+fi
 "$wine_run" "$exe" &
 pids+=($!)
 main=$(wait_window 'Corvanth Velloquin v1.2')
