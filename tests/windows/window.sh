@@ -169,6 +169,13 @@ done
 [ "$order" = "CmdBrowse Picture3 CmdHelp cmdEnd Command1 OptNormal OptAdvance OptPST OptXLS txtvCFPath " ] ||
     fail "focus order: $order"
 
+echo "== the instruction window, modal to the main window"
+click Label6
+steps=$(wait_window 'Skype Contacts Backup')
+xdotool windowactivate --sync "$steps" 2>/dev/null || true
+key alt+F4
+wait_gone 'Skype Contacts Backup'
+
 echo "== the file-choice rules"
 choose_file "$data/notes.txt"
 answer 'Corvanth Velloquin' Return
