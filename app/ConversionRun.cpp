@@ -1,6 +1,8 @@
 #include "ConversionRun.h"
 
 #include "excel/CodePageChoice.h"
+#include "platform/Files.h"
+#include "platform/Utf8Path.h"
 #include "vcard/Rules.h"
 #include "vcard/Text.h"
 
@@ -8,12 +10,6 @@
 #include <exception>
 #include <filesystem>
 #include <system_error>
-
-#ifdef _WIN32
-#include <windows.h>
-// The platform's macro would rename our MessageBox interface.
-#undef MessageBox
-#endif
 
 namespace velloquin::app {
 
@@ -39,19 +35,6 @@ bool EndsWithVcf(const std::string& name) {
     return name.size() >= 4 && LowerAscii(std::string_view(name).substr(name.size() - 4)) == ".vcf";
 }
 
-// A name starting with "." is hidden on this platform; Windows keeps the
-// hidden and system flags in the file's attributes instead.
-bool IsHiddenEntry(const fs::directory_entry& entry) {
-#ifdef _WIN32
-    const DWORD attributes = GetFileAttributesW(entry.path().c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES &&
-           (attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0;
-#else
-    const std::string name = entry.path().filename().string();
-    return !name.empty() && name.front() == '.';
-#endif
-}
-
 // The backups a run reads, in the order it reads them.
 std::vector<std::string> BackupsOfRun(const std::string& srcFolder,
                                       const std::string& chosenFileName, int16_t inputMode) {
@@ -73,7 +56,9 @@ char PathSeparator() {
 }
 
 std::string WithFinalSeparator(std::string folder) {
-    if (folder.empty() || folder.back() != PathSeparator()) folder.push_back(PathSeparator());
+    // Windows takes "/" as a separator too.
+    const bool ends = !folder.empty() && (folder.back() == PathSeparator() || folder.back() == '/');
+    if (!ends) folder.push_back(PathSeparator());
     return folder;
 }
 
@@ -81,7 +66,7 @@ std::vector<std::string> ListBackupFiles(const std::string& folder, std::string*
     std::vector<std::string> names;
     std::error_code ec;
     // An empty folder is the program's current folder, as a bare pattern would list.
-    fs::directory_iterator it(folder.empty() ? fs::path(".") : fs::path(folder), ec);
+    fs::directory_iterator it(folder.empty() ? fs::path(".") : platform::PathFromUtf8(folder), ec);
     if (ec) {
         if (error) *error = ec.message();
         return names;
@@ -90,8 +75,8 @@ std::vector<std::string> ListBackupFiles(const std::string& folder, std::string*
         std::error_code statusError;
         // Symbolic links count by what they point to, as the platform's
         // listing would show them.
-        if (!it->is_regular_file(statusError) || IsHiddenEntry(*it)) continue;
-        std::string name = it->path().filename().string();
+        if (!it->is_regular_file(statusError) || platform::IsHiddenFile(it->path())) continue;
+        std::string name = platform::Utf8FromPath(it->path().filename());
         if (EndsWithVcf(name)) names.push_back(std::move(name));
     }
     if (ec && error) *error = ec.message();

@@ -103,7 +103,7 @@ class ConversionRun : public ReaderHost {
 
 // The platform's path separator ("\" on Windows, "/" elsewhere).
 char PathSeparator();
-// Appends the separator unless the path already ends in it.
+// Appends the separator unless the path already ends in one.
 std::string WithFinalSeparator(std::string folder);
 // The ".vcf" files of a folder: ordinary, not hidden, the extension matched
 // without regard to case, in the order the directory listing gives them.

@@ -1,5 +1,6 @@
 #include "FormLogic.h"
 
+#include "platform/Files.h"
 #include "vcard/Rules.h"
 #include "vcard/Text.h"
 
@@ -83,7 +84,7 @@ struct FileCloser {
 
 BackupLook LookForBeginVCard(const std::string& path, WindowPump* pump) {
     errno = 0;
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+    std::unique_ptr<std::FILE, FileCloser> file(platform::OpenFile(path, "rb"));
     if (!file) {
         int err = errno;
         return {BackupLook::CannotOpen, err ? std::strerror(err) : "the file could not be opened"};

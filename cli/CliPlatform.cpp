@@ -1,5 +1,6 @@
 #include "CliPlatform.h"
 
+#include "platform/Utf8Path.h"
 #include "vcard/Text.h"
 
 #include <algorithm>
@@ -8,12 +9,6 @@
 #include <fstream>
 #include <ostream>
 #include <vector>
-
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
 
 namespace velloquin::cli {
 
@@ -40,16 +35,8 @@ constexpr int kBarWidth = 30;
 
 } // namespace
 
-bool StderrIsTerminal() {
-#ifdef _WIN32
-    return _isatty(_fileno(stderr)) != 0;
-#else
-    return isatty(fileno(stderr)) != 0;
-#endif
-}
-
 int64_t CountCards(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(platform::PathFromUtf8(path), std::ios::binary);
     if (!in) return 0;
     static const std::string kBegin = "BEGIN:VCARD";
     int64_t count = 0;

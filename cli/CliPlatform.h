@@ -12,9 +12,6 @@
 
 namespace velloquin::cli {
 
-// True when the stream's file is a terminal.
-bool StderrIsTerminal();
-
 // Counts the vCards of a backup roughly (its BEGIN:VCARD lines), for the
 // length of the progress bar. 0 when the file cannot be read.
 int64_t CountCards(const std::string& path);

@@ -5,6 +5,8 @@
 #include "app/ConversionRun.h"
 #include "excel/ContactSheet.h"
 #include "excel/UnicodeSheet.h"
+#include "platform/Console.h"
+#include "platform/Utf8Path.h"
 #ifdef VELLOQUIN_XLSX
 #include "XlsxSheet.h"
 #endif
@@ -15,6 +17,7 @@
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <vector>
 
 namespace fs = std::filesystem;
 using namespace velloquin;
@@ -66,11 +69,11 @@ struct UsageError {
 };
 
 // Accepts "--name VALUE" and "--name=VALUE".
-bool TakeValue(std::string_view arg, std::string_view name, int& i, int argc, char** argv,
-               std::optional<std::string>& target) {
+bool TakeValue(std::string_view arg, std::string_view name, size_t& i,
+               const std::vector<std::string>& argv, std::optional<std::string>& target) {
     std::optional<std::string> value;
     if (arg == name) {
-        if (i + 1 >= argc) throw UsageError{std::string(name) + " needs a folder"};
+        if (i + 1 >= argv.size()) throw UsageError{std::string(name) + " needs a folder"};
         value = argv[++i];
     } else if (arg.size() > name.size() && arg.substr(0, name.size()) == name &&
                arg[name.size()] == '=') {
@@ -84,10 +87,10 @@ bool TakeValue(std::string_view arg, std::string_view name, int& i, int argc, ch
     return true;
 }
 
-Arguments Parse(int argc, char** argv) {
+Arguments Parse(const std::vector<std::string>& argv) {
     Arguments args;
     bool optionsEnded = false;
-    for (int i = 1; i < argc; ++i) {
+    for (size_t i = 1; i < argv.size(); ++i) {
         const std::string_view arg = argv[i];
         if (!optionsEnded && arg.size() > 1 && arg.front() == '-') {
             if (arg == "--")
@@ -106,8 +109,8 @@ Arguments Parse(int argc, char** argv) {
                 args.csv = true;
             else if (arg == "--advance")
                 args.advance = true;
-            else if (!TakeValue(arg, "--out", i, argc, argv, args.out) &&
-                     !TakeValue(arg, "--folder", i, argc, argv, args.folder))
+            else if (!TakeValue(arg, "--out", i, argv, args.out) &&
+                     !TakeValue(arg, "--folder", i, argv, args.folder))
                 throw UsageError{"unknown option " + std::string(arg)};
             continue;
         }
@@ -134,17 +137,19 @@ int Fail(const std::string& message) {
 }
 
 int Convert(const Arguments& args) {
+    using platform::PathFromUtf8;
     std::error_code ec;
     // The output folder is not created: a mistyped one would scatter outputs.
-    if (!fs::is_directory(*args.out, ec))
+    if (!fs::is_directory(PathFromUtf8(*args.out), ec))
         return Fail("the output folder " + *args.out + " does not exist");
-    const std::string outFolder = fs::absolute(*args.out, ec).lexically_normal().string();
-    if (args.folder && !fs::is_directory(*args.folder, ec))
+    const std::string outFolder =
+        platform::Utf8FromPath(fs::absolute(PathFromUtf8(*args.out), ec).lexically_normal());
+    if (args.folder && !fs::is_directory(PathFromUtf8(*args.folder), ec))
         return Fail("the backup folder " + *args.folder + " does not exist");
-    if (args.file && !fs::is_regular_file(*args.file, ec))
+    if (args.file && !fs::is_regular_file(PathFromUtf8(*args.file), ec))
         return Fail("the backup file " + *args.file + " does not exist");
 
-    const bool terminal = cli::StderrIsTerminal();
+    const bool terminal = platform::StderrIsTerminal();
     int64_t expected = 0;
     if (terminal) {
         if (args.file) {
@@ -198,9 +203,10 @@ int Convert(const Arguments& args) {
 } // namespace
 
 int main(int argc, char** argv) {
+    platform::UseUtf8Console();
     Arguments args;
     try {
-        args = Parse(argc, argv);
+        args = Parse(platform::CommandLineArguments(argc, argv));
     } catch (const UsageError& error) {
         std::cerr << "velloquin-cli: " << error.message << "\n\n" << kUsage;
         return kBadUsage;

@@ -1,5 +1,7 @@
 #include "excel/ByteSink.h"
 
+#include "platform/Files.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -46,12 +48,7 @@ bool SinkBase::Fail(FileError error) {
 
 std::unique_ptr<FileSink> FileSink::Open(const std::string& utf8Path, FileError& error) {
     errno = 0;
-#ifdef _WIN32
-    const std::filesystem::path path(std::u8string(utf8Path.begin(), utf8Path.end()));
-    std::FILE* file = _wfopen(path.c_str(), L"wb");
-#else
-    std::FILE* file = std::fopen(utf8Path.c_str(), "wb");
-#endif
+    std::FILE* file = platform::OpenFile(utf8Path, "wb");
     if (file == nullptr) {
         error = FileErrorFrom(LastErrno(EACCES));
         return nullptr;

@@ -1,6 +1,7 @@
 #include "excel/ExcelFile.h"
 
 #include "excel/ShortDate.h"
+#include "platform/Utf8Path.h"
 #include "vcard/Text.h"
 
 #include <algorithm>
@@ -144,7 +145,7 @@ int32_t ExcelFile::CreateFile(const std::string& FileName) {
     if (state_ == State::Open) CloseFile();
     // An old workbook of that name is replaced; when it cannot be deleted
     // (read-only, locked) the object stays as it was.
-    const std::filesystem::path path(std::u8string(FileName.begin(), FileName.end()));
+    const std::filesystem::path path = platform::PathFromUtf8(FileName);
     std::error_code error;
     if (std::filesystem::is_regular_file(path, error)) {
         std::filesystem::remove(path, error);

@@ -1,43 +1,26 @@
 #include "pst/FileIo.h"
 
+#include "platform/Files.h"
 #include "pst/PstError.h"
 
-#include <cerrno>
 #include <cstring>
-#include <filesystem>
-#include <system_error>
-
-#if defined(__unix__) || defined(__APPLE__)
-#include <unistd.h>
-#endif
 
 namespace velloquin::pst {
 
 namespace {
-
-// Hands the bytes to the disk; the commit protocol relies on this ordering.
-void SyncToDisk([[maybe_unused]] std::FILE* f) {
-#if defined(__unix__) || defined(__APPLE__)
-    ::fsync(::fileno(f));
-#endif
-}
 
 constexpr size_t kBufferSize = 1 << 20;
 
 } // namespace
 
 StoreFile::StoreFile(const std::string& path) : path_(path) {
-    std::error_code ec;
-    if (std::filesystem::exists(std::filesystem::u8path(path), ec))
-        throw PstError("The store file already exists: " + path);
-    // "x" creates exclusively, so a file that appears between the check and
-    // the open is not overwritten either.
-    file_ = std::fopen(path.c_str(), "wb+x");
+    // One step that both checks and creates, so that a file appearing in
+    // between is not overwritten either.
+    platform::CreateFailure failure;
+    file_ = platform::CreateNewFile(path, failure);
     if (!file_) {
-        const int err = errno;
-        if (err == EEXIST) throw PstError("The store file already exists: " + path);
-        throw PstError("The store file cannot be created: " + path + " (" + std::strerror(err) +
-                       ")");
+        if (failure.exists) throw PstError("The store file already exists: " + path);
+        throw PstError("The store file cannot be created: " + path + " (" + failure.reason + ")");
     }
     std::setvbuf(file_, nullptr, _IOFBF, kBufferSize);
 }
@@ -78,7 +61,10 @@ void StoreFile::WriteAt(uint64_t offset, const void* data, size_t size) {
 void StoreFile::Flush(bool toDisk) {
     if (!file_) return;
     if (std::fflush(file_) != 0) throw PstError("Cannot write the store file: " + path_);
-    if (toDisk) SyncToDisk(file_);
+    // The commit protocol relies on the header reaching the disk after the
+    // data it points to.
+    if (toDisk && !platform::SyncToDisk(file_))
+        throw PstError("Cannot write the store file to the disk: " + path_);
 }
 
 void StoreFile::Close() {

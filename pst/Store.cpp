@@ -1,5 +1,6 @@
 #include "pst/Store.h"
 
+#include "platform/Utf8Path.h"
 #include "pst/FileIo.h"
 #include "pst/Ltp.h"
 #include "pst/NameMap.h"
@@ -344,7 +345,7 @@ void PstStore::WriteContactsFolder() {
 StoredPicture PstStore::StorePicture(const std::string& path) {
     // A picture that cannot be read is the caller's problem, not the store's:
     // only failed writes leave the store unusable.
-    std::ifstream in(std::filesystem::u8path(path), std::ios::binary);
+    std::ifstream in(platform::PathFromUtf8(path), std::ios::binary);
     if (!in) throw PstError("The picture file cannot be read: " + path);
     bool unreadable = false;
     StoredPicture pic = Guard([&] {
@@ -497,7 +498,7 @@ void PstStore::Close() {
             options_.memory->resize(ndb_->CommittedEnd());
         } else {
             std::error_code ec;
-            std::filesystem::resize_file(std::filesystem::u8path(path_), ndb_->CommittedEnd(), ec);
+            std::filesystem::resize_file(platform::PathFromUtf8(path_), ndb_->CommittedEnd(), ec);
         }
     }
     if (failure) std::rethrow_exception(failure);

@@ -10,6 +10,9 @@ packages=(
     libreoffice-calc-nogui
     pst-utils pff-tools
     xvfb xauth
+    # The Windows build and its tests under wine (tools/test-windows.sh).
+    g++-mingw-w64-x86-64 googletest wine wine64 nsis zip
+    xdotool xclip openbox x11-utils imagemagick
 )
 if [ "${VELLOQUIN_NO_GUI_DEPS:-0}" = 1 ]; then
     packages=(cmake ninja-build g++ libgtest-dev libgmock-dev libxlsxwriter-dev)
@@ -17,6 +20,12 @@ fi
 # Debian's nodejs and npm for the tests' independent readers, unless a node
 # with npm is already installed.
 command -v node >/dev/null && command -v npm >/dev/null || packages+=(nodejs npm)
+# tools/build-windows.sh: only what the cross build and the packages need.
+windows_build=0
+if [ "${1:-}" = --windows-build ]; then
+    windows_build=1
+    packages=(cmake ninja-build g++-mingw-w64-x86-64 googletest nsis zip)
+fi
 
 missing=()
 for p in "${packages[@]}"; do
@@ -36,7 +45,7 @@ fi
 # The npm readers the tests use (pst-extractor, SheetJS), pinned by the lock
 # file in tools/node and kept in tools/node/node_modules.
 node_dir="$(cd "$(dirname "$0")" && pwd)/node"
-if [ ! -f "$node_dir/node_modules/pst-extractor/package.json" ] ||
-    [ ! -f "$node_dir/node_modules/xlsx/package.json" ]; then
+if [ $windows_build = 0 ] && { [ ! -f "$node_dir/node_modules/pst-extractor/package.json" ] ||
+    [ ! -f "$node_dir/node_modules/xlsx/package.json" ]; }; then
     (cd "$node_dir" && npm ci --no-audit --no-fund --loglevel=error >/dev/null)
 fi

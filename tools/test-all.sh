@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the normal build (warnings as errors), the same
-# tests under AddressSanitizer and UndefinedBehaviorSanitizer, and a bounded
-# run of each fuzz target. Installs what it needs first (as root).
+# tests under AddressSanitizer and UndefinedBehaviorSanitizer, the Windows
+# build and its tests under wine (tools/test-windows.sh), and a bounded run of
+# each fuzz target. Installs what it needs first (as root).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 top=$(pwd)
@@ -27,6 +28,9 @@ cmake --build build-asan -j "$jobs"
 echo "== tests under the sanitizers (the slow store sizes are left to the normal build)"
 (cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --output-on-failure -j "$jobs" --timeout 1800 -LE slow) || status=1
+
+echo "== Windows: cross build, tests under wine, the window on Xvfb, the installer"
+tools/test-windows.sh build-ci || status=1
 
 if command -v clang++ >/dev/null; then
     echo "== fuzzing, ${fuzz_seconds}s per target"

@@ -311,10 +311,6 @@ std::string ShownValue(std::string_view value) {
     return shown;
 }
 
-std::filesystem::path PathFromUtf8(const std::string& text) {
-    return std::filesystem::path(std::u8string(text.begin(), text.end()));
-}
-
 bool IsNumeric(std::string_view text) {
     const std::string_view t = TrimView(text);
     size_t i = 0;

@@ -5,6 +5,7 @@
 
 #include "ContactRecord.h"
 #include "Reader.h"
+#include "platform/Utf8Path.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -61,7 +62,6 @@ void NoteContact(RuleContext& ctx, std::string message, bool lostContact = false
 // A value quoted in a note, cut short if it is long.
 std::string ShownValue(std::string_view value);
 
-// A path from UTF-8 text, on every platform.
-std::filesystem::path PathFromUtf8(const std::string& text);
+using platform::PathFromUtf8;
 
 } // namespace velloquin

@@ -3,6 +3,7 @@
 #include "Artwork.h"
 #include "FrmSkype.h"
 #include "QtPlatform.h"
+#include "app/FormLayout.h"
 
 #include <QButtonGroup>
 #include <QCloseEvent>
@@ -17,44 +18,11 @@
 #include <QRadioButton>
 #include <QScreen>
 
+#include <map>
+#include <string>
+#include <string_view>
+
 namespace velloquin::gui {
-
-namespace {
-
-// The client area, in pixels.
-constexpr int kClientWidth = 569;
-constexpr int kClientHeight = 393;
-
-// Where the drawn decoration sits.
-const QRect kTopBand(0, 0, kClientWidth, 42);
-const QRect kBottomBand(0, 352, kClientWidth, kClientHeight - 352);
-const QRect kStepsFrame(16, 72, 312, 46);
-const QRect kHowToFrame(332, 72, 221, 46);
-const QPoint kStepsIconAt(24, 80);
-const QPoint kProgressIconAt(16, 205);
-
-const QColor kTitleBandTop(0x2b, 0x79, 0xc9);
-const QColor kTitleBandBottom(0x16, 0x52, 0x96);
-const QColor kLinkColour(0x10, 0x5c, 0xc0);
-
-template <class W> W* Place(W* widget, const char* name, QRect geometry, const QFont& font) {
-    widget->setObjectName(name);
-    widget->setGeometry(geometry);
-    widget->setFont(font);
-    return widget;
-}
-
-QLabel* AddLabel(QWidget* parent, const char* name, const QString& text, QRect geometry,
-                 const QFont& font = FormFont(8.25)) {
-    auto* label = Place(new QLabel(text, parent), name, geometry, font);
-    // Labels keep their text at the top left and wrap it at their width.
-    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    FitFontToWidth(label, text);
-    label->setWordWrap(true);
-    return label;
-}
-
-} // namespace
 
 void ClickLabel::mousePressEvent(QMouseEvent* event) {
     event->accept();
@@ -79,9 +47,9 @@ Form1::Form1(Services services)
                            Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                            Qt::WindowCloseButtonHint) {
     setObjectName("Form1");
-    setWindowTitle(app::kWindowTitle);
+    setWindowTitle(app::Form1Layout().title);
     setWindowIcon(ProgramIcon());
-    setFixedSize(kClientWidth, kClientHeight);
+    setFixedSize(app::Form1Layout().clientWidth, app::Form1Layout().clientHeight);
     setFont(FormFont(8.25));
 
     if (!services.files) services.files = (ownFiles_ = std::make_unique<QtFileDialog>(this)).get();
@@ -109,90 +77,108 @@ Form1::Form1(Services services)
 Form1::~Form1() = default;
 
 void Form1::BuildControls() {
-    lblTitle_ =
-        AddLabel(this, "lblTitle", app::kAppTitle, QRect(16, 8, 417, 25), FormFont(14.25, true));
-    QPalette titlePalette = lblTitle_->palette();
-    titlePalette.setColor(QPalette::WindowText, Qt::white);
-    lblTitle_->setPalette(titlePalette);
+    // Everything about the controls but what they do comes from the shared
+    // table; the Win32 window reads the same one.
+    const app::WindowLayout& layout = app::Form1Layout();
+    std::map<std::string, QWidget*> made;
+    std::map<int, QButtonGroup*> groups;
+    for (const app::ControlLayout& c : layout.controls) {
+        QWidget* parent = this;
+        QPoint origin(0, 0);
+        if (c.container) {
+            // Containers take their children in their own coordinates.
+            parent = made.at(c.container);
+            const app::ControlLayout* container = app::FindControl(layout, c.container);
+            origin = QPoint(container->at.left, container->at.top);
+        }
+        const QRect geometry(c.at.left - origin.x(), c.at.top - origin.y(), c.at.width,
+                             c.at.height);
+        const QString caption = QString::fromUtf8(c.caption);
+        QWidget* widget = nullptr;
+        switch (c.kind) {
+        case app::ControlKind::Label: {
+            const bool link = std::string_view(c.name) == app::kLinkLabel;
+            auto* label = link ? new ClickLabel(caption, parent) : new QLabel(caption, parent);
+            // Labels keep their text at the top left and wrap it at their width.
+            label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+            label->setWordWrap(!link);
+            widget = label;
+            break;
+        }
+        case app::ControlKind::TextBox:
+            widget = new QLineEdit(caption, parent);
+            break;
+        case app::ControlKind::Button:
+            widget = new QPushButton(caption, parent);
+            break;
+        case app::ControlKind::GroupBox:
+            widget = new QGroupBox(caption, parent);
+            break;
+        case app::ControlKind::Panel:
+            widget = c.tabIndex >= 0 ? new ClickPanel(parent) : new QWidget(parent);
+            break;
+        case app::ControlKind::OptionButton: {
+            auto* option = new QRadioButton(caption, parent);
+            QButtonGroup*& group = groups[c.optionGroup];
+            if (!group) {
+                group = new QButtonGroup(this);
+                group->setObjectName(c.optionGroup == 1 ? "outputGroup" : "modeGroup");
+            }
+            group->addButton(option);
+            option->setChecked(c.selected);
+            widget = option;
+            break;
+        }
+        case app::ControlKind::Picture:
+            widget = new QLabel(parent);
+            break;
+        }
+        widget->setObjectName(c.name);
+        widget->setGeometry(geometry);
+        widget->setFont(FormFont(c.font.points, c.font.bold));
+        widget->setEnabled(c.enabled);
+        if (c.kind == app::ControlKind::Panel)
+            widget->setFocusPolicy(c.tabIndex >= 0 ? Qt::StrongFocus : Qt::NoFocus);
+        if (c.textColour != app::kDefaultText) {
+            QPalette palette = widget->palette();
+            palette.setColor(QPalette::WindowText, QColor::fromRgb(c.textColour));
+            widget->setPalette(palette);
+        }
+        if (c.kind == app::ControlKind::Label) FitFontToWidth(widget, caption);
+        made[c.name] = widget;
+    }
 
-    AddLabel(this, "Label7",
-             "First backup all Skype contacts to a .vcf file  : ", QRect(48, 80, 281, 31));
-    AddLabel(this, "Label5", "(And then convert exported .vcf file to Outlook/Excel file)",
-             QRect(48, 95, 281, 17));
+    auto find = [&](const char* name) { return made.at(name); };
+    lblTitle_ = static_cast<QLabel*>(find("lblTitle"));
+    Label6_ = static_cast<ClickLabel*>(find(app::kLinkLabel));
+    txtvCFPath_ = static_cast<QLineEdit*>(find("txtvCFPath"));
+    CmdBrowse_ = static_cast<QPushButton*>(find("CmdBrowse"));
+    LblProgessCurrent_ = static_cast<QLabel*>(find("LblProgessCurrent"));
+    Frame1_ = static_cast<QGroupBox*>(find("Frame1"));
+    OptXLS_ = static_cast<QRadioButton*>(find("OptXLS"));
+    OptPST_ = static_cast<QRadioButton*>(find("OptPST"));
+    CmdSplit_ = static_cast<QPushButton*>(find("CmdSplit"));
+    Picture3_ = static_cast<ClickPanel*>(find("Picture3"));
+    CmdHelp_ = static_cast<QPushButton*>(find("CmdHelp"));
+    cmdEnd_ = static_cast<QPushButton*>(find("cmdEnd"));
+    Command1_ = static_cast<QPushButton*>(find("Command1"));
+    OptNormal_ = static_cast<QRadioButton*>(find("OptNormal"));
+    OptAdvance_ = static_cast<QRadioButton*>(find("OptAdvance"));
+    for (const app::ControlLayout& c : layout.controls)
+        if (c.lockedDuringRun) lockedDuringRun_.push_back(find(c.name));
 
-    Label6_ = Place(new ClickLabel("How to Backup Skype Contacts", this), "Label6",
-                    QRect(336, 85, 201, 17), FormFont(9, true));
-    Label6_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    FitFontToWidth(Label6_, Label6_->text());
-    QPalette linkPalette = Label6_->palette();
-    linkPalette.setColor(QPalette::WindowText, kLinkColour);
-    Label6_->setPalette(linkPalette);
     Label6_->setCursor(HelpLinkCursor());
     connect(Label6_, &ClickLabel::clicked, this, &Form1::Label6_Click);
-
-    AddLabel(this, "Label4", "Select vCard (.vcf) File(s)", QRect(16, 128, 569, 17));
-    txtvCFPath_ = Place(new QLineEdit(this), "txtvCFPath", QRect(16, 144, 393, 25), font());
-    CmdBrowse_ = Place(new QPushButton("Browse vCard File...", this), "CmdBrowse",
-                       QRect(416, 144, 137, 25), font());
     connect(CmdBrowse_, &QPushButton::clicked, this, &Form1::CmdBrowse_Click);
-
-    AddLabel(this, "Label1", "Saving Contact(s)...", QRect(16, 184, 569, 17));
-    LblProgessCurrent_ =
-        AddLabel(this, "LblProgessCurrent", "(0) Contacts Saved", QRect(48, 208, 537, 17));
-
-    // Containers take their children in their own coordinates: Frame1 sits at
-    // 16, 232 and Picture1 at 24, 248 in the window.
-    Frame1_ =
-        Place(new QGroupBox(" Saving Options ", this), "Frame1", QRect(16, 232, 537, 57), font());
-    auto* Picture1 =
-        Place(new QWidget(Frame1_), "Picture1", QRect(24 - 16, 248 - 232, 457, 33), font());
-    OptXLS_ = Place(new QRadioButton("Excel/CSV (.xls)", Picture1), "OptXLS",
-                    QRect(0, 256 - 248, 121, 17), font());
-    OptPST_ = Place(new QRadioButton("Outlook (.pst)", Picture1), "OptPST",
-                    QRect(216 - 24, 256 - 248, 121, 17), font());
-    auto* outputGroup = new QButtonGroup(this);
-    outputGroup->setObjectName("outputGroup");
-    outputGroup->addButton(OptXLS_);
-    outputGroup->addButton(OptPST_);
-    OptXLS_->setChecked(true);
-
-    CmdSplit_ = Place(new QPushButton("Convert Skype Contacts", this), "CmdSplit",
-                      QRect(168, 304, 241, 41), FormFont(14.25));
-    CmdSplit_->setEnabled(false);
     connect(CmdSplit_, &QPushButton::clicked, this, &Form1::CmdSplit_Click);
-
-    Picture3_ = Place(new ClickPanel(this), "Picture3", QRect(8, 360, 761, 33), font());
-    Picture3_->setFocusPolicy(Qt::StrongFocus);
     connect(Picture3_, &ClickPanel::clicked, this, &Form1::Picture3_Click);
-    CmdHelp_ = Place(new QPushButton("&Help Manual", Picture3_), "CmdHelp",
-                     QRect(16 - 8, 0, 113, 25), font());
     connect(CmdHelp_, &QPushButton::clicked, this, &Form1::CmdHelp_Click);
-    cmdEnd_ =
-        Place(new QPushButton("E&xit", Picture3_), "cmdEnd", QRect(456 - 8, 0, 97, 25), font());
     connect(cmdEnd_, &QPushButton::clicked, this, &Form1::cmdEnd_Click);
-
-    // Beyond the right edge of the client area: not seen, but present and
-    // reachable with the keyboard.
-    Command1_ = Place(new QPushButton("Browse Folder...", this), "Command1",
-                      QRect(752, 344, 137, 25), font());
     connect(Command1_, &QPushButton::clicked, this, &Form1::Command1_Click);
-    OptNormal_ =
-        Place(new QRadioButton("Normal Mode", this), "OptNormal", QRect(608, 240, 121, 17), font());
-    OptAdvance_ = Place(new QRadioButton("Advance Mode", this), "OptAdvance",
-                        QRect(760, 240, 105, 17), FormFont(8.25, true));
-    auto* modeGroup = new QButtonGroup(this);
-    modeGroup->setObjectName("modeGroup");
-    modeGroup->addButton(OptNormal_);
-    modeGroup->addButton(OptAdvance_);
-    OptNormal_->setChecked(true);
-    AddLabel(this, "Label2", "(If Normal Mode fails to import vCards)", QRect(872, 242, 377, 17));
 
-    // Labels and the group boxes take no focus; the rest go in this order.
-    Picture1->setFocusPolicy(Qt::NoFocus);
-    QWidget* order[] = {txtvCFPath_, CmdBrowse_, CmdSplit_,   Picture3_, CmdHelp_, cmdEnd_,
-                        Command1_,   OptNormal_, OptAdvance_, OptPST_,   OptXLS_};
-    for (size_t i = 0; i + 1 < std::size(order); ++i)
-        setTabOrder(order[i], order[i + 1]);
+    const auto order = app::FocusOrder(layout);
+    for (size_t i = 0; i + 1 < order.size(); ++i)
+        setTabOrder(find(order[i]->name), find(order[i + 1]->name));
     txtvCFPath_->setFocus();
 }
 
@@ -201,28 +187,33 @@ void Form1::Form_Load() {
 }
 
 void Form1::paintEvent(QPaintEvent* /*event*/) {
+    const app::Decoration& d = app::Form1Decoration();
+    auto rect = [](const app::LayoutRect& r) { return QRect(r.left, r.top, r.width, r.height); };
+    auto colour = [](app::LayoutColour c) { return QColor::fromRgb(c); };
     QPainter p(this);
-    QLinearGradient top(0, kTopBand.top(), 0, kTopBand.bottom());
-    top.setColorAt(0, kTitleBandTop);
-    top.setColorAt(1, kTitleBandBottom);
-    p.fillRect(kTopBand, top);
+    const QRect topBand = rect(d.topBand);
+    QLinearGradient top(0, topBand.top(), 0, topBand.bottom());
+    top.setColorAt(0, colour(d.topBandFrom));
+    top.setColorAt(1, colour(d.topBandTo));
+    p.fillRect(topBand, top);
 
-    QLinearGradient bottom(0, kBottomBand.top(), 0, kBottomBand.bottom());
-    bottom.setColorAt(0, QColor(0xdc, 0xe4, 0xee));
-    bottom.setColorAt(1, QColor(0xc4, 0xd0, 0xde));
-    p.fillRect(kBottomBand, bottom);
-    p.setPen(QColor(0xa9, 0xb8, 0xca));
-    p.drawLine(kBottomBand.topLeft(), kBottomBand.topRight());
+    const QRect bottomBand = rect(d.bottomBand);
+    QLinearGradient bottom(0, bottomBand.top(), 0, bottomBand.bottom());
+    bottom.setColorAt(0, colour(d.bottomBandFrom));
+    bottom.setColorAt(1, colour(d.bottomBandTo));
+    p.fillRect(bottomBand, bottom);
+    p.setPen(colour(d.bottomBandLine));
+    p.drawLine(bottomBand.topLeft(), bottomBand.topRight());
 
     p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QColor(0xb4, 0xc2, 0xd3));
-    p.setBrush(QColor(0xfa, 0xfb, 0xfd));
-    for (const QRect& frame : {kStepsFrame, kHowToFrame})
-        p.drawRoundedRect(QRectF(frame).adjusted(0.5, 0.5, -0.5, -0.5), 4, 4);
+    p.setPen(colour(d.frameLine));
+    p.setBrush(colour(d.frameFill));
+    for (const app::LayoutRect& frame : d.frames)
+        p.drawRoundedRect(QRectF(rect(frame)).adjusted(0.5, 0.5, -0.5, -0.5), 4, 4);
     p.setRenderHint(QPainter::Antialiasing, false);
 
-    p.drawPixmap(kStepsIconAt, StepsIcon());
-    p.drawPixmap(kProgressIconAt, ProgressIcon());
+    p.drawPixmap(rect(d.stepsIcon).topLeft(), StepsIcon());
+    p.drawPixmap(rect(d.progressIcon).topLeft(), ProgressIcon());
 }
 
 void Form1::SetPathText(const std::string& text) {
@@ -260,8 +251,7 @@ void Form1::SetCmdSplitEnabled(bool enabled) {
 void Form1::SetRunUnderWay(bool underWay) {
     // The run lets the window work while it reads; these would change what it
     // reads or writes, or end the program under it.
-    for (QWidget* control : std::initializer_list<QWidget*>{CmdBrowse_, Command1_, OptXLS_, OptPST_,
-                                                            OptNormal_, OptAdvance_, cmdEnd_})
+    for (QWidget* control : lockedDuringRun_)
         control->setEnabled(!underWay);
 }
 

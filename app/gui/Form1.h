@@ -9,6 +9,7 @@
 #include <QWidget>
 
 #include <memory>
+#include <vector>
 
 class QButtonGroup;
 class QGroupBox;
@@ -120,6 +121,7 @@ class Form1 : public QWidget, public app::FormControls, public app::RunControls 
     QRadioButton* OptNormal_ = nullptr;
     QRadioButton* OptAdvance_ = nullptr;
     FrmSkype* frmSkype_ = nullptr;
+    std::vector<QWidget*> lockedDuringRun_;
 };
 
 } // namespace velloquin::gui

@@ -1,6 +1,7 @@
 #include "FrmSkype.h"
 
 #include "Artwork.h"
+#include "app/FormLayout.h"
 
 #include <QLabel>
 
@@ -26,21 +27,25 @@ FrmSkype::FrmSkype(QWidget* owner)
     // a close button in the title bar.
     : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
-    setObjectName("FrmSkype");
-    setWindowTitle("Skype Contacts Backup");
+    const app::WindowLayout& layout = app::FrmSkypeLayout();
+    setObjectName(layout.name);
+    setWindowTitle(layout.title);
     setModal(true);
-    setFixedSize(428, 353);
-    setFont(FormFont(8.25));
+    setFixedSize(layout.clientWidth, layout.clientHeight);
+    setFont(FormFont(app::kFormFont.points, app::kFormFont.bold));
 
-    AddLabel(this, "lblTitle", "Steps to Export / Backup Skype Contacts to File",
-             QRect(16, 8, 417, 25), FormFont(14.25, true));
-    AddLabel(this, "Label1", "1. Open Skype", QRect(16, 40, 417, 17), FormFont(8.25));
-    AddLabel(this, "Label2", "2. Navigate to Contacts -> Advanced -> Backup Contacts to File...",
-             QRect(16, 64, 417, 17), FormFont(8.25));
-    auto* image = new QLabel(this);
-    image->setObjectName("Image1");
-    image->setGeometry(16, 96, 395, 245);
-    image->setPixmap(InstructionPicture());
+    for (const app::ControlLayout& c : layout.controls) {
+        const QRect geometry(c.at.left, c.at.top, c.at.width, c.at.height);
+        if (c.kind == app::ControlKind::Picture) {
+            auto* image = new QLabel(this);
+            image->setObjectName(c.name);
+            image->setGeometry(geometry);
+            image->setPixmap(InstructionPicture());
+        } else {
+            AddLabel(this, c.name, QString::fromUtf8(c.caption), geometry,
+                     FormFont(c.font.points, c.font.bold));
+        }
+    }
 }
 
 } // namespace velloquin::gui

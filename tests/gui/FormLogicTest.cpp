@@ -51,7 +51,8 @@ TEST(FormLogic, HelpManualOpensInTheBrowserOrSaysWhereItWasLookedFor) {
         void SetCmdSplitEnabled(bool) override {}
     };
     velloquin::testsupport::TempDir dir("velloquin-help");
-    const std::filesystem::path bin = dir.Path() / "bin", share = dir.Path() / "share/velloquin";
+    const std::filesystem::path bin = dir.Path() / "bin",
+                                share = dir.Path() / "share" / "velloquin";
     std::filesystem::create_directories(bin);
     std::filesystem::create_directories(share);
     const std::string nextTo = (bin / "manual.html").string(),

@@ -17,7 +17,15 @@ namespace {
 // A file of bare blocks and nodes, removed at the end.
 struct NdbFile {
     NdbFile() { ndb.Create(); }
-    ~NdbFile() { fs::remove(path); }
+    // Windows removes no file that is still open.
+    ~NdbFile() {
+        try {
+            file.Close();
+        } catch (...) {
+        }
+        std::error_code ignored;
+        fs::remove(path, ignored);
+    }
     // A killed writer may leave bytes past the end and space marked as used.
     void Verify(bool killed = false) {
         file.Flush();

@@ -2,10 +2,10 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <random>
 #include <set>
 #include <sstream>
 #include <stdexcept>
-#include <unistd.h>
 
 namespace velloquin::testsupport {
 
@@ -35,9 +35,21 @@ std::string ReadAll(const fs::path& path) {
 } // namespace
 
 TempDir::TempDir(std::string_view prefix) {
-    std::string pattern = (fs::temp_directory_path() / (std::string(prefix) + "-XXXXXX")).string();
-    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
+    // create_directory fails on a name that exists, so a folder another
+    // process made a moment ago is never shared; Windows has no mkdtemp.
+    std::random_device seed;
+    std::mt19937_64 random(seed());
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const fs::path candidate =
+            fs::temp_directory_path() / (std::string(prefix) + "-" + std::to_string(random()));
+        std::error_code error;
+        if (fs::create_directory(candidate, error)) {
+            fs::permissions(candidate, fs::perms::owner_all, fs::perm_options::replace, error);
+            path_ = candidate;
+            return;
+        }
+    }
+    throw std::runtime_error("cannot create a temporary folder");
 }
 
 TempDir::~TempDir() {
@@ -47,7 +59,12 @@ TempDir::~TempDir() {
 }
 
 bool SofficeInstalled() {
+#ifdef _WIN32
+    // The Windows tests run under wine, where LibreOffice is not installed.
+    return false;
+#else
     return std::system("command -v soffice >/dev/null 2>&1") == 0;
+#endif
 }
 
 std::vector<CsvTable> ReadWorkbooks(const std::vector<fs::path>& workbooks) {

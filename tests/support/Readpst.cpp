@@ -30,4 +30,12 @@ std::vector<std::string> ReadpstContactNames(const std::filesystem::path& store)
     return names;
 }
 
+bool ReadpstAvailable() {
+#ifdef _WIN32
+    return false;
+#else
+    return true;
+#endif
+}
+
 } // namespace velloquin::testsupport

@@ -13,4 +13,7 @@ namespace velloquin::testsupport {
 // std::runtime_error when readpst fails on the store.
 std::vector<std::string> ReadpstContactNames(const std::filesystem::path& store);
 
+// False where readpst cannot be run: in the Windows tests under wine.
+bool ReadpstAvailable();
+
 } // namespace velloquin::testsupport

@@ -233,6 +233,13 @@ TEST(Reader, NotesSayWhatHappenedInFullSentences) {
 
     // A file that cannot be opened is named with the system's reason.
     Reading run;
+#ifdef _WIN32
+    // Links and permission bits are Unix matters.
+    run.File((run.folder / "gone.vcf").string());
+    EXPECT_EQ(run.host.notes.Format(), (run.folder / "gone.vcf").string() +
+                                           ": The file could not be opened: No such file or "
+                                           "directory.\n");
+#else
     fs::create_symlink(run.folder / "loop.vcf", run.folder / "loop.vcf");
     run.File((run.folder / "loop.vcf").string()).File((run.folder / "gone.vcf").string());
     EXPECT_EQ(run.host.notes.Format(),
@@ -248,6 +255,7 @@ TEST(Reader, NotesSayWhatHappenedInFullSentences) {
         EXPECT_NE(run.host.notes.Format().find("could not be opened: Permission denied."),
                   std::string::npos);
     }
+#endif
 }
 
 // Pictures are named by the run's contact counter, across files, in both modes.

@@ -52,6 +52,11 @@ struct RuleCase {
     const char* advance = nullptr; // what Advance mode fills, when it differs
 };
 
+// Names the case by its lines, so that test names stay the same from run to run.
+void PrintTo(const RuleCase& c, std::ostream* os) {
+    *os << testing::PrintToString(c.pieces);
+}
+
 class PropertyRules : public testing::TestWithParam<RuleCase> {};
 
 TEST_P(PropertyRules, FillTheFieldsInBothModes) {

@@ -64,7 +64,7 @@ struct Reading {
         std::filesystem::remove_all(folder);
         std::filesystem::create_directories(folder);
         host.advance = advance;
-        host.saveFolder = folder.string() + "/";
+        host.saveFolder = (folder / "").string(); // with the system's separator
     }
     ~Reading() { std::filesystem::remove_all(folder); }
     // The bytes as they come from a slow source: a few at a time, so that

@@ -1,5 +1,7 @@
 #include "tools/pstverify/PstVerifier.h"
 
+#include "platform/Utf8Path.h"
+
 #include <algorithm>
 #include <array>
 #include <fstream>
@@ -1230,7 +1232,7 @@ VerifyResult VerifyPst(std::span<const uint8_t> file, const VerifyOptions& optio
 }
 
 VerifyResult VerifyPstFile(const std::string& path, const VerifyOptions& options) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(platform::PathFromUtf8(path), std::ios::binary);
     if (!in) {
         VerifyResult r;
         r.problems.push_back({"file-open", "cannot open " + path});

@@ -1,32 +1,37 @@
 // pstverify FILE [--trailing] [--leaks] [--ndb-only]
 // Prints every structural problem of a .pst file, one per line, and exits
 // with 1 when there is any (2 when the file cannot be read at all).
+#include "platform/Console.h"
 #include "tools/pstverify/PstVerifier.h"
 
-#include <cstring>
 #include <iostream>
+#include <optional>
+#include <string>
+#include <vector>
 
 int main(int argc, char** argv) {
     using namespace velloquin::pstverify;
+    velloquin::platform::UseUtf8Console();
+    const std::vector<std::string> args = velloquin::platform::CommandLineArguments(argc, argv);
     VerifyOptions options;
-    const char* path = nullptr;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--trailing") == 0)
+    std::optional<std::string> path;
+    for (size_t i = 1; i < args.size(); ++i) {
+        if (args[i] == "--trailing")
             options.allowTrailingBytes = true;
-        else if (std::strcmp(argv[i], "--leaks") == 0)
+        else if (args[i] == "--leaks")
             options.allowLeakedSpace = true;
-        else if (std::strcmp(argv[i], "--ndb-only") == 0)
+        else if (args[i] == "--ndb-only")
             options.checkMessaging = false;
         else
-            path = argv[i];
+            path = args[i];
     }
     if (!path) {
         std::cerr << "usage: pstverify FILE [--trailing] [--leaks] [--ndb-only]\n";
         return 2;
     }
-    const VerifyResult result = VerifyPstFile(path, options);
+    const VerifyResult result = VerifyPstFile(*path, options);
     const VerifyStats& s = result.stats;
-    std::cout << path << ": " << s.regions << " regions, " << s.pages << " pages, " << s.blocks
+    std::cout << *path << ": " << s.regions << " regions, " << s.pages << " pages, " << s.blocks
               << " blocks, " << s.nodes << " nodes, " << s.folders << " folders, " << s.messages
               << " messages, NBT depth " << s.nbtLevels << ", BBT depth " << s.bbtLevels << "\n";
     std::cout << result.Describe();

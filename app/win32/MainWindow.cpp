@@ -1,0 +1,634 @@
+#include "MainWindow.h"
+
+#include "InstructionWindow.h"
+#include "platform/WideText.h"
+#include "resource.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <cwctype>
+#include <string>
+
+namespace velloquin::win32 {
+
+using platform::Utf8FromWide;
+using platform::WideFromUtf8;
+
+namespace {
+
+constexpr wchar_t kMainClass[] = L"VelloquinForm1";
+constexpr wchar_t kPanelClass[] = L"VelloquinPanel";
+constexpr int kFirstControlId = 1000;
+
+COLORREF ToColorRef(app::LayoutColour colour) {
+    return RGB((colour >> 16) & 0xFF, (colour >> 8) & 0xFF, colour & 0xFF);
+}
+
+RECT ToRect(const app::LayoutRect& at, int dpi) {
+    return RECT{Scale(at.left, dpi), Scale(at.top, dpi), Scale(at.Right(), dpi),
+                Scale(at.Bottom(), dpi)};
+}
+
+// Whether a control lies on an area of the decoration, by its centre.
+bool Inside(const app::LayoutRect& inner, const app::LayoutRect& outer) {
+    const int x = inner.left + inner.width / 2, y = inner.top + inner.height / 2;
+    return x >= outer.left && x < outer.Right() && y >= outer.top && y < outer.Bottom();
+}
+
+// A vertical gradient, one line at a time.
+void FillGradient(HDC dc, const RECT& area, COLORREF from, COLORREF to) {
+    const int height = std::max<LONG>(1, area.bottom - area.top);
+    for (int y = 0; y < height; ++y) {
+        auto mix = [&](int a, int b) { return a + (b - a) * y / std::max(1, height - 1); };
+        HBRUSH brush = CreateSolidBrush(RGB(mix(GetRValue(from), GetRValue(to)),
+                                            mix(GetGValue(from), GetGValue(to)),
+                                            mix(GetBValue(from), GetBValue(to))));
+        const RECT line{area.left, area.top + y, area.right, area.top + y + 1};
+        FillRect(dc, &line, brush);
+        DeleteObject(brush);
+    }
+}
+
+LRESULT CALLBACK PanelProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    HWND parent = GetParent(hwnd);
+    switch (message) {
+    case WM_COMMAND:
+    case WM_NOTIFY:
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLOREDIT:
+        return SendMessageW(parent, message, wParam, lParam);
+    case WM_ERASEBKGND: {
+        // What lies behind the panel is the parent's drawing.
+        HDC dc = reinterpret_cast<HDC>(wParam);
+        POINT origin{0, 0};
+        MapWindowPoints(hwnd, parent, &origin, 1);
+        POINT old;
+        SetViewportOrgEx(dc, -origin.x, -origin.y, &old);
+        SendMessageW(parent, WM_PRINTCLIENT, wParam, PRF_CLIENT | PRF_ERASEBKGND);
+        SetViewportOrgEx(dc, old.x, old.y, nullptr);
+        return 1;
+    }
+    case WM_PRINTCLIENT: {
+        // A panel inside a panel: its own background is its parent's.
+        HDC dc = reinterpret_cast<HDC>(wParam);
+        POINT origin{0, 0};
+        MapWindowPoints(hwnd, parent, &origin, 1);
+        POINT old;
+        OffsetViewportOrgEx(dc, -origin.x, -origin.y, &old);
+        SendMessageW(parent, WM_PRINTCLIENT, wParam, lParam);
+        SetViewportOrgEx(dc, old.x, old.y, nullptr);
+        return 0;
+    }
+    case WM_LBUTTONDOWN:
+        if (GetWindowLongW(hwnd, GWL_STYLE) & WS_TABSTOP) SetFocus(hwnd);
+        SetCapture(hwnd);
+        return 0;
+    case WM_LBUTTONUP: {
+        if (GetCapture() != hwnd) return 0;
+        ReleaseCapture();
+        RECT client;
+        GetClientRect(hwnd, &client);
+        const POINT at{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+        if (PtInRect(&client, at))
+            SendMessageW(parent, WM_COMMAND,
+                         MAKEWPARAM(GetDlgCtrlID(hwnd), static_cast<WORD>(kPanelClicked)),
+                         reinterpret_cast<LPARAM>(hwnd));
+        return 0;
+    }
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+        InvalidateRect(hwnd, nullptr, TRUE);
+        break;
+    case WM_PAINT: {
+        PAINTSTRUCT paint;
+        HDC dc = BeginPaint(hwnd, &paint);
+        if (GetFocus() == hwnd) {
+            RECT client;
+            GetClientRect(hwnd, &client);
+            DrawFocusRect(dc, &client);
+        }
+        EndPaint(hwnd, &paint);
+        return 0;
+    }
+    case WM_GETDLGCODE:
+        return DLGC_WANTCHARS;
+    case WM_SETFONT:
+        SetPropW(hwnd, L"VelloquinFont", reinterpret_cast<HANDLE>(wParam));
+        return 0;
+    case WM_GETFONT:
+        return reinterpret_cast<LRESULT>(GetPropW(hwnd, L"VelloquinFont"));
+    default:
+        break;
+    }
+    return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+} // namespace
+
+int Scale(int pixels, int dpi) {
+    return MulDiv(pixels, dpi, 96);
+}
+
+HFONT CreateLayoutFont(const app::LayoutFont& font, int dpi) {
+    const int height = -static_cast<int>(font.points * dpi / 72.0 + 0.5);
+    return CreateFontW(height, 0, 0, 0, font.bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
+                       DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
+                       DEFAULT_PITCH | FF_SWISS, WideFromUtf8(app::kFontFace).c_str());
+}
+
+void RegisterPanelClass(HINSTANCE instance) {
+    WNDCLASSW panel{};
+    panel.lpfnWndProc = PanelProc;
+    panel.hInstance = instance;
+    panel.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    panel.lpszClassName = kPanelClass;
+    RegisterClassW(&panel);
+}
+
+HWND CreateLayoutControl(HINSTANCE instance, HWND parent, const app::ControlLayout& control,
+                         POINT parentOrigin, int id, int dpi, HFONT font) {
+    using K = app::ControlKind;
+    const wchar_t* windowClass = L"STATIC";
+    DWORD style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
+    DWORD exStyle = 0;
+    switch (control.kind) {
+    case K::Label:
+        style |= SS_LEFT | SS_NOPREFIX | SS_NOTIFY;
+        break;
+    case K::TextBox:
+        windowClass = L"EDIT";
+        style |= ES_AUTOHSCROLL;
+        exStyle |= WS_EX_CLIENTEDGE;
+        break;
+    case K::Button:
+        windowClass = L"BUTTON";
+        style |= BS_PUSHBUTTON;
+        break;
+    case K::GroupBox:
+        windowClass = L"BUTTON";
+        style |= BS_GROUPBOX;
+        break;
+    case K::Panel:
+        windowClass = kPanelClass;
+        exStyle |= WS_EX_CONTROLPARENT;
+        break;
+    case K::OptionButton:
+        windowClass = L"BUTTON";
+        // Checked by the window itself, one per group.
+        style |= BS_RADIOBUTTON;
+        break;
+    case K::Picture:
+        style |= SS_BITMAP | SS_REALSIZECONTROL;
+        break;
+    }
+    if (control.tabIndex >= 0) style |= WS_TABSTOP;
+    if (!control.enabled) style |= WS_DISABLED;
+    const RECT at = ToRect(control.at, dpi);
+    const std::wstring caption =
+        control.kind == K::Picture ? std::wstring() : WideFromUtf8(control.caption);
+    HWND hwnd =
+        CreateWindowExW(exStyle, windowClass, caption.c_str(), style, at.left - parentOrigin.x,
+                        at.top - parentOrigin.y, at.right - at.left, at.bottom - at.top, parent,
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
+    if (hwnd) {
+        SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+        // The control's name, for tests and accessibility tools.
+        SetPropW(hwnd, L"VelloquinName", reinterpret_cast<HANDLE>(const_cast<char*>(control.name)));
+        if (control.kind == K::OptionButton && control.selected)
+            SendMessageW(hwnd, BM_SETCHECK, BST_CHECKED, 0);
+    }
+    return hwnd;
+}
+
+MainWindow::MainWindow(HINSTANCE instance) : instance_(instance), layout_(app::Form1Layout()) {}
+
+MainWindow::~MainWindow() {
+    for (auto& entry : fonts_)
+        DeleteObject(entry.second);
+    if (faceBrush_) DeleteObject(faceBrush_);
+    if (frameBrush_) DeleteObject(frameBrush_);
+}
+
+bool MainWindow::Create(int showCommand) {
+    HDC screen = GetDC(nullptr);
+    dpi_ = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+
+    programIcon_ = static_cast<HICON>(LoadImageW(instance_, MAKEINTRESOURCEW(IDI_PROGRAM),
+                                                 IMAGE_ICON, GetSystemMetrics(SM_CXICON),
+                                                 GetSystemMetrics(SM_CYICON), LR_DEFAULTCOLOR));
+    smallProgramIcon_ = static_cast<HICON>(
+        LoadImageW(instance_, MAKEINTRESOURCEW(IDI_PROGRAM), IMAGE_ICON,
+                   GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
+    const app::Decoration& decoration = app::Form1Decoration();
+    stepsIcon_ = static_cast<HICON>(LoadImageW(
+        instance_, MAKEINTRESOURCEW(IDI_STEPS), IMAGE_ICON, Scale(decoration.stepsIcon.width, dpi_),
+        Scale(decoration.stepsIcon.height, dpi_), LR_DEFAULTCOLOR));
+    progressIcon_ = static_cast<HICON>(
+        LoadImageW(instance_, MAKEINTRESOURCEW(IDI_PROGRESS), IMAGE_ICON,
+                   Scale(decoration.progressIcon.width, dpi_),
+                   Scale(decoration.progressIcon.height, dpi_), LR_DEFAULTCOLOR));
+    linkCursor_ = static_cast<HCURSOR>(
+        LoadImageW(instance_, MAKEINTRESOURCEW(IDC_HELP_LINK), IMAGE_CURSOR, 0, 0, LR_DEFAULTSIZE));
+    faceBrush_ = CreateSolidBrush(GetSysColor(COLOR_BTNFACE));
+    frameBrush_ = CreateSolidBrush(ToColorRef(decoration.frameFill));
+
+    WNDCLASSEXW main{};
+    main.cbSize = sizeof main;
+    main.lpfnWndProc = Proc;
+    main.hInstance = instance_;
+    main.hIcon = programIcon_;
+    main.hIconSm = smallProgramIcon_;
+    main.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    main.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    main.lpszClassName = kMainClass;
+    RegisterClassExW(&main);
+    RegisterPanelClass(instance_);
+    InstructionWindow::RegisterWindowClass(instance_);
+
+    // A fixed size: no maximize button, no sizing border.
+    const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPSIBLINGS;
+    RECT frame{0, 0, Scale(layout_.clientWidth, dpi_), Scale(layout_.clientHeight, dpi_)};
+    AdjustWindowRectEx(&frame, style, FALSE, 0);
+    const int width = frame.right - frame.left, height = frame.bottom - frame.top;
+    RECT work;
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    const int x = work.left + (work.right - work.left - width) / 2;
+    const int y = work.top + (work.bottom - work.top - height) / 2;
+
+    hwnd_ = CreateWindowExW(0, kMainClass, WideFromUtf8(layout_.title).c_str(), style, x, y, width,
+                            height, nullptr, nullptr, instance_, this);
+    if (!hwnd_) return false;
+
+    files_ = std::make_unique<Win32FileDialog>(hwnd_);
+    folders_ = std::make_unique<Win32FolderPicker>(hwnd_);
+    messages_ = std::make_unique<Win32MessageBox>(hwnd_);
+    pump_ = std::make_unique<Win32WindowPump>([this](MSG& msg) { return PreTranslate(msg); });
+    shell_ = std::make_unique<Win32Shell>();
+    logic_ = std::make_unique<app::FormLogic>(
+        app::FormLogic::Platform{*files_, *folders_, *messages_, *pump_, *shell_, ProgramFolder()},
+        *this, *this);
+
+    BuildControls();
+    logic_->Form_Load();
+    ShowWindow(hwnd_, showCommand);
+    UpdateWindow(hwnd_);
+    SetFocus(Control("txtvCFPath"));
+    if (const wchar_t* path = _wgetenv(L"VELLOQUIN_STATE_FILE")) statePath_ = path;
+    WriteState();
+    return true;
+}
+
+void MainWindow::BuildControls() {
+    controls_.assign(layout_.controls.size(), nullptr);
+    for (size_t i = 0; i < layout_.controls.size(); ++i) {
+        const app::ControlLayout& control = layout_.controls[i];
+        auto key = std::make_pair(control.font.points, control.font.bold);
+        if (!fonts_.count(key)) fonts_[key] = CreateLayoutFont(control.font, dpi_);
+        // A panel holds its controls as children; a group box only frames
+        // them, so they stay children of the window, above it.
+        HWND parent = hwnd_;
+        POINT origin{0, 0};
+        const app::ControlLayout* container =
+            control.container ? app::FindControl(layout_, control.container) : nullptr;
+        if (container && container->kind == app::ControlKind::Panel) {
+            parent = Control(container->name);
+            origin = POINT{Scale(container->at.left, dpi_), Scale(container->at.top, dpi_)};
+        }
+        controls_[i] =
+            CreateLayoutControl(instance_, parent, control, origin,
+                                kFirstControlId + static_cast<int>(i), dpi_, fonts_[key]);
+        // A later control lies above an earlier one where they overlap (the
+        // system would put it below); the Tab order is the window's own.
+        SetWindowPos(controls_[i], HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    }
+}
+
+HWND MainWindow::Control(const char* name) const {
+    for (size_t i = 0; i < layout_.controls.size(); ++i)
+        if (std::strcmp(layout_.controls[i].name, name) == 0) return controls_[i];
+    return nullptr;
+}
+
+const app::ControlLayout* MainWindow::LayoutOf(HWND control) const {
+    const auto found = std::find(controls_.begin(), controls_.end(), control);
+    return found == controls_.end() ? nullptr : &layout_.controls[found - controls_.begin()];
+}
+
+LRESULT CALLBACK MainWindow::Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        auto* self =
+            static_cast<MainWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+        self->hwnd_ = hwnd;
+    }
+    auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    return self ? self->Handle(message, wParam, lParam)
+                : DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+LRESULT MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_PAINT: {
+        PAINTSTRUCT paint;
+        HDC dc = BeginPaint(hwnd_, &paint);
+        Paint(dc);
+        EndPaint(hwnd_, &paint);
+        return 0;
+    }
+    case WM_PRINTCLIENT: {
+        HDC dc = reinterpret_cast<HDC>(wParam);
+        RECT client;
+        GetClientRect(hwnd_, &client);
+        FillRect(dc, &client, faceBrush_);
+        Paint(dc);
+        return 0;
+    }
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+        return reinterpret_cast<LRESULT>(
+            LabelBackground(reinterpret_cast<HWND>(lParam), reinterpret_cast<HDC>(wParam)));
+    case WM_SETCURSOR:
+        if (reinterpret_cast<HWND>(wParam) == Control(app::kLinkLabel) && linkCursor_) {
+            SetCursor(linkCursor_);
+            return TRUE;
+        }
+        break;
+    case WM_COMMAND:
+        if (lParam != 0) {
+            const int index = LOWORD(wParam) - kFirstControlId;
+            if (index >= 0 && index < static_cast<int>(controls_.size())) {
+                OnCommand(index, HIWORD(wParam));
+                if (IsWindow(hwnd_)) WriteState();
+            }
+            return 0;
+        }
+        break;
+    case WM_CLOSE:
+        if (logic_ && !logic_->QueryClose()) return 0;
+        if (frmSkype_) frmSkype_->Close();
+        DestroyWindow(hwnd_);
+        return 0;
+    case WM_DESTROY:
+        PostQuitMessage(0);
+        return 0;
+    default:
+        break;
+    }
+    return DefWindowProcW(hwnd_, message, wParam, lParam);
+}
+
+void MainWindow::Paint(HDC dc) {
+    const app::Decoration& d = app::Form1Decoration();
+    FillGradient(dc, ToRect(d.topBand, dpi_), ToColorRef(d.topBandFrom), ToColorRef(d.topBandTo));
+    const RECT bottom = ToRect(d.bottomBand, dpi_);
+    FillGradient(dc, bottom, ToColorRef(d.bottomBandFrom), ToColorRef(d.bottomBandTo));
+    HPEN line = CreatePen(PS_SOLID, 1, ToColorRef(d.bottomBandLine));
+    HGDIOBJ oldPen = SelectObject(dc, line);
+    MoveToEx(dc, bottom.left, bottom.top, nullptr);
+    LineTo(dc, bottom.right, bottom.top);
+    SelectObject(dc, oldPen);
+    DeleteObject(line);
+
+    HPEN framePen = CreatePen(PS_SOLID, 1, ToColorRef(d.frameLine));
+    oldPen = SelectObject(dc, framePen);
+    HGDIOBJ oldBrush = SelectObject(dc, frameBrush_);
+    for (const app::LayoutRect& frame : d.frames) {
+        const RECT r = ToRect(frame, dpi_);
+        RoundRect(dc, r.left, r.top, r.right, r.bottom, Scale(8, dpi_), Scale(8, dpi_));
+    }
+    SelectObject(dc, oldBrush);
+    SelectObject(dc, oldPen);
+    DeleteObject(framePen);
+
+    for (auto [icon, at] :
+         {std::pair{stepsIcon_, d.stepsIcon}, std::pair{progressIcon_, d.progressIcon}}) {
+        const RECT r = ToRect(at, dpi_);
+        if (icon)
+            DrawIconEx(dc, r.left, r.top, icon, r.right - r.left, r.bottom - r.top, 0, nullptr,
+                       DI_NORMAL);
+    }
+}
+
+HBRUSH MainWindow::LabelBackground(HWND control, HDC dc) {
+    const app::ControlLayout* layout = LayoutOf(control);
+    const app::Decoration& d = app::Form1Decoration();
+    SetTextColor(dc, ToColorRef(layout ? layout->textColour : app::kDefaultText));
+    if (layout && Inside(layout->at, d.topBand)) {
+        // On the gradient, whose drawing shows through.
+        SetBkMode(dc, TRANSPARENT);
+        return static_cast<HBRUSH>(GetStockObject(NULL_BRUSH));
+    }
+    if (layout && (Inside(layout->at, d.frames[0]) || Inside(layout->at, d.frames[1]))) {
+        SetBkColor(dc, ToColorRef(d.frameFill));
+        return frameBrush_;
+    }
+    SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+    return faceBrush_;
+}
+
+void MainWindow::OnCommand(int index, int code) {
+    const app::ControlLayout& control = layout_.controls[static_cast<size_t>(index)];
+    const std::string name = control.name;
+    if (control.kind == app::ControlKind::OptionButton) {
+        if (code == BN_CLICKED) Select(control);
+        return;
+    }
+    if (control.kind == app::ControlKind::Panel) {
+        if (code == kPanelClicked && name == "Picture3") logic_->Picture3_Click();
+        return;
+    }
+    if (control.kind == app::ControlKind::Label) {
+        if (code == STN_CLICKED && name == app::kLinkLabel) Label6_Click();
+        return;
+    }
+    if (code != BN_CLICKED) return;
+    if (name == "CmdBrowse")
+        logic_->CmdBrowse_Click();
+    else if (name == "Command1")
+        logic_->Command1_Click();
+    else if (name == "CmdSplit")
+        CmdSplit_Click();
+    else if (name == "CmdHelp")
+        logic_->CmdHelp_Click();
+    // The main window is the program's last window: closing it ends the program.
+    else if (name == "cmdEnd")
+        SendMessageW(hwnd_, WM_CLOSE, 0, 0);
+}
+
+void MainWindow::Select(const app::ControlLayout& option) {
+    for (size_t i = 0; i < layout_.controls.size(); ++i) {
+        const app::ControlLayout& other = layout_.controls[i];
+        if (other.kind == app::ControlKind::OptionButton && other.optionGroup == option.optionGroup)
+            SendMessageW(controls_[i], BM_SETCHECK, &other == &option ? BST_CHECKED : BST_UNCHECKED,
+                         0);
+    }
+}
+
+void MainWindow::CmdSplit_Click() {
+    logic_->CmdSplit_Click();
+    // The window was closed while the run went on: now that its output is
+    // closed, the program may end.
+    if (logic_->CloseAfterRun()) {
+        if (frmSkype_) frmSkype_->Close();
+        DestroyWindow(hwnd_);
+    }
+}
+
+void MainWindow::Label6_Click() {
+    if (!frmSkype_) frmSkype_ = std::make_unique<InstructionWindow>(instance_, hwnd_, dpi_);
+    // During a run it is shown without waiting for it, so that the run goes
+    // on reading.
+    frmSkype_->Show(!logic_->Run().RunUnderWay(), [this](MSG& msg) { return PreTranslate(msg); });
+}
+
+bool MainWindow::PreTranslate(MSG& msg) {
+    if (!hwnd_ || (msg.hwnd != hwnd_ && !IsChild(hwnd_, msg.hwnd))) return false;
+    if (msg.message == WM_KEYDOWN && msg.wParam == VK_TAB) {
+        // The layout's focus order, skipping what is disabled.
+        const auto order = app::FocusOrder(layout_);
+        std::vector<HWND> stops;
+        for (const app::ControlLayout* control : order) {
+            HWND h = Control(control->name);
+            if (h && IsWindowEnabled(h)) stops.push_back(h);
+        }
+        if (stops.empty()) return true;
+        const bool back = GetKeyState(VK_SHIFT) < 0;
+        const auto at = std::find(stops.begin(), stops.end(), GetFocus());
+        size_t next = 0;
+        if (at != stops.end()) {
+            const size_t here = static_cast<size_t>(at - stops.begin());
+            next = back ? (here + stops.size() - 1) % stops.size() : (here + 1) % stops.size();
+        }
+        SetFocus(stops[next]);
+        WriteState();
+        return true;
+    }
+    if (msg.message == WM_KEYDOWN && (msg.wParam == VK_LEFT || msg.wParam == VK_RIGHT ||
+                                      msg.wParam == VK_UP || msg.wParam == VK_DOWN)) {
+        // Arrows move the selection within an option group.
+        const app::ControlLayout* focused = LayoutOf(GetFocus());
+        if (!focused || focused->kind != app::ControlKind::OptionButton) return false;
+        std::vector<const app::ControlLayout*> group;
+        for (const app::ControlLayout& c : layout_.controls)
+            if (c.kind == app::ControlKind::OptionButton && c.optionGroup == focused->optionGroup)
+                group.push_back(&c);
+        const auto at = std::find(group.begin(), group.end(), focused) - group.begin();
+        const bool forward = msg.wParam == VK_RIGHT || msg.wParam == VK_DOWN;
+        const auto next =
+            group[static_cast<size_t>((at + (forward ? 1 : static_cast<long>(group.size()) - 1)) %
+                                      static_cast<long>(group.size()))];
+        if (!IsWindowEnabled(Control(next->name))) return true;
+        SetFocus(Control(next->name));
+        Select(*next);
+        WriteState();
+        return true;
+    }
+    if (msg.message == WM_SYSCHAR) {
+        // Alt and a button's access key presses it.
+        const auto key = static_cast<wchar_t>(std::towupper(static_cast<wint_t>(msg.wParam)));
+        for (size_t i = 0; i < layout_.controls.size(); ++i) {
+            const app::ControlLayout& c = layout_.controls[i];
+            const char* amp = std::strchr(c.caption, '&');
+            if (c.kind != app::ControlKind::Button || !amp || !amp[1]) continue;
+            if (static_cast<wchar_t>(std::toupper(static_cast<unsigned char>(amp[1]))) == key &&
+                IsWindowEnabled(controls_[i])) {
+                SendMessageW(controls_[i], BM_CLICK, 0, 0);
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+void MainWindow::WriteState() {
+    if (statePath_.empty()) return;
+    // name, class, left, top, width, height (client pixels), enabled,
+    // checked, focused, font face, font height, bold, text; tab-separated.
+    std::wstring out;
+    for (size_t i = 0; i < layout_.controls.size(); ++i) {
+        HWND control = controls_[i];
+        wchar_t className[64] = L"";
+        GetClassNameW(control, className, 64);
+        RECT r;
+        GetWindowRect(control, &r);
+        MapWindowPoints(nullptr, hwnd_, reinterpret_cast<POINT*>(&r), 2);
+        LOGFONTW font{};
+        GetObjectW(reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)), sizeof font,
+                   &font);
+        std::wstring text(static_cast<size_t>(GetWindowTextLengthW(control)) + 1, L'\0');
+        text.resize(static_cast<size_t>(
+            GetWindowTextW(control, text.data(), static_cast<int>(text.size()))));
+        const bool checked = SendMessageW(control, BM_GETCHECK, 0, 0) == BST_CHECKED &&
+                             layout_.controls[i].kind == app::ControlKind::OptionButton;
+        out += WideFromUtf8(layout_.controls[i].name) + L"\t" + className + L"\t" +
+               std::to_wstring(r.left) + L"\t" + std::to_wstring(r.top) + L"\t" +
+               std::to_wstring(r.right - r.left) + L"\t" + std::to_wstring(r.bottom - r.top) +
+               L"\t" + (IsWindowEnabled(control) ? L"1" : L"0") + L"\t" + (checked ? L"1" : L"0") +
+               L"\t" + (GetFocus() == control ? L"1" : L"0") + L"\t" + font.lfFaceName + L"\t" +
+               std::to_wstring(-font.lfHeight) + L"\t" + (font.lfWeight >= FW_BOLD ? L"1" : L"0") +
+               L"\t" + text + L"\n";
+    }
+    // Written whole and then renamed, so that a reader never sees half of it.
+    const std::wstring temporary = statePath_ + L".part";
+    HANDLE file = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    const std::string utf8 = Utf8FromWide(out);
+    DWORD written = 0;
+    WriteFile(file, utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
+    CloseHandle(file);
+    MoveFileExW(temporary.c_str(), statePath_.c_str(), MOVEFILE_REPLACE_EXISTING);
+}
+
+void MainWindow::SetPathText(const std::string& text) {
+    SetWindowTextW(Control("txtvCFPath"), WideFromUtf8(text).c_str());
+}
+
+std::string MainWindow::PathText() {
+    HWND box = Control("txtvCFPath");
+    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(box)) + 1, L'\0');
+    text.resize(
+        static_cast<size_t>(GetWindowTextW(box, text.data(), static_cast<int>(text.size()))));
+    return Utf8FromWide(text);
+}
+
+bool MainWindow::OptXLS() {
+    return SendMessageW(Control("OptXLS"), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+bool MainWindow::OptPST() {
+    return SendMessageW(Control("OptPST"), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+bool MainWindow::OptNormal() {
+    return SendMessageW(Control("OptNormal"), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+bool MainWindow::OptAdvance() {
+    return SendMessageW(Control("OptAdvance"), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void MainWindow::SelectOptAdvance() {
+    Select(*app::FindControl(layout_, "OptAdvance"));
+}
+
+void MainWindow::SetProgressCaption(const std::string& caption) {
+    HWND label = Control("LblProgessCurrent");
+    SetWindowTextW(label, WideFromUtf8(caption).c_str());
+}
+
+void MainWindow::SetCmdSplitEnabled(bool enabled) {
+    EnableWindow(Control("CmdSplit"), enabled);
+}
+
+void MainWindow::SetRunUnderWay(bool underWay) {
+    // The run lets the window work while it reads; these would change what it
+    // reads or writes, or end the program under it.
+    for (size_t i = 0; i < layout_.controls.size(); ++i)
+        if (layout_.controls[i].lockedDuringRun) EnableWindow(controls_[i], !underWay);
+    WriteState();
+}
+
+} // namespace velloquin::win32

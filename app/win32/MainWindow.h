@@ -1,0 +1,97 @@
+// The main window on Windows: native controls built from the shared layout
+// table, its clicks handed to the same FormLogic and ConversionRun as the Qt
+// window's.
+#pragma once
+
+#include "Win32Platform.h"
+#include "app/FormLayout.h"
+#include "app/FormLogic.h"
+
+#include <map>
+#include <memory>
+#include <utility>
+#include <vector>
+
+namespace velloquin::win32 {
+
+class InstructionWindow;
+
+class MainWindow : public app::FormControls, public app::RunControls {
+  public:
+    explicit MainWindow(HINSTANCE instance);
+    ~MainWindow() override;
+
+    bool Create(int showCommand);
+    HWND Handle() const { return hwnd_; }
+    // The window's own keyboard handling (Tab order, option groups, access
+    // keys); true when the message was used.
+    bool PreTranslate(MSG& msg);
+
+    // FormControls.
+    void SetPathText(const std::string& text) override;
+    std::string PathText() override;
+    // RunControls (SetCmdSplitEnabled serves both).
+    bool OptXLS() override;
+    bool OptPST() override;
+    bool OptNormal() override;
+    bool OptAdvance() override;
+    void SelectOptAdvance() override;
+    void SetProgressCaption(const std::string& caption) override;
+    void SetCmdSplitEnabled(bool enabled) override;
+    void SetRunUnderWay(bool underWay) override;
+
+  private:
+    static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
+
+    void BuildControls();
+    HWND Control(const char* name) const;
+    const app::ControlLayout* LayoutOf(HWND control) const;
+    void OnCommand(int index, int code);
+    void Select(const app::ControlLayout& option);
+    void Paint(HDC dc);
+    HBRUSH LabelBackground(HWND control, HDC dc);
+
+    void CmdSplit_Click();
+    void Label6_Click();
+    // For the window tests: when VELLOQUIN_STATE_FILE names a file, every
+    // control's state is written there after each change.
+    void WriteState();
+
+    HINSTANCE instance_;
+    HWND hwnd_ = nullptr;
+    int dpi_ = 96;
+    const app::WindowLayout& layout_;
+    std::vector<HWND> controls_; // in the order of the layout table
+    std::map<std::pair<double, bool>, HFONT> fonts_;
+    HBRUSH faceBrush_ = nullptr;
+    HBRUSH frameBrush_ = nullptr;
+    HICON programIcon_ = nullptr;
+    HICON smallProgramIcon_ = nullptr;
+    HICON stepsIcon_ = nullptr;
+    HICON progressIcon_ = nullptr;
+    HCURSOR linkCursor_ = nullptr;
+    std::wstring statePath_;
+
+    std::unique_ptr<Win32FileDialog> files_;
+    std::unique_ptr<Win32FolderPicker> folders_;
+    std::unique_ptr<Win32MessageBox> messages_;
+    std::unique_ptr<Win32WindowPump> pump_;
+    std::unique_ptr<Win32Shell> shell_;
+    std::unique_ptr<app::FormLogic> logic_;
+    std::unique_ptr<InstructionWindow> frmSkype_;
+};
+
+// Pixels of the layout (at 96 dots per inch) at the screen's resolution.
+int Scale(int pixels, int dpi);
+// A font of the layout at the screen's resolution.
+HFONT CreateLayoutFont(const app::LayoutFont& font, int dpi);
+// Creates one control of a layout table as a child window.
+HWND CreateLayoutControl(HINSTANCE instance, HWND parent, const app::ControlLayout& control,
+                         POINT parentOrigin, int id, int dpi, HFONT font);
+// The class of borderless panels that pass their children's notifications on
+// and report a click on their free area to their parent.
+void RegisterPanelClass(HINSTANCE instance);
+inline constexpr int kPanelClicked = 0x7001; // WM_COMMAND notification code
+
+} // namespace velloquin::win32

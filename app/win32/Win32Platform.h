@@ -1,0 +1,69 @@
+// The platform services of the run and the window, done with the Windows
+// common dialogs, the shell and message boxes. Texts cross as UTF-16.
+#pragma once
+
+#include "app/Platform.h"
+
+#include <windows.h>
+// windows.h names MessageBox as a macro; the interface keeps its own name.
+#undef MessageBox
+
+#include <functional>
+
+namespace velloquin::win32 {
+
+class Win32FileDialog : public app::FileDialog {
+  public:
+    explicit Win32FileDialog(HWND owner) : owner_(owner) {}
+    std::string ShowOpen(const std::string& filter, int flags, int maxFileSize) override;
+
+  private:
+    HWND owner_;
+};
+
+// The system's folder picker (the common item dialog in its folder mode,
+// where a path can also be typed), modal to the owner.
+class Win32FolderPicker : public app::FolderPicker {
+  public:
+    explicit Win32FolderPicker(HWND owner) : owner_(owner) {}
+    std::string BrowseForFolder(const std::string& prompt) override;
+
+  private:
+    HWND owner_;
+};
+
+class Win32MessageBox : public app::MessageBox {
+  public:
+    explicit Win32MessageBox(HWND owner) : owner_(owner) {}
+    void Show(const std::string& text, const std::string& title) override;
+    bool AskYesNo(const std::string& text, const std::string& title) override;
+
+  private:
+    HWND owner_;
+};
+
+// Dispatches the pending messages; `preTranslate` gets each one first (the
+// window's keyboard handling) and returns true for the ones it has handled.
+class Win32WindowPump : public app::WindowPump {
+  public:
+    explicit Win32WindowPump(std::function<bool(MSG&)> preTranslate)
+        : preTranslate_(std::move(preTranslate)) {}
+    void LetTheWindowWork() override;
+
+  private:
+    std::function<bool(MSG&)> preTranslate_;
+};
+
+class Win32Shell : public app::Shell {
+  public:
+    void ShellOpen(const std::string& target) override;
+};
+
+// The filter of a file dialog, "Description|*.a;*.b|...", in the form the
+// common dialog takes: each part ended by NUL, the whole by a second NUL.
+std::wstring DialogFilter(const std::string& filter);
+
+// The folder that holds the running program, as UTF-8.
+std::string ProgramFolder();
+
+} // namespace velloquin::win32

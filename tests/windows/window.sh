@@ -1,0 +1,240 @@
+#!/usr/bin/env bash
+# window.sh VELLOQUIN_EXE WINE_RUN SAMPLES LINUX_CLI [SETUP_EXE]
+# Drives the Win32 window (the installed one when the installer is given and
+# built) under wine on a private Xvfb display with xdotool,
+# as a user would: the controls as laid out, the focus order, the file-choice
+# rules, conversions to both outputs (read back and compared with the Linux
+# build's), the guards while a run is under way, and closing during a run.
+# Waits for states (window titles, the window's state file, output files),
+# never for a fixed time. Non-ASCII text goes in through the clipboard.
+set -euo pipefail
+exe=$1 wine_run=$2 samples=$3 linux_cli=${4:-} setup=${5:-}
+for tool in Xvfb openbox xdotool xclip readpst pffinfo; do
+    command -v $tool >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
+done
+export WINEPREFIX=${WINEPREFIX:-${XDG_CACHE_HOME:-$HOME/.cache}/velloquin-wine}
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    rm -rf "$work"
+}
+trap cleanup EXIT
+fail() {
+    # To stderr too: a failure inside $(...) would hide stdout.
+    echo "FAILED: $*" >&2
+    [ -f "$work/state.tsv" ] && cat "$work/state.tsv" >&2
+    exit 1
+}
+
+# Polls a condition (a shell command) until it holds; fails after the limit.
+wait_for() {
+    local what=$1 limit=${2:-90}
+    local deadline=$((SECONDS + limit))
+    until eval "$what"; do
+        [ $SECONDS -lt $deadline ] || fail "timed out waiting for: $what"
+        sleep 0.1
+    done
+}
+
+# A display and a window manager of our own.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
+pids+=($!)
+wait_for '[ -s "$work/display" ]' 30
+export DISPLAY=":$(cat "$work/display")"
+openbox >/dev/null 2>&1 &
+pids+=($!)
+
+winpath() { local p=${1//\//\\}; printf 'Z:%s' "$p"; }
+state="$work/state.tsv"
+export VELLOQUIN_STATE_FILE
+VELLOQUIN_STATE_FILE=$(winpath "$state")
+
+# field NAME COLUMN: name class left top width height enabled checked focused
+# face height bold text
+field() { awk -F'\t' -v n="$1" -v c="$2" '$1 == n { print $c }' "$state"; }
+has() { [ "$(field "$1" "$2")" = "$3" ]; }
+window() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -1; }
+wait_window() { wait_for "[ -n \"\$(window '$1')\" ]"; window "$1"; }
+wait_gone() { wait_for "[ -z \"\$(window '$1')\" ]"; }
+click() { # a control of the main window, at its centre
+    local x=$(($(field "$1" 3) + $(field "$1" 5) / 2)) y=$(($(field "$1" 4) + $(field "$1" 6) / 2))
+    xdotool mousemove --window "$main" "$x" "$y" click 1
+}
+key() { xdotool key --clearmodifiers "$@"; }
+# Types text into the focused field of a dialog through the clipboard.
+paste() {
+    printf '%s' "$1" | xclip -selection clipboard -i
+    key ctrl+a ctrl+v
+}
+choose_file() { # path, then what must follow
+    click CmdBrowse
+    local dialog
+    dialog=$(wait_window Open)
+    xdotool windowactivate --sync "$dialog" 2>/dev/null || true
+    paste "$(winpath "$1")"
+    key Return
+    wait_gone Open
+}
+choose_folder() { # the output folder of a run
+    local dialog
+    dialog=$(wait_window 'Choose Folder to Save...')
+    xdotool windowactivate --sync "$dialog" 2>/dev/null || true
+    paste "$(winpath "$1")"
+    key Return
+    # The picker may first open the folder typed in; a second Return takes it.
+    sleep_until_gone_or_return
+}
+sleep_until_gone_or_return() {
+    local deadline=$((SECONDS + 30))
+    while [ -n "$(window 'Choose Folder to Save...')" ]; do
+        [ $SECONDS -lt $deadline ] || fail "the folder picker did not take the folder"
+        key Return
+        wait_for true
+        local until=$((SECONDS + 2))
+        while [ -n "$(window 'Choose Folder to Save...')" ] && [ $SECONDS -lt $until ]; do
+            sleep 0.1
+        done
+    done
+}
+answer() { # the message box of that title: read its text from the state, press a key
+    local box
+    box=$(wait_window "$1")
+    xdotool windowactivate --sync "$box" 2>/dev/null || true
+    key "$2"
+    wait_gone "$1"
+}
+
+# The inputs, in folders with non-ASCII names.
+data="$work/Daten-Ünïcødé-Данные"
+mkdir -p "$data/out-xls" "$data/out-pst" "$data/out-stop" "$work/linux"
+cp "$samples/skype-contacts-sample.vcf" "$data/Sicherung-ä.VCF"
+printf 'just some notes\r\nnothing else\r\n' >"$data/notes.txt"
+printf 'note\r\n  begin:vcard  \r\nFN:Late Card\r\nEND:VCARD\r\n' >"$data/Kontakte.txt"
+# A backup long enough to close the window while it is being read.
+awk 'BEGIN { for (i = 0; i < 200000; i++)
+    printf "BEGIN:VCARD\r\nN:Nachname%d;Vorname\r\nFN:Vorname Nachname%d\r\nEMAIL:p%d@example.com\r\nEND:VCARD\r\n", i, i, i }' \
+    >"$data/long.vcf"
+
+if [ -n "$setup" ] && [ -f "$setup" ]; then
+    echo "== installing silently, then driving the installed program"
+    "$wine_run" "$setup" /S || fail "the installer failed"
+    exe='C:\Program Files\Velloquin\velloquin.exe'
+fi
+"$wine_run" "$exe" &
+pids+=($!)
+main=$(wait_window 'Corvanth Velloquin v1.2')
+wait_for '[ -s "$state" ]'
+
+echo "== the controls as laid out"
+expected="$work/expected.tsv"
+# name, class, left, top, width, height, enabled, checked, face, pixel height, bold, text
+cat >"$expected" <<'TABLE'
+lblTitle	Static	16	8	417	25	1	0	Tahoma	19	1	Corvanth Velloquin
+Label7	Static	48	80	281	31	1	0	Tahoma	11	0	First backup all Skype contacts to a .vcf file  : 
+Label5	Static	48	95	281	17	1	0	Tahoma	11	0	(And then convert exported .vcf file to Outlook/Excel file)
+Label6	Static	336	85	201	17	1	0	Tahoma	12	1	How to Backup Skype Contacts
+Label4	Static	16	128	569	17	1	0	Tahoma	11	0	Select vCard (.vcf) File(s)
+txtvCFPath	Edit	16	144	393	25	1	0	Tahoma	11	0	
+CmdBrowse	Button	416	144	137	25	1	0	Tahoma	11	0	Browse vCard File...
+Label1	Static	16	184	569	17	1	0	Tahoma	11	0	Saving Contact(s)...
+LblProgessCurrent	Static	48	208	537	17	1	0	Tahoma	11	0	(0) Contacts Saved
+Frame1	Button	16	232	537	57	1	0	Tahoma	11	0	 Saving Options 
+Picture1	VelloquinPanel	24	248	457	33	1	0	Tahoma	11	0	
+OptXLS	Button	24	256	121	17	1	1	Tahoma	11	0	Excel/CSV (.xls)
+OptPST	Button	216	256	121	17	1	0	Tahoma	11	0	Outlook (.pst)
+CmdSplit	Button	168	304	241	41	0	0	Tahoma	19	0	Convert Skype Contacts
+Picture3	VelloquinPanel	8	360	761	33	1	0	Tahoma	11	0	
+CmdHelp	Button	16	360	113	25	1	0	Tahoma	11	0	&Help Manual
+cmdEnd	Button	456	360	97	25	1	0	Tahoma	11	0	E&xit
+Command1	Button	752	344	137	25	1	0	Tahoma	11	0	Browse Folder...
+OptNormal	Button	608	240	121	17	1	1	Tahoma	11	0	Normal Mode
+OptAdvance	Button	760	240	105	17	1	0	Tahoma	11	1	Advance Mode
+Label2	Static	872	242	377	17	1	0	Tahoma	11	0	(If Normal Mode fails to import vCards)
+TABLE
+awk -F'\t' 'BEGIN { OFS = "\t" } { print $1, $2, $3, $4, $5, $6, $7, $8, $10, $11, $12, $13 }' \
+    "$state" >"$work/seen.tsv"
+diff "$expected" "$work/seen.tsv" || fail "the controls differ from the layout"
+has txtvCFPath 9 1 || fail "the focus is not in txtvCFPath"
+
+echo "== the focus order, the hidden controls included"
+order=""
+for _ in $(seq 10); do
+    before=$(awk -F'\t' '$9 == 1 { print $1 }' "$state")
+    key Tab
+    wait_for "[ \"\$(awk -F'\t' '\$9 == 1 { print \$1 }' \"\$state\")\" != '$before' ]"
+    order+="$(awk -F'\t' '$9 == 1 { print $1 }' "$state") "
+done
+[ "$order" = "CmdBrowse Picture3 CmdHelp cmdEnd Command1 OptNormal OptAdvance OptPST OptXLS txtvCFPath " ] ||
+    fail "focus order: $order"
+
+echo "== the instruction window, modal to the main window"
+click Label6
+steps=$(wait_window 'Skype Contacts Backup')
+xdotool windowactivate --sync "$steps" 2>/dev/null || true
+key alt+F4
+wait_gone 'Skype Contacts Backup'
+
+echo "== the file-choice rules"
+choose_file "$data/notes.txt"
+answer 'Corvanth Velloquin' Return
+wait_for 'has txtvCFPath 13 "$(winpath "$data/notes.txt")"'
+has CmdSplit 7 0 || fail "a file without vCards enabled Convert"
+choose_file "$data/Kontakte.txt"
+wait_for 'has CmdSplit 7 1'
+choose_file "$data/Sicherung-ä.VCF"
+wait_for 'has txtvCFPath 13 "$(winpath "$data/Sicherung-ä.VCF")"'
+has CmdSplit 7 1 || fail "a .VCF file was not accepted"
+
+echo "== a run to the workbook"
+click CmdSplit
+choose_folder "$data/out-xls"
+answer Velloquin Return
+wait_for '[ -s "$data/out-xls/vCardContactsExported.xls" ]'
+wait_for 'has CmdSplit 7 0'
+if [ -n "$linux_cli" ] && [ -x "$linux_cli" ]; then
+    "$linux_cli" --out "$work/linux" "$data/Sicherung-ä.VCF" >/dev/null
+    cmp "$data/out-xls/vCardContactsExported.xls" "$work/linux/vCardContactsExported.xls" ||
+        fail "the window's workbook differs from the Linux build's"
+fi
+
+echo "== a run to the store"
+click OptPST
+wait_for 'has OptPST 8 1'
+choose_file "$data/Sicherung-ä.VCF"
+wait_for 'has CmdSplit 7 1'
+click CmdSplit
+choose_folder "$data/out-pst"
+answer Velloquin Return
+wait_for 'ls "$data/out-pst"/*.pst >/dev/null 2>&1'
+store=$(ls "$data/out-pst"/*.pst)
+pffinfo "$store" >/dev/null || fail "pffinfo cannot read the window's store"
+mkdir -p "$work/read"
+readpst -q -o "$work/read" "$store" >/dev/null 2>&1 || fail "readpst cannot read the window's store"
+grep -rq 'Hélène' "$work/read" || fail "the store lacks the non-ASCII contact"
+
+echo "== the guards of a run, and closing the window during it"
+choose_file "$data/long.vcf"
+wait_for 'has CmdSplit 7 1'
+click CmdSplit
+choose_folder "$data/out-stop"
+# Under way: what would change the run is locked.
+wait_for 'has CmdBrowse 7 0'
+for locked in Command1 OptXLS OptPST OptNormal OptAdvance cmdEnd; do
+    has $locked 7 0 || fail "$locked stays usable during a run"
+done
+xdotool windowactivate --sync "$main" 2>/dev/null || true
+key alt+F4
+question=$(wait_window 'Corvanth Velloquin')
+# No: the run goes on.
+answer 'Corvanth Velloquin' n
+[ -n "$(window 'Corvanth Velloquin v1.2')" ] || fail "No closed the window"
+key alt+F4
+answer 'Corvanth Velloquin' y
+# The program ends once the run has closed its output.
+wait_gone 'Corvanth Velloquin v1.2'
+wait_for '! kill -0 ${pids[2]} 2>/dev/null' 120
+store=$(ls "$data/out-stop"/*.pst)
+pffinfo "$store" >/dev/null || fail "the stopped run left an unreadable store"
+echo OK
