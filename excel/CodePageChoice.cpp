@@ -15,8 +15,7 @@ namespace velloquin::excel {
 namespace {
 
 constexpr char32_t kSmallLimit = 0x800;
-// The vCards the reading ahead holds back, at most.
-constexpr size_t kKeptBytesBound = 1u << 20;
+constexpr size_t kParseSlice = 256u << 10;
 
 // BEGIN:VCARD in any case.
 bool IsBeginLine(std::string_view line) {
@@ -60,6 +59,24 @@ class CollectingHost : public ReaderHost {
     RunNotes notes_;
     std::string none_;
 };
+
+// A vCard as the reading ahead keeps it: without its colon-less pieces, the
+// lines of a picture's Base64 text, which only the picture rules read and no
+// column shows. What is left is a few hundred bytes a contact.
+std::string KeptText(std::string_view card, bool advance) {
+    std::string kept;
+    for (size_t pos = 0; pos < card.size();) {
+        size_t end = advance ? card.find_first_of("\r\n", pos) : card.find('\r', pos);
+        if (end == std::string_view::npos) end = card.size();
+        size_t next = end + 1;
+        if (end < card.size() && card[end] == '\r' && next < card.size() && card[next] == '\n')
+            ++next;
+        const std::string_view piece = card.substr(pos, std::min(next, card.size()) - pos);
+        if (card.substr(pos, end - pos).find(':') != std::string_view::npos) kept += piece;
+        pos = next;
+    }
+    return kept;
+}
 
 } // namespace
 
@@ -217,8 +234,14 @@ CodePageVerdict ChooseWorkbookCodePage(const std::vector<std::string>& backups,
                 card.parsed = true;
                 --limit;
                 text += card.text;
+                std::string().swap(card.text); // parsed once, never again
                 for (size_t i = 0; i < n; ++i)
                     unparsed[i] -= (card.holders >> i & 1u) == 0;
+                // Parsed in slices, so that the vCards are not held twice.
+                if (text.size() > kParseSlice) {
+                    ReadvCardText("", text, counter, record, host);
+                    text.clear();
+                }
             }
         }
         ReadvCardText("", text, counter, record, host);
@@ -234,8 +257,8 @@ CodePageVerdict ChooseWorkbookCodePage(const std::vector<std::string>& backups,
         const auto look = [&](std::string_view card) {
             const CodePageChoice::Mask holders = choice.Holders(card);
             if (holders == CodePageChoice::kAll) return;
-            cards.push_back({std::string(card), holders});
-            keptBytes += card.size();
+            cards.push_back({KeptText(card, hooks.advance), holders});
+            keptBytes += cards.back().text.size();
             for (size_t i = 0; i < n; ++i)
                 unparsed[i] += (holders >> i & 1u) == 0;
         };
@@ -245,7 +268,7 @@ CodePageVerdict ChooseWorkbookCodePage(const std::vector<std::string>& backups,
             // Held back for later, the vCards would grow with the backup:
             // past a bound they are all parsed now, which gives the same
             // counts as parsing them later.
-            if (keptBytes > kKeptBytesBound) {
+            if (keptBytes > hooks.keptBytesBound) {
                 hooks.letTheWindowWork();
                 parse(CodePageChoice::kAll, SIZE_MAX);
                 cards.clear();

@@ -65,6 +65,11 @@ struct PrereadHooks {
     bool advance = false; // Advance Mode
     std::function<void()> letTheWindowWork = [] {};
     std::function<bool()> stopRequested = [] { return false; };
+    // The vCards held back to be parsed only if the choice needs them, at
+    // most; past it they are parsed at once (the same counts, more work).
+    // Large enough that a backup of the largest size a run counts stays
+    // lazy, small enough that memory does not grow with ten times that.
+    size_t keptBytesBound = size_t{16} << 20;
 };
 
 // Cuts a backup's text, given piece by piece, into the text of each vCard:

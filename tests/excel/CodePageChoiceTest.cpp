@@ -142,11 +142,18 @@ TEST(CodePageChoice, ReadingAheadAgreesWithReadingEverything) {
             for (const std::string& path : paths)
                 ReadvCard(path, counter, record, all);
             const CodePageVerdict expected = all.choice.Choose();
-            const CodePageVerdict verdict = ChooseWorkbookCodePage(paths, {advance});
-            EXPECT_EQ(verdict.codePage, expected.codePage) << seed;
             winners.insert(expected.codePage);
-            EXPECT_EQ(verdict.valuesLosing, expected.valuesLosing) << seed;
-            EXPECT_EQ(verdict.contactsLosing, expected.contactsLosing) << seed;
+            // Also with a bound so small that the held-back vCards are
+            // parsed on the way, as in a backup far larger than these.
+            for (const size_t bound : {size_t{16} << 20, size_t{2000}}) {
+                PrereadHooks hooks;
+                hooks.advance = advance;
+                hooks.keptBytesBound = bound;
+                const CodePageVerdict verdict = ChooseWorkbookCodePage(paths, hooks);
+                EXPECT_EQ(verdict.codePage, expected.codePage) << seed << " " << bound;
+                EXPECT_EQ(verdict.valuesLosing, expected.valuesLosing) << seed << " " << bound;
+                EXPECT_EQ(verdict.contactsLosing, expected.contactsLosing) << seed << " " << bound;
+            }
         }
     }
     EXPECT_GE(winners.size(), 4u) << "the mixes should favour different code pages";
