@@ -19,15 +19,9 @@ constexpr size_t kParseSlice = 256u << 10;
 
 // BEGIN:VCARD in any case.
 bool IsBeginLine(std::string_view line) {
-    constexpr std::string_view kBegin = "BEGIN:VCARD";
-    if (line.size() != kBegin.size()) return false;
-    for (size_t i = 0; i < line.size(); ++i) {
-        char c = line[i];
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-        if (c != kBegin[i]) return false;
-    }
-    return true;
+    return EqualsUpperAscii(line, "BEGIN:VCARD");
 }
+
 constexpr uint16_t kUnknown = 0xFFFF;
 
 // The reader's output during the reading ahead: every contact's texts go to

@@ -21,6 +21,10 @@ for bin in "$build"/fuzz/fuzz_*; do
     if [ -d "$seeds" ]; then
         find "$seeds" -type f -name '*.vcf' -exec cp {} "$corpus"/ \; 2>/dev/null
     fi
+    # The campaign's minimised corpus, when one is kept.
+    if [ -d "$here/corpus/$name" ]; then
+        cp "$here/corpus/$name"/* "$corpus"/ 2>/dev/null
+    fi
     kept="$here/regressions/$name"
     if [ -d "$kept" ] && [ -n "$(ls -A "$kept")" ]; then
         # The kept inputs must no longer crash before new ones are looked for.

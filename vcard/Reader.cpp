@@ -12,16 +12,6 @@
 namespace velloquin {
 namespace {
 
-bool EqualsUpper(std::string_view text, std::string_view upper) {
-    if (text.size() != upper.size()) return false;
-    for (size_t i = 0; i < text.size(); ++i) {
-        char c = text[i];
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-        if (c != upper[i]) return false;
-    }
-    return true;
-}
-
 // The BEGIN:VCARD lines Advance mode would see: the text cut at every CR and
 // every LF, each piece trimmed of its spaces.
 int64_t CountBeginLinesCutAtLf(std::string_view text) {
@@ -31,7 +21,7 @@ int64_t CountBeginLinesCutAtLf(std::string_view text) {
         const size_t end = text.find_first_of("\r\n", start);
         const std::string_view piece = text.substr(
             start, end == std::string_view::npos ? std::string_view::npos : end - start);
-        if (EqualsUpper(TrimView(piece), "BEGIN:VCARD")) ++count;
+        if (EqualsUpperAscii(TrimView(piece), "BEGIN:VCARD")) ++count;
         if (end == std::string_view::npos) break;
         start = end + 1;
     }
@@ -86,7 +76,7 @@ void FileReader::ShowProgress() {
 bool FileReader::ProcessPiece(std::string_view piece, ReadMode mode) {
     const std::string_view t = TrimView(piece);
     host_.LetTheWindowWork();
-    if (EqualsUpper(t, "BEGIN:VCARD")) {
+    if (EqualsUpperAscii(t, "BEGIN:VCARD")) {
         sawBoundary_ = true;
         // The open card's values stay and mix with the next card's; the user
         // is told that one contact went into another.
@@ -96,7 +86,7 @@ bool FileReader::ProcessPiece(std::string_view piece, ReadMode mode) {
                  true);
         inCard_ = true;
     }
-    if (EqualsUpper(t, "END:VCARD")) {
+    if (EqualsUpperAscii(t, "END:VCARD")) {
         sawBoundary_ = true;
         cardEnded_ = true;
     }

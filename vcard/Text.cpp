@@ -174,6 +174,16 @@ std::string UpperAscii(std::string_view text) {
     return out;
 }
 
+bool EqualsUpperAscii(std::string_view text, std::string_view upper) {
+    if (text.size() != upper.size()) return false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        if (c != upper[i]) return false;
+    }
+    return true;
+}
+
 std::string LowerAscii(std::string_view text) {
     std::string out(text);
     for (char& c : out)

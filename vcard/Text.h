@@ -13,6 +13,8 @@ std::string_view TrimView(std::string_view text);
 // ASCII upper case; other bytes are left as they are.
 std::string UpperAscii(std::string_view text);
 std::string LowerAscii(std::string_view text);
+// True when text, put in ASCII upper case, equals upper (which is upper case).
+bool EqualsUpperAscii(std::string_view text, std::string_view upper);
 
 bool IsValidUtf8(std::string_view bytes);
 // The position of the first byte from pos on that is not ASCII (or the end).
