@@ -96,14 +96,40 @@ EncodeResult EncodeWellFormed(CodePagePlatform& platform, std::string_view utf8,
 }
 
 void DecodeBytes(CodePagePlatform& platform, std::string_view bytes, std::string& out) {
-    // Undefined bytes come back as the platform maps them; MB_ERR_INVALID_CHARS
-    // is not asked for, so that one of them does not lose the whole text.
-    const std::wstring wide = Widen(platform.codePage, bytes, 0);
+    // MB_ERR_INVALID_CHARS is not asked for, so that one undefined byte does
+    // not lose the whole text. The system maps such bytes to look-alikes of
+    // its own; they become U+FFFD here, as iconv makes them elsewhere: a lead
+    // byte the text ends on, and in the single-byte code pages the C1
+    // controls, which none of them defines.
+    bool cutLead = false;
+    if (!bytes.empty() &&
+        IsDBCSLeadByteEx(platform.codePage, static_cast<BYTE>(bytes.back())) != 0) {
+        // Count the lead bytes before it: the last byte may be a trail byte.
+        size_t pos = 0;
+        while (pos < bytes.size()) {
+            if (IsDBCSLeadByteEx(platform.codePage, static_cast<BYTE>(bytes[pos])) != 0) {
+                if (pos + 1 == bytes.size()) {
+                    cutLead = true;
+                    break;
+                }
+                pos += 2;
+            } else {
+                ++pos;
+            }
+        }
+    }
+    if (cutLead) bytes.remove_suffix(1);
+    std::wstring wide = Widen(platform.codePage, bytes, 0);
     if (wide.empty() && !bytes.empty()) {
         out += kReplacementUtf8;
         return;
     }
+    CPINFO info{};
+    if (GetCPInfo(platform.codePage, &info) != 0 && info.MaxCharSize == 1)
+        for (wchar_t& c : wide)
+            if (c >= 0x80 && c <= 0x9F) c = 0xFFFD;
     AppendNarrow(CP_UTF8, wide.data(), static_cast<int>(wide.size()), out);
+    if (cutLead) out += kReplacementUtf8;
 }
 
 } // namespace velloquin
