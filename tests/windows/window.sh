@@ -86,6 +86,21 @@ choose_folder() { # the output folder of a run
     # The picker may first open the folder typed in; a second Return takes it.
     sleep_until_gone_or_return
 }
+# Asks the main window to close until its question shows: on a busy machine
+# the key can arrive before the window has the focus, and then goes nowhere.
+ask_to_close() {
+    local deadline=$((SECONDS + 90)) until
+    while [ -z "$(window 'Corvanth Velloquin')" ]; do
+        [ $SECONDS -lt $deadline ] || fail "closing the window during a run asked nothing"
+        xdotool windowactivate --sync "$main" 2>/dev/null || true
+        key alt+F4
+        until=$((SECONDS + 5))
+        while [ -z "$(window 'Corvanth Velloquin')" ] && [ $SECONDS -lt $until ]; do
+            sleep 0.1
+        done
+    done
+    window 'Corvanth Velloquin'
+}
 sleep_until_gone_or_return() {
     local deadline=$((SECONDS + 30))
     while [ -n "$(window 'Choose Folder to Save...')" ]; do
@@ -224,13 +239,11 @@ wait_for 'has CmdBrowse 7 0'
 for locked in Command1 OptXLS OptPST OptNormal OptAdvance cmdEnd; do
     has $locked 7 0 || fail "$locked stays usable during a run"
 done
-xdotool windowactivate --sync "$main" 2>/dev/null || true
-key alt+F4
-question=$(wait_window 'Corvanth Velloquin')
+question=$(ask_to_close)
 # No: the run goes on.
 answer 'Corvanth Velloquin' n
 [ -n "$(window 'Corvanth Velloquin v1.2')" ] || fail "No closed the window"
-key alt+F4
+ask_to_close >/dev/null
 answer 'Corvanth Velloquin' y
 # The program ends once the run has closed its output.
 wait_gone 'Corvanth Velloquin v1.2'
