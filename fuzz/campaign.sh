@@ -10,7 +10,7 @@ target=${2:?target, e.g. fuzz_reader}
 seconds=${3:?seconds}
 jobs=${4:-$(nproc)}
 here=$(cd "$(dirname "$0")" && pwd)
-bin="$build/fuzz/$target"
+bin="$(cd "$build" && pwd)/fuzz/$target"
 kept="$here/corpus/$target"
 work=$(mktemp -d -p /dev/shm 2>/dev/null || mktemp -d)
 trap 'rm -rf "$work"' EXIT
