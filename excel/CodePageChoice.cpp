@@ -3,6 +3,7 @@
 #include "excel/ContactSheet.h"
 #include "excel/ShortDate.h"
 #include "vcard/BackupText.h"
+#include "vcard/Dates.h"
 #include "vcard/Reader.h"
 #include "vcard/Text.h"
 
@@ -54,27 +55,75 @@ class CollectingHost : public ReaderHost {
     std::string none_;
 };
 
-// A vCard as the reading ahead keeps it: without its colon-less pieces, the
-// lines of a picture's Base64 text, which only the picture rules read and no
-// column shows. What is left is a few hundred bytes a contact.
-std::string KeptText(std::string_view card, bool advance) {
-    std::string kept;
-    for (size_t pos = 0; pos < card.size();) {
-        size_t end = advance ? card.find_first_of("\r\n", pos) : card.find('\r', pos);
-        if (end == std::string_view::npos) end = card.size();
-        size_t next = end + 1;
-        if (end < card.size() && card[end] == '\r' && next < card.size() && card[next] == '\n')
-            ++next;
-        const std::string_view piece = card.substr(pos, std::min(next, card.size()) - pos);
-        if (card.substr(pos, end - pos).find(':') != std::string_view::npos) kept += piece;
-        pos = next;
-    }
-    return kept;
+// Whether a line of the vCard may give a birthday or an anniversary (more
+// lines than that, never fewer).
+bool HasDateLine(std::string_view card) {
+    const std::string upper = UpperAscii(card);
+    return upper.find("BDAY") != std::string::npos ||
+           upper.find("ANNIVERSARY") != std::string::npos;
 }
+
+// The vCards held back by the reading ahead, end to end in large blocks: a
+// string of its own per vCard would cost its allocation's overhead and
+// slack on top of a few hundred bytes, tens of thousands of times over.
+// Each vCard is kept without its colon-less pieces, the lines of a picture's
+// Base64 text, which only the picture rules read and no column shows.
+class KeptCards {
+  public:
+    struct Card {
+        uint32_t block = 0;
+        uint32_t offset = 0;
+        uint32_t size = 0;
+        CodePageChoice::Mask holders = 0;
+        bool parsed = false;
+    };
+
+    void Keep(std::string_view card, bool advance, CodePageChoice::Mask holders) {
+        // What is kept is never longer than the vCard, so this room is enough
+        // and the block never moves under the views handed out.
+        if (blocks_.empty() || blocks_.back().capacity() - blocks_.back().size() < card.size()) {
+            blocks_.emplace_back();
+            blocks_.back().reserve(std::max(kBlock, card.size()));
+        }
+        std::string& block = blocks_.back();
+        const size_t start = block.size();
+        for (size_t pos = 0; pos < card.size();) {
+            size_t end = advance ? card.find_first_of("\r\n", pos) : card.find('\r', pos);
+            if (end == std::string_view::npos) end = card.size();
+            size_t next = end + 1;
+            if (end < card.size() && card[end] == '\r' && next < card.size() &&
+                card[next] == '\n')
+                ++next;
+            if (card.substr(pos, end - pos).find(':') != std::string_view::npos)
+                block.append(card.substr(pos, std::min(next, card.size()) - pos));
+            pos = next;
+        }
+        cards_.push_back({static_cast<uint32_t>(blocks_.size() - 1), static_cast<uint32_t>(start),
+                          static_cast<uint32_t>(block.size() - start), holders});
+        bytes_ += block.size() - start;
+    }
+    std::string_view Text(const Card& card) const {
+        return std::string_view(blocks_[card.block]).substr(card.offset, card.size);
+    }
+    std::vector<Card>& Cards() { return cards_; }
+    size_t Bytes() const { return bytes_; }
+    void Clear() {
+        std::vector<std::string>().swap(blocks_);
+        cards_.clear();
+        bytes_ = 0;
+    }
+
+  private:
+    static constexpr size_t kBlock = size_t{1} << 20;
+    std::vector<std::string> blocks_;
+    std::vector<Card> cards_;
+    size_t bytes_ = 0;
+};
 
 } // namespace
 
-CodePageChoice::CodePageChoice() : smallMasks_(kSmallLimit, kUnknown) {
+CodePageChoice::CodePageChoice(DateTextFunction dateText)
+    : dateText_(std::move(dateText)), smallMasks_(kSmallLimit, kUnknown) {
     converters_.reserve(kCandidates.size());
     for (uint16_t codePage : kCandidates)
         converters_.emplace_back(codePage);
@@ -135,7 +184,7 @@ void CodePageChoice::AddContact(const ExcelContactArgs& args) {
     // ASCII everywhere.
     for (const double date : {args.xlsContact_BirthDay, args.xlsContact_Anniversary})
         if (date != 0)
-            if (const auto text = DateValueText(date)) add(*text);
+            if (const auto text = dateText_(date)) add(*text);
     if (contactMask == kAll) return;
     for (size_t i = 0; i < kCandidates.size(); ++i)
         contactsLosing_[i] += (contactMask >> i & 1u) == 0;
@@ -202,15 +251,16 @@ std::vector<std::string> SplitCards(std::string_view text, bool advance) {
 CodePageVerdict ChooseWorkbookCodePage(const std::vector<std::string>& backups,
                                        const PrereadHooks& hooks) {
     constexpr size_t n = CodePageChoice::kCandidates.size();
-    CodePageChoice choice;
-    struct Card {
-        std::string text;
-        CodePageChoice::Mask holders;
-        bool parsed = false;
-    };
-    std::vector<Card> cards;          // those some candidate cannot hold
+    CodePageChoice choice(hooks.dateText);
+    // A vCard of ASCII text still needs its values looked at when it has a
+    // date and the user's dates are written with other characters.
+    CodePageChoice::Mask dateHolders = CodePageChoice::kAll;
+    for (int month = 1; month <= 12; ++month)
+        for (int day = 16; day <= 22; ++day) // every weekday, every month's name
+            if (const auto text = hooks.dateText(DateSerial(2033, month, day).value_or(0)))
+                dateHolders &= choice.Holders(*text);
+    KeptCards kept;                   // those some candidate cannot hold
     std::array<size_t, n> unparsed{}; // per candidate, its cards not parsed yet
-    size_t keptBytes = 0;
 
     CollectingHost host(choice, hooks);
     ContactRecord record;
@@ -222,13 +272,12 @@ CodePageVerdict ChooseWorkbookCodePage(const std::vector<std::string>& backups,
         // all of them at once.
         std::string text;
         for (int lacking = std::popcount(wanted); lacking > 0 && limit > 0; --lacking) {
-            for (Card& card : cards) {
+            for (KeptCards::Card& card : kept.Cards()) {
                 if (limit == 0) break;
                 if (card.parsed || std::popcount(~card.holders & wanted) != lacking) continue;
                 card.parsed = true;
                 --limit;
-                text += card.text;
-                std::string().swap(card.text); // parsed once, never again
+                text += kept.Text(card);
                 for (size_t i = 0; i < n; ++i)
                     unparsed[i] -= (card.holders >> i & 1u) == 0;
                 // Parsed in slices, so that the vCards are not held twice.
@@ -249,10 +298,10 @@ CodePageVerdict ChooseWorkbookCodePage(const std::vector<std::string>& backups,
         if (!text.Open(why)) continue;
         CardCutter cutter(hooks.advance);
         const auto look = [&](std::string_view card) {
-            const CodePageChoice::Mask holders = choice.Holders(card);
+            CodePageChoice::Mask holders = choice.Holders(card);
+            if (dateHolders != CodePageChoice::kAll && HasDateLine(card)) holders &= dateHolders;
             if (holders == CodePageChoice::kAll) return;
-            cards.push_back({KeptText(card, hooks.advance), holders});
-            keptBytes += cards.back().text.size();
+            kept.Keep(card, hooks.advance, holders);
             for (size_t i = 0; i < n; ++i)
                 unparsed[i] += (holders >> i & 1u) == 0;
         };
@@ -262,11 +311,10 @@ CodePageVerdict ChooseWorkbookCodePage(const std::vector<std::string>& backups,
             // Held back for later, the vCards would grow with the backup:
             // past a bound they are all parsed now, which gives the same
             // counts as parsing them later.
-            if (keptBytes > hooks.keptBytesBound) {
+            if (kept.Bytes() > hooks.keptBytesBound) {
                 hooks.letTheWindowWork();
                 parse(CodePageChoice::kAll, SIZE_MAX);
-                cards.clear();
-                keptBytes = 0;
+                kept.Clear();
             }
         }
         cutter.Finish(look);

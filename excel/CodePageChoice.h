@@ -4,6 +4,7 @@
 // before the first record is written.
 #pragma once
 
+#include "excel/ShortDate.h"
 #include "vcard/CodePage.h"
 #include "vcard/ContactRecord.h"
 
@@ -17,6 +18,9 @@
 #include <vector>
 
 namespace velloquin::excel {
+
+// The text a date value becomes in its cell.
+using DateTextFunction = std::function<std::optional<std::string>(double)>;
 
 struct CodePageVerdict {
     uint16_t codePage = kWesternCodePage;
@@ -36,7 +40,7 @@ class CodePageChoice {
     using Mask = uint16_t; // bit i: kCandidates[i] holds every character
     static constexpr Mask kAll = (1u << kCandidates.size()) - 1;
 
-    CodePageChoice();
+    explicit CodePageChoice(DateTextFunction dateText = DateValueText);
     ~CodePageChoice();
     CodePageChoice(const CodePageChoice&) = delete;
     CodePageChoice& operator=(const CodePageChoice&) = delete;
@@ -53,6 +57,7 @@ class CodePageChoice {
   private:
     Mask CharacterMask(char32_t cp, std::string_view character);
 
+    DateTextFunction dateText_;
     std::vector<CodePageConverter> converters_;
     std::vector<Mask> smallMasks_; // code points below U+0800; 0xFFFF: not yet known
     std::unordered_map<char32_t, Mask> masks_;
@@ -67,9 +72,12 @@ struct PrereadHooks {
     std::function<bool()> stopRequested = [] { return false; };
     // The vCards held back to be parsed only if the choice needs them, at
     // most; past it they are parsed at once (the same counts, more work).
-    // Large enough that a backup of the largest size a run counts stays
-    // lazy, small enough that memory does not grow with ten times that.
-    size_t keptBytesBound = size_t{16} << 20;
+    // Large enough that a backup of the largest size a run counts (32,766
+    // vCards of a few hundred bytes outside their pictures) stays lazy, small
+    // enough that a larger one costs no more memory than that.
+    size_t keptBytesBound = size_t{11} << 20;
+    // The user's short dates are not ASCII everywhere ("22.11.2033 г.").
+    DateTextFunction dateText = DateValueText;
 };
 
 // Cuts a backup's text, given piece by piece, into the text of each vCard:

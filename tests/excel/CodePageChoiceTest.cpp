@@ -159,6 +159,19 @@ TEST(CodePageChoice, ReadingAheadAgreesWithReadingEverything) {
     EXPECT_GE(winners.size(), 4u) << "the mixes should favour different code pages";
 }
 
+TEST(CodePageChoice, DatesWrittenInTheUsersScriptCountEvenInAnAsciiBackup) {
+    Folder folder;
+    const auto paths = folder.Write({"BEGIN:VCARD\r\nN:Doe;Jane\r\nBDAY:19520303\r\nEND:VCARD\r\n"
+                                     "BEGIN:VCARD\r\nN:Roe;Rick\r\nEND:VCARD\r\n"});
+    PrereadHooks hooks;
+    EXPECT_EQ(ChooseWorkbookCodePage(paths, hooks).codePage, 1252);
+    // A Bulgarian short date: Windows-1252 would show its "г." as "?.".
+    hooks.dateText = [](double) { return std::optional<std::string>("3.3.1952 г."); };
+    const CodePageVerdict verdict = ChooseWorkbookCodePage(paths, hooks);
+    EXPECT_EQ(verdict.codePage, 1251);
+    EXPECT_EQ(verdict.valuesLosing, 0);
+}
+
 TEST(CodePageChoice, CardsAreCutAsTheReaderSeesTheLines) {
     const std::string crlf =
         "x\r\nBEGIN:VCARD\r\nN:a\r\nEND:VCARD\r\n begin:vcard \r\nEND:VCARD\r\n";
