@@ -36,7 +36,7 @@ char* EmitGroup(char* o, uint32_t accumulator, int count) {
 // "PHOTO:" or "PHOTO;" at the start, in any case.
 bool IsPhotoLine(std::string_view t) {
     if (t.size() < 6) return false;
-    return UpperAscii(t.substr(0, 5)) == "PHOTO" && (t[5] == ':' || t[5] == ';') &&
+    return EqualsUpperAscii(t.substr(0, 5), "PHOTO") && (t[5] == ':' || t[5] == ';') &&
            t.find(':') != std::string_view::npos;
 }
 

@@ -19,12 +19,6 @@ bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
-// NAME followed by ":" or ";" at the start of the upper-case piece, so that
-// "N" takes "N:" and "N;" but not "NICKNAME".
-bool StartsWithName(std::string_view upper, std::string_view name) {
-    return upper.size() > name.size() && upper.substr(0, name.size()) == name &&
-           (upper[name.size()] == ':' || upper[name.size()] == ';');
-}
 
 // Text cut at every separator. Empty text has no parts at all, so "N:"
 // writes no component.
@@ -87,8 +81,12 @@ struct Piece {
     std::string_view P0, P1, P2;
     std::string V; // P1 trimmed
     std::string p; // P0 trimmed, lower case
+    // U up to its first ":" or ";", when it has one. A line "starts with
+    // NAME" when this is NAME: "N" takes "N:" and "N;" but not "NICKNAME".
+    std::string_view name;
 
     bool HasValue() const { return colons > 0; }
+    bool StartsWithName(std::string_view wanted) const { return name == wanted; }
 };
 
 // Fills piece from T. The piece is kept from one line to the next so that
@@ -96,9 +94,21 @@ struct Piece {
 void Analyse(std::string_view T, Piece& piece) {
     piece.T = T;
     piece.U.resize(T.size());
+    // Through plain pointers: a store through the string's operator[] could
+    // change the string itself as far as the compiler knows, which keeps the
+    // loop from being vectorised, and every line of a backup passes here.
+    char* upper = piece.U.data();
     for (size_t i = 0; i < T.size(); ++i) {
         const char c = T[i];
-        piece.U[i] = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+        upper[i] = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+    }
+    // Names are short: the scan stops within a few bytes.
+    piece.name = {};
+    for (size_t i = 0; i < piece.U.size(); ++i) {
+        if (piece.U[i] == ':' || piece.U[i] == ';') {
+            piece.name = std::string_view(piece.U).substr(0, i);
+            break;
+        }
     }
     const size_t first = T.find(':');
     piece.P0 = T.substr(0, first);
@@ -119,9 +129,10 @@ void Analyse(std::string_view T, Piece& piece) {
     piece.V.assign(TrimView(piece.P1));
     const std::string_view p0 = TrimView(piece.P0);
     piece.p.resize(p0.size());
+    char* lower = piece.p.data();
     for (size_t i = 0; i < p0.size(); ++i) {
         const char c = p0[i];
-        piece.p[i] = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+        lower[i] = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
     }
 }
 
@@ -140,7 +151,7 @@ void StoreDate(RuleContext& ctx, double& field, std::string_view tested, std::st
 }
 
 void RuleN(const Piece& c, ReadMode mode, ContactRecord& r) {
-    if (!StartsWithName(c.U, "N") || !c.HasValue()) return;
+    if (!c.StartsWithName("N") || !c.HasValue()) return;
     if (mode == ReadMode::Normal && IsNumeric(c.P1)) return;
     std::string* targets[] = {&r.eContact_LastName, &r.eContact_FirstName, &r.eContact_MiddleName,
                               &r.eContact_Title, &r.eContact_Suffix};
@@ -150,7 +161,7 @@ void RuleN(const Piece& c, ReadMode mode, ContactRecord& r) {
 }
 
 void RuleSkypeNames(const Piece& c, ContactRecord& r) {
-    if (StartsWithName(c.U, "X-SKYPE-USERNAME") && c.HasValue()) r.eContact_FullName = c.V;
+    if (c.StartsWithName("X-SKYPE-USERNAME") && c.HasValue()) r.eContact_FullName = c.V;
     // A display name given with parameters only replaces a full name that is
     // a bare number (a telephone contact).
     if (c.HasValue() &&
@@ -160,7 +171,7 @@ void RuleSkypeNames(const Piece& c, ContactRecord& r) {
 }
 
 void RuleTelephone(const Piece& c, ReadMode mode, ContactRecord& r) {
-    const bool isTel = StartsWithName(c.U, "TEL") ||
+    const bool isTel = c.StartsWithName("TEL") ||
                        (mode == ReadMode::Normal && c.U.starts_with("X-SKYPE-PSTNNUMBER:"));
     if (!isTel || !c.HasValue()) return;
     const std::string& p = c.p;
@@ -230,7 +241,7 @@ bool StoreAddress(const Piece& c, const AddressFields& f, ContactRecord& r) {
 
 void RuleAddresses(const Piece& c, ContactRecord& r) {
     if (!c.HasValue()) return;
-    const bool adr = StartsWithName(c.U, "ADR");
+    const bool adr = c.StartsWithName("ADR");
     const bool anyAdr = Contains(c.U, "ADR");
     const bool work = Contains(c.p, "work");
     const bool home = Contains(c.p, "home");
@@ -255,7 +266,7 @@ void RuleUrls(const Piece& c, ReadMode mode, ContactRecord& r) {
     if (!c.HasValue()) return;
     // "URL:http://host/path" is cut at its colons; with exactly two of them
     // the address can be put together again.
-    if (StartsWithName(c.U, "URL")) {
+    if (c.StartsWithName("URL")) {
         r.eContact_WebPage = c.V;
         if (c.colons == 2)
             r.eContact_WebPage = mode == ReadMode::Advance ? Trim(c.P2) : "http:" + Trim(c.P2);
@@ -267,7 +278,7 @@ void RuleUrls(const Piece& c, ReadMode mode, ContactRecord& r) {
 }
 
 void RuleBirthday(const Piece& c, ReadMode mode, ContactRecord& r, RuleContext& ctx) {
-    if (!StartsWithName(c.U, "BDAY") || !c.HasValue()) return;
+    if (!c.StartsWithName("BDAY") || !c.HasValue()) return;
     if (Contains(c.V, "-")) {
         StoreDate(ctx, r.eContact_BirthDay, c.P1, c.P1, "The birthday");
         return;
@@ -281,7 +292,7 @@ void RuleBirthday(const Piece& c, ReadMode mode, ContactRecord& r, RuleContext& 
 }
 
 void RuleEmail(const Piece& c, ReadMode mode, ContactRecord& r) {
-    if (!StartsWithName(c.U, "EMAIL") || !c.HasValue()) return;
+    if (!c.StartsWithName("EMAIL") || !c.HasValue()) return;
     const std::string value(c.P1);
     const bool pref = Contains(c.p, "pref");
     if (mode == ReadMode::Normal) {
@@ -391,24 +402,24 @@ void ApplyPropertyRules(std::string_view piece, ReadMode mode, ContactRecord& re
 
     RuleN(c, mode, r);
     if (normal) RuleSkypeNames(c, r);
-    if (StartsWithName(c.U, "FN")) r.eContact_FullName = c.V;
-    if (StartsWithName(c.U, "ORG")) {
+    if (c.StartsWithName("FN")) r.eContact_FullName = c.V;
+    if (c.StartsWithName("ORG")) {
         const auto parts = Split(c.V, ';');
         if (parts.size() >= 1) r.eContact_Company = Trim(parts[0]);
         if (parts.size() >= 2) r.eContact_Department = Trim(parts[1]);
     }
-    if (StartsWithName(c.U, "TITLE")) r.eContact_JobTitle = c.V;
+    if (c.StartsWithName("TITLE")) r.eContact_JobTitle = c.V;
     // NICKNAME has no field in either output.
-    if (StartsWithName(c.U, "NOTE"))
+    if (c.StartsWithName("NOTE"))
         r.eContact_Comments = ReplaceAll(ReplaceAll(c.V, "=0D=0A", "\r\n"), "\\n", "\r\n");
     RuleTelephone(c, mode, r);
     RuleAddresses(c, r);
     if (Contains(c.U, "IMADDRESS")) r.eContact_IMAddress = c.V;
     RuleAnniversary(c, mode, r, ctx);
-    if (StartsWithName(c.U, "CATEGORIES")) r.eContact_Categories = c.V;
+    if (c.StartsWithName("CATEGORIES")) r.eContact_Categories = c.V;
     ApplyPhotoRules(piece, mode, record, ctx);
     RuleUrls(c, mode, r);
-    if (StartsWithName(c.U, "ROLE")) r.eContact_Profession = c.V;
+    if (c.StartsWithName("ROLE")) r.eContact_Profession = c.V;
     RuleBirthday(c, mode, r, ctx);
     RuleEmail(c, mode, r);
     // A picture's first line can be megabytes long; the lines after it are not.
