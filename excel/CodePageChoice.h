@@ -72,9 +72,9 @@ struct PrereadHooks {
     std::function<bool()> stopRequested = [] { return false; };
     // The vCards held back to be parsed only if the choice needs them, at
     // most; past it they are parsed at once (the same counts, more work).
-    // Large enough that a backup of the largest size a run counts (32,766
-    // vCards of a few hundred bytes outside their pictures) stays lazy, small
-    // enough that a larger one costs no more memory than that.
+    // Large enough that the largest backup the speed goals are set for
+    // (32,766 vCards of a few hundred bytes outside their pictures) stays
+    // lazy, small enough that a larger one costs no more memory than that.
     size_t keptBytesBound = size_t{11} << 20;
     // The user's short dates are not ASCII everywhere ("22.11.2033 г.").
     DateTextFunction dateText = DateValueText;
