@@ -184,9 +184,10 @@ EncodedPc BuildPc(std::vector<Property> props, const std::function<uint32_t()>& 
         const uint16_t type = TagType(p.tag);
         uint32_t hnid = 0;
         if (IsInlineType(type)) {
-            Bytes v = p.value;
-            v.resize(4, 0);
-            hnid = static_cast<uint32_t>(LoadLe(v.data(), 4));
+            uint8_t v[4] = {};
+            if (!p.value.empty())
+                std::memcpy(v, p.value.data(), std::min<size_t>(p.value.size(), 4));
+            hnid = static_cast<uint32_t>(LoadLe(v, 4));
         } else if (p.subnode) {
             hnid = p.subnode;
         } else if (p.value.empty()) {

@@ -126,9 +126,9 @@ uint32_t PstStore::NewLtpNid() {
     return ndb_->NewNid(kNidLtp);
 }
 
-std::pair<uint64_t, uint64_t> PstStore::WritePc(const std::vector<Property>& props,
+std::pair<uint64_t, uint64_t> PstStore::WritePc(std::vector<Property> props,
                                                 std::vector<SubnodeEntry> subnodes) {
-    EncodedPc pc = BuildPc(props, [this] { return NewLtpNid(); });
+    EncodedPc pc = BuildPc(std::move(props), [this] { return NewLtpNid(); });
     const uint64_t bidData = ndb_->WriteBlocks(pc.heap);
     for (const SubnodeValue& v : pc.subnodes)
         subnodes.push_back({v.nid, ndb_->WriteStream(v.data.data(), v.data.size()), 0});
@@ -169,7 +169,7 @@ void PstStore::WriteFolderPc(const FolderInfo& f, uint32_t parent) {
     }
     // The root names the default contacts folder for MAPI clients.
     if (f.nid == kNidRootFolder) p.push_back(BinaryProp(0x36D1, EntryIdOf(kNidContacts)));
-    const auto [bidData, bidSub] = WritePc(p, {});
+    const auto [bidData, bidSub] = WritePc(std::move(p), {});
     ndb_->SetNode(f.nid, bidData, bidSub, parent);
 }
 
@@ -431,7 +431,7 @@ void PstStore::SaveContact(const ContactFields& fields, const StoredPicture* pic
                 TimeProp(0x3007, now),
                 TimeProp(0x3008, now),
             };
-            const auto [attData, attSubBid] = WritePc(att, std::move(attSub));
+            const auto [attData, attSubBid] = WritePc(std::move(att), std::move(attSub));
             const EncodedTc table = BuildTc(
                 LayoutTable(kAttachmentColumns), {attNid},
                 [&](size_t, RowWriter& w) {
@@ -450,7 +450,7 @@ void PstStore::SaveContact(const ContactFields& fields, const StoredPicture* pic
         }
         const auto messageSize = static_cast<uint32_t>(std::min<uint64_t>(size, 0x7FFFFFFF));
         props.push_back(LongProp(0x0E08, messageSize));
-        const auto [bidData, bidSub] = WritePc(props, std::move(subnodes));
+        const auto [bidData, bidSub] = WritePc(std::move(props), std::move(subnodes));
         ndb_->SetNode(nid, bidData, bidSub, kNidContacts);
         rows_.push_back(
             {nid, picture ? 0x11u : 0x01u, messageSize, now, CellText(ContactDisplayName(fields))});

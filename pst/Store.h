@@ -99,7 +99,7 @@ class PstStore {
     };
     template <class F> auto Guard(F&& f);
     uint32_t NewLtpNid();
-    std::pair<uint64_t, uint64_t> WritePc(const std::vector<Property>& props,
+    std::pair<uint64_t, uint64_t> WritePc(std::vector<Property> props,
                                           std::vector<SubnodeEntry> extraSubnodes);
     uint64_t WriteTableBlocks(const EncodedTc& tc, uint64_t& bidSub);
     void WriteTable(uint32_t nid, const EncodedTc& tc);

@@ -203,26 +203,47 @@ std::string Cp1252ToUtf8(std::string_view bytes) {
     return out;
 }
 
-std::u16string Utf8ToUtf16(std::string_view text) {
-    // No character takes more UTF-16 units than it has UTF-8 bytes.
-    std::u16string out(text.size(), u'\0');
-    char16_t* o = out.data();
+namespace {
+
+// Hands each UTF-16 unit of the text to put, in order: one decoding loop for
+// the two forms the units are wanted in.
+template <class Put> void ForEachUtf16Unit(std::string_view text, Put&& put) {
     for (size_t pos = 0; pos < text.size();) {
         // Runs of ASCII, most of any text here, are widened without decoding.
         const size_t run = SkipAscii(text, pos);
         for (; pos < run; ++pos)
-            *o++ = static_cast<char16_t>(static_cast<unsigned char>(text[pos]));
+            put(static_cast<char16_t>(static_cast<unsigned char>(text[pos])));
         if (pos == text.size()) break;
         char32_t cp = 0;
         pos += NextChar(text, pos, cp);
         if (cp >= 0x10000) {
             cp -= 0x10000;
-            *o++ = static_cast<char16_t>(0xD800 + (cp >> 10));
-            *o++ = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+            put(static_cast<char16_t>(0xD800 + (cp >> 10)));
+            put(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
         } else {
-            *o++ = static_cast<char16_t>(cp);
+            put(static_cast<char16_t>(cp));
         }
     }
+}
+
+} // namespace
+
+std::u16string Utf8ToUtf16(std::string_view text) {
+    // No character takes more UTF-16 units than it has UTF-8 bytes.
+    std::u16string out(text.size(), u'\0');
+    char16_t* o = out.data();
+    ForEachUtf16Unit(text, [&o](char16_t unit) { *o++ = unit; });
+    out.resize(static_cast<size_t>(o - out.data()));
+    return out;
+}
+
+std::vector<uint8_t> Utf8ToUtf16Le(std::string_view text) {
+    std::vector<uint8_t> out(2 * text.size());
+    uint8_t* o = out.data();
+    ForEachUtf16Unit(text, [&o](char16_t unit) {
+        *o++ = static_cast<uint8_t>(unit & 0xFF);
+        *o++ = static_cast<uint8_t>(unit >> 8);
+    });
     out.resize(static_cast<size_t>(o - out.data()));
     return out;
 }

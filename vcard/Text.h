@@ -1,8 +1,10 @@
 // Text helpers shared by the core modules. All text in memory is UTF-8.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace velloquin {
 
@@ -31,8 +33,10 @@ std::string Cp1252ToUtf8(std::string_view bytes);
 // UTF-16 bytes (no byte-order mark) to UTF-8; unpaired surrogates become
 // U+FFFD and an odd last byte is dropped.
 std::string Utf16ToUtf8(std::string_view bytes, bool bigEndian);
-// UTF-8 to UTF-16LE bytes (invalid bytes are taken as Windows-1252).
+// UTF-8 to UTF-16 (invalid bytes are taken as Windows-1252).
 std::u16string Utf8ToUtf16(std::string_view text);
+// The same as little-endian bytes, as files store it.
+std::vector<uint8_t> Utf8ToUtf16Le(std::string_view text);
 // The first n characters of UTF-8 text.
 std::string Utf8Prefix(std::string_view text, size_t n);
 
