@@ -55,6 +55,21 @@ class CollectingHost : public ReaderHost {
     std::string none_;
 };
 
+// Where the line from pos ends as the reader cuts lines: at CR, and in
+// Advance Mode at LF as well; npos when no end is in the text.
+size_t LineEnd(std::string_view text, size_t pos, bool advance) {
+    return advance ? text.find_first_of("\r\n", pos) : text.find('\r', pos);
+}
+
+// Where the next line starts after a line ending at end: a CR LF pair counts
+// as one end.
+size_t AfterLineEnd(std::string_view text, size_t end) {
+    size_t next = end + 1;
+    if (end < text.size() && text[end] == '\r' && next < text.size() && text[next] == '\n')
+        ++next;
+    return next;
+}
+
 // Whether a line of the vCard may give a birthday or an anniversary (more
 // lines than that, never fewer).
 bool HasDateLine(std::string_view card) {
@@ -88,12 +103,9 @@ class KeptCards {
         std::string& block = blocks_.back();
         const size_t start = block.size();
         for (size_t pos = 0; pos < card.size();) {
-            size_t end = advance ? card.find_first_of("\r\n", pos) : card.find('\r', pos);
+            size_t end = LineEnd(card, pos, advance);
             if (end == std::string_view::npos) end = card.size();
-            size_t next = end + 1;
-            if (end < card.size() && card[end] == '\r' && next < card.size() &&
-                card[next] == '\n')
-                ++next;
+            const size_t next = AfterLineEnd(card, end);
             if (card.substr(pos, end - pos).find(':') != std::string_view::npos)
                 block.append(card.substr(pos, std::min(next, card.size()) - pos));
             pos = next;
@@ -213,7 +225,7 @@ void CardCutter::Finish(const std::function<void(std::string_view)>& onCard) {
 void CardCutter::Cut(bool atEnd, const std::function<void(std::string_view)>& onCard) {
     const std::string_view text = window_;
     while (scan_ < text.size()) {
-        size_t end = advance_ ? text.find_first_of("\r\n", scan_) : text.find('\r', scan_);
+        size_t end = LineEnd(text, scan_, advance_);
         // A line is looked at once it is whole; a CR last in the window may
         // still have its LF to come.
         if (end == std::string_view::npos || (text[end] == '\r' && end + 1 == text.size())) {
@@ -224,10 +236,7 @@ void CardCutter::Cut(bool atEnd, const std::function<void(std::string_view)>& on
             if (open_ != std::string::npos) onCard(text.substr(open_, scan_ - open_));
             open_ = scan_;
         }
-        size_t next = end + 1;
-        if (end < text.size() && text[end] == '\r' && next < text.size() && text[next] == '\n')
-            ++next;
-        scan_ = next;
+        scan_ = AfterLineEnd(text, end);
     }
     // What no vCard needs any more goes; only when it is the larger part, so
     // that a long vCard is not moved again for every piece.
