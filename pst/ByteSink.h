@@ -3,6 +3,7 @@
 // check exact bytes without touching a file.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -46,26 +47,40 @@ class ByteSink {
     Bytes Take() { return std::move(buf_); }
 
   private:
-    void Put(uint64_t v, int n) {
-        for (int i = 0; i < n; ++i)
-            buf_.push_back(static_cast<uint8_t>(v >> (8 * i)));
-    }
-    void PutAt(size_t off, uint64_t v, int n) {
-        for (int i = 0; i < n; ++i)
-            buf_[off + i] = static_cast<uint8_t>(v >> (8 * i));
-    }
+    void Put(uint64_t v, int n);
+    void PutAt(size_t off, uint64_t v, int n);
     Bytes buf_;
 };
 
+// n (at most 8) bytes of v, least significant first. On a little-endian
+// machine that is one copy, which the compiler turns into a single store:
+// a store writes millions of these.
 inline void StoreLe(uint8_t* p, uint64_t v, int n) {
-    for (int i = 0; i < n; ++i)
-        p[i] = static_cast<uint8_t>(v >> (8 * i));
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(p, &v, static_cast<size_t>(n));
+    } else {
+        for (int i = 0; i < n; ++i)
+            p[i] = static_cast<uint8_t>(v >> (8 * i));
+    }
 }
 inline uint64_t LoadLe(const uint8_t* p, int n) {
     uint64_t v = 0;
-    for (int i = n - 1; i >= 0; --i)
-        v = (v << 8) | p[i];
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(&v, p, static_cast<size_t>(n));
+    } else {
+        for (int i = n - 1; i >= 0; --i)
+            v = (v << 8) | p[i];
+    }
     return v;
+}
+
+inline void ByteSink::Put(uint64_t v, int n) {
+    const size_t at = buf_.size();
+    buf_.resize(at + static_cast<size_t>(n));
+    StoreLe(buf_.data() + at, v, n);
+}
+inline void ByteSink::PutAt(size_t off, uint64_t v, int n) {
+    StoreLe(buf_.data() + off, v, n);
 }
 
 // UTF-8 to UTF-16LE bytes, without a terminator. A byte that is not UTF-8 is
