@@ -3,8 +3,7 @@
 #include "app/ConversionRun.h"
 #include "Fakes.h"
 #include "outlook/RecordingRdo.h"
-#include "support/LibreOffice.h"
-#include "support/Readpst.h"
+#include "support/Readers.h"
 
 #include <gtest/gtest.h>
 
@@ -104,16 +103,14 @@ TEST_F(RunTest, FolderRunReadsVisibleVcfFilesOnlyCountsOnAndNotesAfterTheComplet
 // The workbook's code page is chosen from every file of a folder before the
 // sheet is written: the first file alone would have been Windows-1252.
 TEST_F(RunTest, AFolderRunChoosesTheCodePageFromEveryFile) {
-    std::ofstream(src / "a.vcf", std::ios::binary) << "BEGIN:VCARD\r\nN:Doe;John\r\nEND:VCARD\r\n";
-    std::ofstream(src / "b.vcf", std::ios::binary)
-        << "BEGIN:VCARD\r\nN:Петров;Иван\r\nEND:VCARD\r\n";
+    testsupport::WriteFile(src / "a.vcf", "BEGIN:VCARD\r\nN:Doe;John\r\nEND:VCARD\r\n");
+    testsupport::WriteFile(src / "b.vcf", "BEGIN:VCARD\r\nN:Петров;Иван\r\nEND:VCARD\r\n");
     window.xls = true;
     window.folder = out.string();
     run.srcFolder = src.string();
     run.inputMode = 2;
     run.CmdSplit_Click();
-    std::ifstream in(out / excel::kExcelSheetName, std::ios::binary);
-    const std::string bytes{std::istreambuf_iterator<char>(in), {}};
+    const std::string bytes = testsupport::ReadFile(out / excel::kExcelSheetName);
     // BOF, then CODEPAGE 1251; "Иван" a byte per letter.
     EXPECT_EQ(bytes.substr(8, 6), std::string("\x42\x00\x02\x00\xE3\x04", 6));
     EXPECT_NE(bytes.find("\x04\xC8\xE2\xE0\xED"), std::string::npos);
@@ -145,8 +142,9 @@ TEST_F(RunTest, OutputThatCannotBeCreatedEndsTheRunBeforeReading) {
 // Advance Mode. Yes reads the same choice again into the same folder and
 // removes the empty output of the first reading; No leaves things as they are.
 TEST_F(RunTest, OfferToReadAgainInAdvanceMode) {
-    std::ofstream(src / "lf.vcf", std::ios::binary)
-        << "BEGIN:VCARD\nN:Fam1;Giv1\nEND:VCARD\nBEGIN:VCARD\nN:Fam2;Giv2\nEND:VCARD\n";
+    testsupport::WriteFile(
+        src / "lf.vcf",
+        "BEGIN:VCARD\nN:Fam1;Giv1\nEND:VCARD\nBEGIN:VCARD\nN:Fam2;Giv2\nEND:VCARD\n");
     const std::string question =
         "Corvanth Velloquin? " + (src / "lf.vcf").string() +
         ": No vCard could be read although the file holds 2 BEGIN:VCARD lines; its lines "
@@ -206,39 +204,29 @@ TEST_F(RunTest, OfferToReadAgainInAdvanceMode) {
     // A folder whose other file Normal mode did read: that first store keeps its
     // contact, and the second one, made within the same second, gets a name of
     // its own.
-    std::ofstream(src / "crlf.vcf", std::ios::binary)
-        << "BEGIN:VCARD\r\nN:Fam3;Giv3\r\nEND:VCARD\r\n";
+    testsupport::WriteFile(src / "crlf.vcf", "BEGIN:VCARD\r\nN:Fam3;Giv3\r\nEND:VCARD\r\n");
     const fs::path mixed = root.Path() / "mixed";
     fs::create_directories(mixed);
     window = velloquin::testing::FakeWindow{};
     window.folder = mixed.string();
     window.xls = false;
     window.answers = {true};
-    run.clock = [] {
-        std::tm time{}; // 2 February 2026, 3:04:05, the same at every call
-        time.tm_year = 126;
-        time.tm_mon = 1;
-        time.tm_mday = 2;
-        time.tm_hour = 3;
-        time.tm_min = 4;
-        time.tm_sec = 5;
-        time.tm_isdst = -1;
-        return time;
+    run.clock = [] { // 2 February 2026, 3:04:05, the same at every call
+        std::tm t{};
+        t.tm_year = 126, t.tm_mon = 1, t.tm_mday = 2, t.tm_hour = 3, t.tm_min = 4, t.tm_sec = 5;
+        t.tm_isdst = -1;
+        return t;
     };
     run.srcFolder = src.string();
     run.inputMode = 2;
     run.CmdSplit_Click();
+    const size_t readpst = testsupport::ReadpstAvailable(); // else each counts 0
     std::map<std::string, size_t> stores;
     for (const auto& entry : fs::directory_iterator(mixed))
         stores[entry.path().filename().string()] =
-            testsupport::ReadpstAvailable() ? testsupport::ReadpstContactNames(entry.path()).size()
-                                            : 0;
-    if (testsupport::ReadpstAvailable()) {
-        EXPECT_EQ(stores, (std::map<std::string, size_t>{{"Contacts2.2.26 3.4.05.pst", 1},
-                                                         {"Contacts2.2.26 3.4.06.pst", 3}}));
-    } else {
-        EXPECT_EQ(stores.size(), 2u) << "two stores of their own";
-    }
+            readpst ? testsupport::ReadpstContactNames(entry.path()).size() : 0;
+    EXPECT_EQ(stores, (std::map<std::string, size_t>{{"Contacts2.2.26 3.4.05.pst", readpst},
+                                                     {"Contacts2.2.26 3.4.06.pst", 3 * readpst}}));
 
     if (!testsupport::SofficeInstalled()) GTEST_SKIP() << "LibreOffice is not installed";
     const std::vector<testsupport::CsvTable> tables = testsupport::ReadWorkbooks(workbooks);

@@ -1,30 +1,28 @@
 // The .csv sheet: its bytes, and a device that runs full.
 #include "TestWorkbooks.h"
 #include "excel/UnicodeSheet.h"
-#include "support/LibreOffice.h"
+#include "support/Readers.h"
 
 #include <gtest/gtest.h>
-
-#include <fstream>
 
 namespace velloquin::excel {
 namespace {
 
-using namespace testing;
-
-std::string ReadFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-TEST(CsvSheet, Rfc4180FieldsAfterAByteOrderMark) {
-    testsupport::TempDir dir("csv");
+struct CsvSheet : ::testing::Test {
+    testsupport::TempDir dir{"csv"};
     ContactSheet sheet;
-    sheet.UseUnicodeSheet(MakeCsvSheet());
-    EXPECT_FALSE(sheet.UsesCodePage());
     RunNotes notes;
-    std::string error;
-    ASSERT_TRUE(sheet.CreateExcelSheet((dir.Path() / kExcelSheetName).string(), error)) << error;
+    void Create() {
+        sheet.UseUnicodeSheet(MakeCsvSheet());
+        std::string error;
+        ASSERT_TRUE(sheet.CreateExcelSheet((dir.Path() / kExcelSheetName).string(), error))
+            << error;
+    }
+};
+
+TEST_F(CsvSheet, Rfc4180FieldsAfterAByteOrderMark) {
+    Create();
+    EXPECT_FALSE(sheet.UsesCodePage());
     EXPECT_EQ(sheet.Path(), (dir.Path() / "vCardContactsExported.csv").string());
     ExcelContactArgs a;
     a.xlsContact_FirstName = "Иван";
@@ -35,7 +33,7 @@ TEST(CsvSheet, Rfc4180FieldsAfterAByteOrderMark) {
     sheet.Save2ExcelContact(a, notes);
     sheet.CloseExcelSheet(notes);
     EXPECT_TRUE(notes.Empty()) << notes.Format();
-    const std::string text = ReadFile(sheet.Path());
+    const std::string text = testsupport::ReadFile(sheet.Path());
     ASSERT_EQ(text.substr(0, 14), "\xEF\xBB\xBF"
                                   "First Name,");
     const std::string row = text.substr(text.find("\r\n") + 2);
@@ -44,15 +42,10 @@ TEST(CsvSheet, Rfc4180FieldsAfterAByteOrderMark) {
               "\"two\r\nlines\"\r\n");
 }
 
-TEST(CsvSheet, AFullDeviceIsReportedWithTheContactsLost) {
+TEST_F(CsvSheet, AFullDeviceIsReportedWithTheContactsLost) {
     if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
-    testsupport::TempDir dir("csv-full");
     std::filesystem::create_symlink("/dev/full", dir.Path() / "vCardContactsExported.csv");
-    ContactSheet sheet;
-    sheet.UseUnicodeSheet(MakeCsvSheet());
-    RunNotes notes;
-    std::string error;
-    ASSERT_TRUE(sheet.CreateExcelSheet((dir.Path() / kExcelSheetName).string(), error)) << error;
+    Create();
     ExcelContactArgs a;
     for (a.xlsCnt = 1; a.xlsCnt <= 3; ++a.xlsCnt)
         sheet.Save2ExcelContact(a, notes);

@@ -1,7 +1,7 @@
 // Workbooks written by the sheet and the writer, read back by LibreOffice.
 // One test, so that LibreOffice starts once for all three workbooks.
 #include "TestWorkbooks.h"
-#include "support/LibreOffice.h"
+#include "support/Readers.h"
 
 #include <gtest/gtest.h>
 

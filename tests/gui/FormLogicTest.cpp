@@ -2,7 +2,7 @@
 // a begin line, which must cut lines exactly the way the reader does.
 #include "app/FormLogic.h"
 #include "app/Fakes.h"
-#include "support/LibreOffice.h"
+#include "support/Readers.h"
 
 #include <gtest/gtest.h>
 
@@ -33,8 +33,8 @@ TEST(FileRules, NameAndBeginLine) {
         {"", BackupLook::NotFound},
     };
     for (size_t i = 0; i < std::size(cases); ++i) {
-        const std::string file = (dir.Path() / std::to_string(i)).string();
-        std::ofstream(file, std::ios::binary) << cases[i].first;
+        const std::string file =
+            velloquin::testsupport::WriteFile(dir.Path() / std::to_string(i), cases[i].first);
         EXPECT_EQ(LookForBeginVCard(file, nullptr).result, cases[i].second) << "case " << i;
     }
 }

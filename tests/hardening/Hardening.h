@@ -5,25 +5,16 @@
 #include "app/ConversionRun.h"
 #include "app/Fakes.h"
 #include "pstcheck/StoreTesting.h"
-#include "support/LibreOffice.h"
+#include "support/Readers.h"
 
 #include <gtest/gtest.h>
-
-#include <fstream>
 
 namespace velloquin::hardening {
 
 namespace fs = std::filesystem;
+using testsupport::ReadFile;
 using testsupport::TempDir;
-
-inline std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-inline void WriteFile(const fs::path& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
+using testsupport::WriteFile;
 
 struct Conversion {
     bool outlook, advance;
@@ -41,16 +32,16 @@ inline const Conversion kConversions[] = {
 struct NamingRun : app::ConversionRun {
     using ConversionRun::ConversionRun;
     void Save2ExcelContact(const ExcelContactArgs& args) override {
-        ExcelContactArgs named = args;
-        if (args.xlsContact_FirstName + args.xlsContact_LastName + args.xlsContact_FullName == "")
-            named.xlsContact_LastName = "-";
-        ConversionRun::Save2ExcelContact(named);
+        ExcelContactArgs a = args;
+        if (a.xlsContact_FirstName + a.xlsContact_LastName + a.xlsContact_FullName == "")
+            a.xlsContact_LastName = "-";
+        ConversionRun::Save2ExcelContact(a);
     }
     void CreateContactItem(const OutlookContactArgs& args) override {
-        OutlookContactArgs named = args;
-        if (args.eContact_FirstName + args.eContact_LastName + args.eContact_FullName == "")
-            named.eContact_LastName = "-";
-        ConversionRun::CreateContactItem(named);
+        OutlookContactArgs a = args;
+        if (a.eContact_FirstName + a.eContact_LastName + a.eContact_FullName == "")
+            a.eContact_LastName = "-";
+        ConversionRun::CreateContactItem(a);
     }
 };
 

@@ -4,6 +4,7 @@
 #include "Hardening.h"
 
 #include <cerrno>
+#include <fstream>
 #include <random>
 #include <regex>
 #include <sys/resource.h>
@@ -41,8 +42,7 @@ Child RunCli(const std::vector<std::string>& args, const fs::path& dir) {
 fs::path LongLine(const fs::path& dir) {
     std::string backup = "BEGIN:VCARD\r\nFN:Long Line\r\nNOTE:";
     backup.append(100 * kMB, 'x'); // and the card never ends
-    WriteFile(dir / "long.vcf", backup);
-    return dir / "long.vcf";
+    return WriteFile(dir / "long.vcf", backup);
 }
 
 fs::path ManyProperties(const fs::path& dir) {
@@ -53,8 +53,7 @@ fs::path ManyProperties(const fs::path& dir) {
                   n + "X-SKYPE-ID:id" + n + "ADR;TYPE=HOME:;;street " + n + "CATEGORIES:c" + n +
                   "ORG:org " + n + "TITLE:t" + n + "URL:http://x/" + n + "TEL;TYPE=HOME:" + n;
     }
-    WriteFile(dir / "many.vcf", backup + "END:VCARD\r\n");
-    return dir / "many.vcf";
+    return WriteFile(dir / "many.vcf", backup + "END:VCARD\r\n");
 }
 
 // 15 MB of random bytes, 20 MB in Base64 (coreutils' encoder) on the line
@@ -64,11 +63,11 @@ fs::path BigPicture(const fs::path& dir) {
     std::mt19937 random(7);
     for (char& c : picture)
         c = static_cast<char>(random());
-    WriteFile(dir / "picture.bin", picture);
-    const fs::path backup = dir / "picture.vcf";
-    WriteFile(backup, "BEGIN:VCARD\r\nFN:Big Picture\r\nPHOTO;ENCODING=BASE64;TYPE=JPEG:\r\n");
+    const std::string backup =
+        WriteFile(dir / "picture.vcf",
+                  "BEGIN:VCARD\r\nFN:Big Picture\r\nPHOTO;ENCODING=BASE64;TYPE=JPEG:\r\n");
     const std::string encode =
-        "base64 -w0 '" + (dir / "picture.bin").string() + "' >>'" + backup.string() + "'";
+        "base64 -w0 '" + WriteFile(dir / "picture.bin", picture) + "' >>'" + backup + "'";
     EXPECT_EQ(std::system(encode.c_str()), 0);
     std::ofstream(backup, std::ios::app) << "\r\n\r\nEND:VCARD\r\n";
     return backup;

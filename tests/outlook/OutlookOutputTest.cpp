@@ -1,7 +1,8 @@
 // The Outlook output against a recording library (and, for refusals, the real one).
 #include "outlook/OutlookOutput.h"
 #include "RecordingRdo.h"
-#include "support/LibreOffice.h"
+#include "support/ContactFields.h"
+#include "support/Readers.h"
 
 #include <gtest/gtest.h>
 
@@ -93,17 +94,9 @@ OutlookContactArgs Named() {
                          .ePhoto = "/out/3.gif",
                          .eSelAddress = "SelAddress"};
 #define N(field) a.eContact_##field = #field;
-    // clang-format off
-    N(FirstName) N(MiddleName) N(LastName) N(FullName) N(Suffix) N(Title) N(Email) N(Email2) N(Email3)
-    N(Company) N(Profession) N(JobTitle) N(BusinessAddress) N(BusinessStreet) N(BusinessCity)
-    N(BusinessZip) N(BusinessState) N(BusinessCountry) N(Location) N(WebPage) N(Department) N(Manager)
-    N(Assistant) N(OfficePhone) N(OfficeFax) N(CellPhone) N(Pager) N(CarPhone) N(OtherEmail1)
-    N(OtherEmail2) N(OtherEmail3) N(IMAddress) N(PersonalAddress) N(PersonalStreet) N(PersonalCity)
-    N(PersonalZip) N(PersonalState) N(PersonalCountry) N(Spouse) N(Childern) N(HomePhone) N(HomeFax)
-    N(Comments) N(ShortName) N(PhoneticName) N(MailDomain) N(Categories)
-    // clang-format on
+    VELLOQUIN_CONTACT_TEXT_FIELDS(N)
 #undef N
-                                        return a;
+    return a;
 }
 
 // The writes in order, then the picture and the dates whatever their sign (and

@@ -4,7 +4,7 @@
 #include "app/ConversionRun.h"
 #include "platform/Files.h"
 #include "platform/Utf8Path.h"
-#include "support/LibreOffice.h"
+#include "support/Readers.h"
 
 #include <gtest/gtest.h>
 
@@ -80,13 +80,9 @@ TEST(Platform, ExclusiveCreationNeverTouchesAnExistingFile) {
 
 TEST(Platform, HiddenFilesAreKnownByTheSystemsOwnMark) {
     testsupport::TempDir dir("velloquin-platform");
-    const fs::path plain = dir.Path() / "shown.vcf";
-    std::ofstream(plain) << "x";
-    EXPECT_FALSE(platform::IsHiddenFile(plain));
+    EXPECT_FALSE(platform::IsHiddenFile(testsupport::WriteFile(dir.Path() / "shown.vcf", "x")));
 #ifndef _WIN32
-    const fs::path dotted = dir.Path() / ".hidden.vcf";
-    std::ofstream(dotted) << "x";
-    EXPECT_TRUE(platform::IsHiddenFile(dotted));
+    EXPECT_TRUE(platform::IsHiddenFile(testsupport::WriteFile(dir.Path() / ".hidden.vcf", "x")));
 #endif
 }
 

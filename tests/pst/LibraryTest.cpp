@@ -1,6 +1,7 @@
 // The library interface's errors, and what a failing disk leaves behind.
 #include "outlook/Rdo.h"
 #include "pst/Store.h"
+#include "support/Readers.h"
 #include "tools/pstverify/PstVerifier.h"
 
 #include <gtest/gtest.h>
@@ -8,20 +9,12 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <random>
 
 namespace fs = std::filesystem;
 using namespace velloquin;
 using namespace velloquin::outlook;
 
 namespace {
-
-struct TempDir {
-    fs::path path =
-        fs::temp_directory_path() / ("pst_lib_" + std::to_string(std::random_device{}()));
-    TempDir() { fs::create_directories(path); }
-    ~TempDir() { fs::remove_all(path); }
-};
 
 pstverify::VerifyStats ExpectVerifies(const fs::path& pst) {
     const auto r = pstverify::VerifyPstFile(pst.string());
@@ -32,16 +25,17 @@ pstverify::VerifyStats ExpectVerifies(const fs::path& pst) {
 } // namespace
 
 TEST(Library, FailuresSurfaceAsErrors) {
-    TempDir t;
+    const testsupport::TempDir dir("velloquin-pst-lib");
+    const fs::path& path = dir.Path();
     EXPECT_THROW(CreateRdoObject("Outlook.Application"), RdoError);
     auto session = CreateRdoObject("redemption.rdosession");
     EXPECT_THROW(session->Stores(), RdoError); // before Logon
     session->Logon();
-    const fs::path existing = t.path / "existing.pst", pst = t.path / "s.pst";
+    const fs::path existing = path / "existing.pst", pst = path / "s.pst";
     std::ofstream(existing) << "keep";
     EXPECT_THROW(session->Stores()->AddPSTStore(existing.string(), 1, "x"), RdoError);
     EXPECT_EQ(fs::file_size(existing), 4u); // never overwritten
-    EXPECT_THROW(session->Stores()->AddPSTStore((t.path / "no" / "such.pst").string(), 1, "x"),
+    EXPECT_THROW(session->Stores()->AddPSTStore((path / "no" / "such.pst").string(), 1, "x"),
                  RdoError);
     auto store = session->Stores()->AddPSTStore(pst.string(), 1, "x");
     std::string lower = store->EntryID(); // hex text, accepted in either case
@@ -55,7 +49,7 @@ TEST(Library, FailuresSurfaceAsErrors) {
     auto item = items->Add(2);
     EXPECT_THROW(item->SetProperty("Nickname", std::string("x")), RdoError);
     EXPECT_THROW(item->SetProperty("Birthday", std::string("1985-03-27")), RdoError);
-    EXPECT_THROW(item->AddPicture((t.path / "missing.gif").string()), RdoError);
+    EXPECT_THROW(item->AddPicture((path / "missing.gif").string()), RdoError);
     item->Save();
     EXPECT_THROW(item->Save(), RdoError);
     session->Logoff();
@@ -66,8 +60,9 @@ TEST(Library, FailuresSurfaceAsErrors) {
 TEST(Library, AFailedWriteThrowsAndKeepsTheLastCommit) {
     // The same in a file and in memory (as the fuzz target writes it).
     for (const bool inMemory : {false, true}) {
-        TempDir t;
-        const fs::path file = t.path / "full.pst", pic = t.path / "p.gif";
+        const testsupport::TempDir dir("velloquin-pst-lib");
+        const fs::path& path = dir.Path();
+        const fs::path file = path / "full.pst", pic = path / "p.gif";
         std::ofstream(pic, std::ios::binary) << std::string(50000, 'p');
         std::vector<uint8_t> memory;
         pst::StoreOptions options;

@@ -3,15 +3,12 @@
 // removed or a valid store that holds every contact of its last checkpoint.
 #include "StoreTesting.h"
 #include "outlook/OutlookOutput.h"
-#include "pst/Store.h"
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <optional>
 #include <sys/mount.h>
 #include <unistd.h>
 
@@ -29,13 +26,13 @@ struct SmallDisk {
             return;
         }
         const std::string options = std::string("size=") + size;
-        if (mount("tmpfs", dir.path.c_str(), "tmpfs", 0, options.c_str()) != 0)
+        if (mount("tmpfs", dir.Path().c_str(), "tmpfs", 0, options.c_str()) != 0)
             why = std::string("cannot mount a tmpfs here: ") + std::strerror(errno);
         else
             mounted = true;
     }
     ~SmallDisk() {
-        if (mounted) umount2(dir.path.c_str(), MNT_DETACH);
+        if (mounted) umount2(dir.Path().c_str(), MNT_DETACH);
     }
     TempDir dir;
     bool mounted = false;
@@ -59,17 +56,10 @@ TEST(FullDisk, TheStoreWriterReportsItAndKeepsItsLastCheckpoint) {
         pst::PstStore store(pst, "Full Disk", options);
         for (const TestContact& c : contacts) {
             try {
-                pst::ContactFields fields{{c.text.begin(), c.text.end()}, {}};
-                if (c.birthday) fields.dates["Birthday"] = c.birthday;
-                if (c.anniversary) fields.dates["Anniversary"] = c.anniversary;
-                std::optional<pst::StoredPicture> picture;
-                if (!c.picture.empty() && std::ofstream(work / "picture", std::ios::binary)
-                                              << c.picture)
-                    picture = store.StorePicture(work / "picture");
                 committed = store.CommittedContacts();
-                store.SaveContact(fields, picture ? &*picture : nullptr);
+                SaveContact(store, c, work / "picture");
                 ++saved;
-            } catch (const std::exception& e) {
+            } catch (const std::exception&) {
                 failed = true;
                 break;
             }
@@ -99,7 +89,7 @@ TEST(FullDisk, TheOutlookOutputNotesTheLostContacts) {
         t.tm_year = 126, t.tm_mon = 11, t.tm_mday = 5, t.tm_hour = 9;
         return t;
     };
-    ASSERT_TRUE(outlook::CreatePstStore(state, disk.dir.path + "/", clock, detail)) << detail;
+    ASSERT_TRUE(outlook::CreatePstStore(state, disk.dir / "", clock, detail)) << detail;
     RunNotes notes;
     int64_t n = 0;
     for (const TestContact& c : RandomContacts(2000, 78, kOptions)) {
@@ -108,8 +98,7 @@ TEST(FullDisk, TheOutlookOutputNotesTheLostContacts) {
         args.FolderName = 10;
         args.eContact_LastName = "Contact " + std::to_string(++n);
         args.eContact_Comments = c.text.count("Body") ? c.text.at("Body") : "";
-        if (!c.picture.empty() && std::ofstream(work / "p.gif", std::ios::binary) << c.picture)
-            args.ePhoto = work / "p.gif";
+        if (!c.picture.empty()) args.ePhoto = testsupport::WriteFile(work / "p.gif", c.picture);
         outlook::CreateContactItem(state, args, notes, n);
         if (notes.LostContacts() > 0) break;
     }

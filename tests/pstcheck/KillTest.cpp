@@ -7,7 +7,6 @@
 // allocated by the interrupted commit are allowed; everything else must pass
 // the verifier.
 #include "StoreTesting.h"
-#include "pst/Store.h"
 
 #include <gtest/gtest.h>
 
@@ -15,8 +14,6 @@
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
-#include <fstream>
-#include <optional>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -38,13 +35,7 @@ const RandomContactOptions kOptions{0.5, 0.3, 20000};
     dprintf(out, "0 0\n");
     int saved = 0;
     for (const TestContact& c : RandomContacts(kContacts, seed, kOptions)) {
-        pst::ContactFields fields{{c.text.begin(), c.text.end()}, {}};
-        if (c.birthday) fields.dates["Birthday"] = c.birthday;
-        if (c.anniversary) fields.dates["Anniversary"] = c.anniversary;
-        std::optional<pst::StoredPicture> picture;
-        if (!c.picture.empty() && std::ofstream(path + ".gif", std::ios::binary) << c.picture)
-            picture = store.StorePicture(path + ".gif");
-        store.SaveContact(fields, picture ? &*picture : nullptr);
+        SaveContact(store, c, path + ".gif");
         dprintf(out, "%d %zu\n", ++saved, store.CommittedContacts());
     }
     store.Close();

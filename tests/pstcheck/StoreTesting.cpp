@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iconv.h>
+#include <optional>
 #include <set>
 #include <sstream>
 #include <sys/wait.h>
@@ -20,6 +21,9 @@
 namespace fs = std::filesystem;
 
 namespace velloquin::pstcheck {
+using testsupport::ReadFile;
+using testsupport::WriteFile;
+
 namespace {
 
 constexpr auto npos = std::string::npos;
@@ -51,16 +55,11 @@ const std::vector<std::array<std::string, 3>> kFields = [] {
     return fields;
 }();
 
-std::string ReadText(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 // Runs a command, adding a failure unless it exits with 0; returns its output.
 std::string Run(const std::string& command, const TempDir& work) {
     const int status = std::system((command + " > '" + work / "log" + "' 2>&1").c_str());
-    EXPECT_EQ(status, 0) << command << "\n" << ReadText(work / "log");
-    return ReadText(work / "log");
+    EXPECT_EQ(status, 0) << command << "\n" << ReadFile(work / "log");
+    return ReadFile(work / "log");
 }
 
 std::string Trim(const std::string& s) {
@@ -179,10 +178,10 @@ std::vector<std::map<std::string, std::string>> ReadExtracted(const std::string&
                       << " s";
         return {};
     }
-    EXPECT_EQ(status, 0) << "pst-extractor:\n" << ReadText(work / "log");
+    EXPECT_EQ(status, 0) << "pst-extractor:\n" << ReadFile(work / "log");
     std::vector<std::map<std::string, std::string>> contacts;
     std::set<std::string> folders;
-    std::istringstream in(ReadText(out + "/contacts.txt"));
+    std::istringstream in(ReadFile(out + "/contacts.txt"));
     for (std::string line; std::getline(in, line);) {
         const size_t space = line.find(' ');
         const std::string key = line.substr(0, space);
@@ -190,7 +189,7 @@ std::vector<std::map<std::string, std::string>> ReadExtracted(const std::string&
         if (key == "folder") folders.insert(FromHex(value));
         if (key == "contact") contacts.emplace_back();
         if (contacts.empty() || key == "contact" || key == "end" || key == "folder") continue;
-        contacts.back()[key] = key == "picture" ? ReadText(out + "/" + value) : FromHex(value);
+        contacts.back()[key] = key == "picture" ? ReadFile(out + "/" + value) : FromHex(value);
     }
     EXPECT_TRUE(folders.count("/Top of Personal Folders/Contacts")) << "pst-extractor";
     return contacts;
@@ -338,15 +337,6 @@ std::string RandomText(std::mt19937& rng, size_t maxLength) {
 
 } // namespace
 
-TempDir::TempDir() : path((fs::temp_directory_path() / "pstcheck-XXXXXX").string()) {
-    if (!mkdtemp(path.data())) throw std::runtime_error("cannot create a temporary folder");
-}
-
-TempDir::~TempDir() {
-    std::error_code ignored;
-    if (!std::getenv("PSTCHECK_KEEP")) fs::remove_all(path, ignored);
-}
-
 void WriteStore(const std::string& pst, const std::vector<TestContact>& contacts,
                 const TempDir& scratch) {
     auto session = outlook::CreateRdoObject("Redemption.RDOSession");
@@ -358,11 +348,19 @@ void WriteStore(const std::string& pst, const std::vector<TestContact>& contacts
             item->SetProperty(name, value);
         if (c.birthday) item->SetProperty("Birthday", outlook::DateValue{c.birthday});
         if (c.anniversary) item->SetProperty("Anniversary", outlook::DateValue{c.anniversary});
-        if (!c.picture.empty() && std::ofstream(scratch / "picture", std::ios::binary) << c.picture)
-            item->AddPicture(scratch / "picture");
+        if (!c.picture.empty()) item->AddPicture(WriteFile(scratch / "picture", c.picture));
         item->Save();
     }
     session->Logoff();
+}
+
+void SaveContact(pst::PstStore& store, const TestContact& c, const std::string& pictureFile) {
+    pst::ContactFields fields{{c.text.begin(), c.text.end()}, {}};
+    if (c.birthday) fields.dates["Birthday"] = c.birthday;
+    if (c.anniversary) fields.dates["Anniversary"] = c.anniversary;
+    std::optional<pst::StoredPicture> picture;
+    if (!c.picture.empty()) picture = store.StorePicture(WriteFile(pictureFile, c.picture));
+    store.SaveContact(fields, picture ? &*picture : nullptr);
 }
 
 ReadBack ReadStoreBack(const std::string& pst, const TempDir& work, bool killed) {
@@ -374,7 +372,7 @@ ReadBack ReadStoreBack(const std::string& pst, const TempDir& work, bool killed)
     Run("pffexport -q -d -f text -m items -t '" + work / "pff" + "' '" + pst + "'", work);
     fs::create_directories(work / "readpst");
     Run("readpst -cv -j0 -o '" + work / "readpst" + "' '" + pst + "'", work);
-    ReadBack back{ParseVCards(ReadText(work / "readpst/Contacts.contacts")), {}, {}};
+    ReadBack back{ParseVCards(ReadFile(work / "readpst/Contacts.contacts")), {}, {}};
     std::set<std::string> folders;
     std::set<fs::path> items; // pffexport's items, Contact00001... in row order
     const fs::path root = work / "pff.export";
@@ -388,8 +386,8 @@ ReadBack ReadStoreBack(const std::string& pst, const TempDir& work, bool killed)
                                      "Top of Personal Folders", "Top of Personal Folders/Contacts",
                                      "Top of Personal Folders/Deleted Items"}));
     for (const fs::path& item : items) {
-        back.items.push_back(ParseItemValues(ReadText(item / "ItemValues.txt")));
-        back.items.back()["picture"] = ReadText(item / "Attachments/1_ContactPicture.jpg");
+        back.items.push_back(ParseItemValues(ReadFile(item / "ItemValues.txt")));
+        back.items.back()["picture"] = ReadFile(item / "Attachments/1_ContactPicture.jpg");
     }
     back.extracted = ReadExtracted(pst, work);
     return back;

@@ -3,6 +3,9 @@
 // read back by pffinfo, pffexport (text and -d), readpst and pst-extractor.
 #pragma once
 
+#include "pst/Store.h"
+#include "support/Readers.h"
+
 #include <map>
 #include <random>
 #include <string>
@@ -18,18 +21,13 @@ struct TestContact {
     Bytes picture;                           // the picture file's, empty = none
 };
 
-// A fresh folder below the temporary folder, removed at the end unless
-// PSTCHECK_KEEP is set in the environment.
-struct TempDir {
-    TempDir();
-    ~TempDir();
-    std::string operator/(const std::string& name) const { return path + "/" + name; }
-    std::string path;
-};
+using testsupport::TempDir;
 
 // Writes the contacts into a new store through CreateRdoObject.
 void WriteStore(const std::string& pst, const std::vector<TestContact>& contacts,
                 const TempDir& scratch);
+// Saves one contact through the store writer itself, its picture by way of a file.
+void SaveContact(pst::PstStore& store, const TestContact& c, const std::string& pictureFile);
 
 // What the readers show of the Contacts folder, item by item in row order.
 struct ReadBack {

@@ -11,7 +11,7 @@ namespace velloquin {
 namespace {
 
 namespace fs = std::filesystem;
-using testing_support::ReadBytes;
+using testing_support::ReadFile;
 using testing_support::Reading;
 
 const std::string kTwo =
@@ -29,7 +29,7 @@ std::string Outcome(const Reading& run) {
         if (!photo.empty()) {
             ++pictures;
             EXPECT_EQ(photo, (run.folder / (std::to_string(i + 1) + ".gif")).string());
-            seen += "[" + ReadBytes(photo) + "]";
+            seen += "[" + ReadFile(photo) + "]";
         }
         seen += ";";
     }
@@ -284,7 +284,7 @@ TEST(PhotoLarge, ManyMegabytesOverManyLines) {
 // contact that must reach both outputs or be named in a note.
 void ReadWhole(Reading& run, const fs::path& file) {
     run.File(file.string());
-    const std::string bytes = ReadBytes(file), name = file.filename().string();
+    const std::string bytes = ReadFile(file), name = file.filename().string();
     const std::regex end("^ *END:VCARD *$", std::regex::icase | std::regex::multiline);
     const auto cards = std::distance(std::sregex_iterator(bytes.begin(), bytes.end(), end), {});
     EXPECT_GT(cards, 0) << name;
@@ -316,7 +316,7 @@ TEST_P(PublicVcards, EveryCardHandedOffOrNoted) {
               "\xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD \xD0\x9F\xD0\xB5\xD1\x82\xD1\x80\xD0\xBE\xD0\xB2");
     std::string magic;
     for (const auto& args : run.host.outlook)
-        if (!args.ePhoto.empty()) magic += ReadBytes(args.ePhoto).substr(0, 2);
+        if (!args.ePhoto.empty()) magic += ReadFile(args.ePhoto).substr(0, 2);
     EXPECT_EQ(magic, "\xFF\xD8\xFF\xD8\xFF\xD8");
 }
 

@@ -1,5 +1,6 @@
 #include "vcard/Rules.h"
 #include "TestHost.h"
+#include "support/ContactFields.h"
 #include "vcard/Base64.h"
 #include "vcard/Text.h"
 
@@ -15,19 +16,8 @@ namespace {
 using testing_support::RecordingHost;
 using R = ContactRecord;
 
-#define F(name)                                                                                    \
-    { #name, &R::eContact_##name }
-const std::pair<const char*, std::string R::*> kFields[] = {
-    F(FirstName),   F(MiddleName),    F(LastName),        F(FullName),       F(Suffix),
-    F(Title),       F(Email),         F(Email2),          F(Email3),         F(Company),
-    F(Profession),  F(JobTitle),      F(BusinessAddress), F(BusinessStreet), F(BusinessCity),
-    F(BusinessZip), F(BusinessState), F(BusinessCountry), F(Location),       F(WebPage),
-    F(Department),  F(Manager),       F(Assistant),       F(OfficePhone),    F(OfficeFax),
-    F(CellPhone),   F(Pager),         F(CarPhone),        F(OtherEmail1),    F(OtherEmail2),
-    F(OtherEmail3), F(IMAddress),     F(PersonalAddress), F(PersonalStreet), F(PersonalCity),
-    F(PersonalZip), F(PersonalState), F(PersonalCountry), F(Spouse),         F(Childern),
-    F(HomePhone),   F(HomeFax),       F(Comments),        F(ShortName),      F(PhoneticName),
-    F(MailDomain),  F(Categories)};
+#define F(name) {#name, &R::eContact_##name},
+const std::pair<const char*, std::string R::*> kFields[] = {VELLOQUIN_CONTACT_TEXT_FIELDS(F)};
 #undef F
 
 // What the rules filled: "Name=value" for every field that is not empty, and

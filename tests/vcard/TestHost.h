@@ -2,21 +2,18 @@
 // reader into a private folder, for the tests.
 #pragma once
 
+#include "support/Readers.h"
 #include "vcard/Reader.h"
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 namespace velloquin::testing_support {
 
-inline std::string ReadBytes(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using testsupport::ReadFile;
+using testsupport::WriteFile;
 
 class RecordingHost : public ReaderHost {
   public:
@@ -55,18 +52,13 @@ struct Reading {
     RecordingHost host;
     int32_t ivCard = 1;
     ContactRecord record;
-    std::filesystem::path folder;
+    testsupport::TempDir dir{"velloquin-vcard"};
+    const std::filesystem::path folder = dir.Path();
 
     explicit Reading(bool advance = false) {
-        static int count = 0;
-        folder = std::filesystem::temp_directory_path() /
-                 ("velloquin-vcard-" + std::to_string(::getpid()) + "-" + std::to_string(++count));
-        std::filesystem::remove_all(folder);
-        std::filesystem::create_directories(folder);
         host.advance = advance;
         host.saveFolder = (folder / "").string(); // with the system's separator
     }
-    ~Reading() { std::filesystem::remove_all(folder); }
     // The bytes as they come from a slow source: a few at a time, so that
     // lines, CR LF pairs and characters are cut at every place.
     Reading& Trickle(const std::string& bytes, size_t step) {
@@ -96,8 +88,7 @@ struct Reading {
     // The bytes as a backup file, its name passed with spaces around as a
     // window may.
     Reading& Backup(const std::string& bytes, const std::string& name = "b.vcf") {
-        std::ofstream(folder / name, std::ios::binary) << bytes;
-        return File(" " + (folder / name).string() + " ");
+        return File(" " + WriteFile(folder / name, bytes) + " ");
     }
 };
 
