@@ -20,4 +20,19 @@ fi
 # (tools/test-windows.sh starts it, with wine's background programs, before
 # the tests, so that these do not hold a test's output open.)
 wineserver -p60 >/dev/null 2>&1 </dev/null || true
-exec wine "$@"
+# Now and then, on a busy machine, a program loses its connection to the
+# server before its own code has run ("wine client error: ... recvmsg:
+# Connection reset by peer"); it is started once more then. Any other failure
+# is the program's own and stands.
+err=$(mktemp)
+trap 'rm -f "$err"' EXIT
+for attempt in 1 2; do
+    status=0
+    wine "$@" 2>"$err" || status=$?
+    cat "$err" >&2
+    if [ $status -eq 0 ] || [ $attempt -eq 2 ] || ! grep -q '^wine client error' "$err"; then
+        exit $status
+    fi
+    echo "wine-run: the wine server dropped the program; starting it again" >&2
+    wineserver -p60 >/dev/null 2>&1 </dev/null || true
+done
