@@ -1,6 +1,6 @@
 // What the workbook tests write, and helpers to read their bytes. The helpers
 // cut a stream at its record headers only: whether the format is right is
-// for LibreOffice to say (LibreOfficeReadBackTest writes the same samples).
+// for the readers to say (ReadBackTest writes the same samples).
 #pragma once
 
 #include "excel/ContactSheet.h"
