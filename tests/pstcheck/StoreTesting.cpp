@@ -21,6 +21,7 @@
 namespace fs = std::filesystem;
 
 namespace velloquin::pstcheck {
+using testsupport::FromHex;
 using testsupport::ReadFile;
 using testsupport::WriteFile;
 
@@ -147,13 +148,6 @@ std::vector<std::multimap<std::string, std::string>> ParseVCards(const std::stri
         cards.back().emplace(agent ? "AGENT" : name, v), agent = false;
     }
     return cards;
-}
-
-std::string FromHex(const std::string& hex) {
-    std::string out;
-    for (size_t i = 0; i + 1 < hex.size(); i += 2)
-        out += static_cast<char>(std::stoul(hex.substr(i, 2), nullptr, 16));
-    return out;
 }
 
 // pst-extractor through tools/node/dump-contacts.js, under a time limit
