@@ -232,13 +232,28 @@ TEST(Layout, TablesPutTheRowIndexFirstAndTcinfoSecondAndTheRowsInOrOutOfTheHeap)
     }
 }
 
-// A whole address of several lines and no street part is kept. (Every other
-// case comes up in the store round trips, whose random one-line texts the
-// three readers compare with a model of these rules.)
-TEST(Values, AWholeAddressOfSeveralLinesIsKept) {
-    for (const std::string city : {"", "Springfield"}) {
-        const ContactAddress a = ResolveAddress("1 Main St\r\nSpringfield", "", city, "", "", "");
+TEST(Values, AddressesAreSetAsAGroup) {
+    const struct {
+        std::vector<std::string> given; // whole, street, city, state, postal code, country
+        std::vector<std::string> written;
+    } cases[] = {
+        // the reader's street line in the whole address becomes the street
+        {{"1 Main St", "", "Springfield", "IL", "62701", "USA"},
+         {"1 Main St\r\nSpringfield, IL 62701\r\nUSA", "1 Main St", "Springfield", "IL", "62701",
+          "USA"}},
+        {{"", "", "Oslo", "", "", "Norway"}, {"Oslo\r\nNorway", "", "Oslo", "", "", "Norway"}},
+        {{"", "", "", "", "0150", ""}, {"0150", "", "", "", "0150", ""}},
+        // a street part wins over an outdated whole address
+        {{"old", "2 New Rd", "", "", "", ""}, {"2 New Rd", "2 New Rd", "", "", "", ""}},
+        // several lines and no street part: kept, nothing is lost
+        {{"1 Main St\r\nSpringfield", "", "", "", "", ""},
+         {"1 Main St\r\nSpringfield", "", "", "", "", ""}},
+        {{"", "", "", "", "", ""}, {"", "", "", "", "", ""}},
+    };
+    for (const auto& c : cases) {
+        const auto& g = c.given;
+        const ContactAddress a = ResolveAddress(g[0], g[1], g[2], g[3], g[4], g[5]);
         EXPECT_EQ((std::vector{a.whole, a.street, a.city, a.state, a.postalCode, a.country}),
-                  (std::vector<std::string>{"1 Main St\r\nSpringfield", "", city, "", "", ""}));
+                  c.written);
     }
 }
