@@ -1,7 +1,8 @@
 // The conversion run driven without a screen, into the recording Outlook library
-// or a real workbook.
+// or a real workbook, and the pump that lets the window work during it.
 #include "app/ConversionRun.h"
 #include "Fakes.h"
+#include "app/ThrottledPump.h"
 #include "outlook/RecordingRdo.h"
 #include "support/Readers.h"
 
@@ -12,10 +13,12 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <tuple>
 
 namespace fs = std::filesystem;
 using namespace velloquin;
 using velloquin::testing::Strings;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -41,6 +44,14 @@ struct RunTest : ::testing::Test {
         for (int i = 0; i < count; ++i)
             file << "BEGIN:VCARD\r\nFN:" << name << " " << i << "\r\n" << extra << "END:VCARD\r\n";
         return (src / name).string();
+    }
+    // A fresh window that saves into `folder` and answers its question with `yes`.
+    void NewWindow(const fs::path& folder, bool xls, bool yes) {
+        fs::create_directories(folder);
+        window = velloquin::testing::FakeWindow{};
+        window.folder = folder.string();
+        window.xls = xls;
+        window.answers = {yes};
     }
 };
 
@@ -150,54 +161,48 @@ TEST_F(RunTest, OfferToReadAgainInAdvanceMode) {
         ": No vCard could be read although the file holds 2 BEGIN:VCARD lines; its lines "
         "probably end in LF alone, which only Advance Mode reads.\n\nRead it again in Advance "
         "Mode?";
-    struct Case {
-        const char* name;
-        bool xls, yes, folderRun;
-    };
-    const Case cases[] = {{"xls-yes", true, true, false},
-                          {"xls-no", true, false, false},
-                          {"pst-yes", false, true, false},
-                          {"pst-no", false, false, false},
-                          {"folder-xls-yes", true, true, true}};
+    const std::tuple<const char*, bool, bool, bool> cases[] = {
+        // name, workbook, Yes, folder run
+        {"xls-yes", true, true, false},
+        {"xls-no", true, false, false},
+        {"pst-yes", false, true, false},
+        {"pst-no", false, false, false},
+        {"folder-xls-yes", true, true, true}};
     std::vector<fs::path> workbooks;
     std::vector<size_t> rows;
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        const fs::path folder = root.Path() / c.name;
-        fs::create_directories(folder);
-        window = velloquin::testing::FakeWindow{};
-        window.folder = folder.string();
-        window.xls = c.xls;
-        window.answers = {c.yes};
+    for (const auto& [name, xls, yes, folderRun] : cases) {
+        SCOPED_TRACE(name);
+        const fs::path folder = root.Path() / name;
+        NewWindow(folder, xls, yes);
         run.rdoFactory = outlook::CreateRdoObject; // real stores, for readpst
         run.chosenFileName = (src / "lf.vcf").string();
         run.srcFolder = src.string();
-        run.inputMode = c.folderRun ? 2 : 0;
+        run.inputMode = folderRun ? 2 : 0;
         run.CmdSplit_Click();
 
         EXPECT_EQ(window.prompts.size(), 1u) << "the folder is asked for once";
-        EXPECT_EQ(window.advance, c.yes);
+        EXPECT_EQ(window.advance, yes);
         Strings shown = {kCompletion, question};
-        if (c.yes) shown.push_back(kCompletion);
+        if (yes) shown.push_back(kCompletion);
         EXPECT_EQ(window.shown, shown);
-        EXPECT_EQ(run.LastNotes().Empty(), c.yes);
-        EXPECT_EQ(run.cardCounter, c.yes ? 3 : 1);
+        EXPECT_EQ(run.LastNotes().Empty(), yes);
+        EXPECT_EQ(run.cardCounter, yes ? 3 : 1);
         EXPECT_EQ(run.inputMode, 0);
         EXPECT_EQ(window.underWay, std::vector<bool>({true, false}));
         // One output in the folder: the empty one is gone or is the only one.
         std::vector<fs::path> files(fs::directory_iterator(folder), {});
         ASSERT_EQ(files.size(), 1u);
-        if (c.xls) {
+        if (xls) {
             EXPECT_EQ(files[0].filename(), excel::kExcelSheetName);
             // LibreOffice takes the workbooks together, under names of their own.
-            workbooks.push_back(folder / (std::string(c.name) + ".xls"));
+            workbooks.push_back(folder / (std::string(name) + ".xls"));
             fs::rename(files[0], workbooks.back());
-            rows.push_back(c.yes ? 3 : 1);
+            rows.push_back(yes ? 3 : 1);
         } else {
             EXPECT_EQ(files[0].extension(), ".pst");
             if (testsupport::ReadpstAvailable()) {
                 EXPECT_EQ(testsupport::ReadpstContactNames(files[0]),
-                          c.yes ? Strings({"Fam1;Giv1;;;", "Fam2;Giv2;;;"}) : Strings());
+                          yes ? Strings({"Fam1;Giv1;;;", "Fam2;Giv2;;;"}) : Strings());
             }
         }
     }
@@ -206,11 +211,7 @@ TEST_F(RunTest, OfferToReadAgainInAdvanceMode) {
     // its own.
     testsupport::WriteFile(src / "crlf.vcf", "BEGIN:VCARD\r\nN:Fam3;Giv3\r\nEND:VCARD\r\n");
     const fs::path mixed = root.Path() / "mixed";
-    fs::create_directories(mixed);
-    window = velloquin::testing::FakeWindow{};
-    window.folder = mixed.string();
-    window.xls = false;
-    window.answers = {true};
+    NewWindow(mixed, false, true);
     run.clock = [] { // 2 February 2026, 3:04:05, the same at every call
         std::tm t{};
         t.tm_year = 126, t.tm_mon = 1, t.tm_mday = 2, t.tm_hour = 3, t.tm_min = 4, t.tm_sec = 5;
@@ -236,6 +237,28 @@ TEST_F(RunTest, OfferToReadAgainInAdvanceMode) {
             EXPECT_EQ(tables[i][2].at(0) + " " + tables[i][2].at(2), "Giv2 Fam2");
         }
     }
+}
+
+// "Let the window work" made cheap, on a clock the test moves by hand.
+TEST(ThrottledPump, PumpsAboutOncePerIntervalAndTheCaptionOnlyThenOrOnFlush) {
+    velloquin::testing::FakeWindow window;
+    app::ThrottledPump::TimePoint now{};
+    app::ThrottledPump throttle(window, window, 30ms, [&] { return now; });
+    for (int i = 1; i <= 1'000'000; ++i, now += 1us) { // one second, a call every microsecond
+        throttle.SetCaption("(" + std::to_string(i / 1000) + ") vCards Saved");
+        throttle.LetTheWindowWork();
+    }
+    EXPECT_TRUE(window.pumps >= 25 && window.pumps <= 34) << window.pumps;
+    EXPECT_EQ(window.captions.size(), size_t(window.pumps)) << "one caption per pump";
+    throttle.Flush();
+    throttle.Flush(); // an unchanged caption is not pushed again
+    EXPECT_EQ(window.captions.back(), "(1000) vCards Saved");
+    EXPECT_EQ(window.captions.size(), size_t(window.pumps) + 1);
+    // Calls 40 ms apart after the dense ones are noticed within one stride.
+    const int before = window.pumps;
+    for (int i = 0; i < 200; ++i, now += 40ms)
+        throttle.LetTheWindowWork();
+    EXPECT_GE(window.pumps - before, 200 - 64);
 }
 
 } // namespace

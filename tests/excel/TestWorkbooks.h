@@ -1,14 +1,14 @@
 // What the workbook tests write, and helpers to read their bytes. The helpers
 // cut a stream at its record headers only: whether the format is right is
-// for LibreOffice to say (LibreOfficeReadBackTest writes the same samples).
+// for the readers to say (ReadBackTest writes the same samples).
 #pragma once
 
 #include "excel/ContactSheet.h"
 #include "excel/ExcelFile.h"
 #include "excel/ShortDate.h"
+#include "support/Readers.h"
 #include "vcard/Text.h"
 
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -18,12 +18,8 @@ using Bytes = std::vector<uint8_t>;
 
 // "09 00 4A", then the bytes of an optional text.
 inline Bytes Hex(std::string_view hex, std::string_view text = {}) {
-    Bytes out;
-    std::istringstream in{std::string(hex)};
-    for (unsigned byte; in >> std::hex >> byte;)
-        out.push_back(uint8_t(byte));
-    out.insert(out.end(), text.begin(), text.end());
-    return out;
+    const std::string bytes = testsupport::FromHex(hex).append(text);
+    return Bytes(bytes.begin(), bytes.end());
 }
 
 // The complete records, header and body, of the stream from `from` on.

@@ -1,5 +1,7 @@
-// The BIFF 2.1 writer and the contact sheet, checked byte by byte in memory.
+// The BIFF 2.1 writer and the contact sheet, checked byte by byte in memory,
+// and the .csv sheet.
 #include "TestWorkbooks.h"
+#include "excel/UnicodeSheet.h"
 #include "support/Readers.h"
 
 #include <gtest/gtest.h>
@@ -80,38 +82,30 @@ TEST_F(Writer, ValuesAreConvertedForTheirCellType) {
 }
 
 // The code page is named right after BOF, and texts are in it: a byte per
-// character in the single-byte code pages, two in the double-byte ones.
+// character in the single-byte code pages, two in the double-byte ones; a
+// character the code page lacks is a counted '?'.
 TEST(WriterCodePage, RecordAfterBofAndTextsInThatCodePage) {
-    const std::tuple<uint16_t, const char*, Bytes, const char*> cases[] = {
-        {1251, "Иван", Hex("42 00 02 00 E3 04"), "C8 E2 E0 ED"},
-        {936, "张伟", Hex("42 00 02 00 A8 03"), "D5 C5 CE B0"},
-        {1256, "محمد", Hex("42 00 02 00 E8 04"), "E3 CD E3 CF"},
+    const std::tuple<uint16_t, const char*, const char*, const char*, size_t> cases[] = {
+        {1251, "Иван", "E3 04", "0C 00 00 00 00 00 00 00 00 04 C8 E2 E0 ED", 0},
+        {936, "张伟", "A8 03", "0C 00 00 00 00 00 00 00 00 04 D5 C5 CE B0", 0},
+        {1256, "محمد", "E8 04", "0C 00 00 00 00 00 00 00 00 04 E3 CD E3 CF", 0},
+        {1253, "Ωж", "E5 04", "0A 00 00 00 00 00 00 00 00 02 D9 3F", 1},
     };
-    for (const auto& [codePage, text, record, label] : cases) {
+    for (const auto& [codePage, text, record, label, replaced] : cases) {
         Bytes bytes;
         ExcelFile file;
         ASSERT_EQ(file.SetCodePage(codePage), 0);
         ASSERT_EQ(file.CreateFile(std::make_unique<MemorySink>(bytes)), 0);
         ASSERT_EQ(file.WriteValue(2, 0, 0, 0, 1, 1, text), 0);
-        EXPECT_EQ(file.LastTextReplaced(), 0u);
+        EXPECT_EQ(file.LastTextReplaced(), replaced) << codePage;
         ASSERT_EQ(file.CloseFile(), 0);
         const auto records = Records(bytes);
         EXPECT_EQ(records.at(0), Hex("09 00 04 00 02 00 0A 00"));
-        EXPECT_EQ(records.at(1), record);
-        EXPECT_EQ(records.at(records.size() - 2),
-                  Hex("04 00 0C 00 00 00 00 00 00 00 00 04 " + std::string(label)))
-            << codePage;
+        EXPECT_EQ(records.at(1), Hex("42 00 02 00 " + std::string(record))) << codePage;
+        EXPECT_EQ(records.at(records.size() - 2), Hex("04 00 " + std::string(label))) << codePage;
     }
-    // A character the code page lacks is a counted '?'; a code page the
-    // platform cannot write is refused.
-    Bytes bytes;
-    ExcelFile file;
-    ASSERT_EQ(file.SetCodePage(1253), 0);
-    ASSERT_EQ(file.CreateFile(std::make_unique<MemorySink>(bytes)), 0);
-    ASSERT_EQ(file.WriteValue(2, 0, 0, 0, 1, 1, "Ωж"), 0);
-    EXPECT_EQ(file.LastTextReplaced(), 1u);
-    EXPECT_EQ(Bytes(bytes.end() - 3, bytes.end()), Hex("02 D9 3F"));
-    EXPECT_EQ(file.SetCodePage(1), 6);
+    // A code page the platform cannot write is refused.
+    EXPECT_EQ(ExcelFile().SetCodePage(1), 6);
 }
 
 TEST_F(Writer, RefusedValuesLeaveNothingWritten) {
@@ -271,6 +265,56 @@ TEST(ContactSheet, CreationFailuresAreReported) {
     ASSERT_TRUE(sheet.CreateExcelSheet(old, error));
     sheet.CloseExcelSheet(notes);
     EXPECT_EQ(std::filesystem::file_size(old), 1405u); // an empty sheet
+}
+
+// The .csv sheet: its bytes, and a device that runs full.
+struct CsvSheet : ::testing::Test {
+    testsupport::TempDir dir{"csv"};
+    ContactSheet sheet;
+    RunNotes notes;
+    void Create() {
+        sheet.UseUnicodeSheet(MakeCsvSheet());
+        std::string error;
+        ASSERT_TRUE(sheet.CreateExcelSheet((dir.Path() / kExcelSheetName).string(), error))
+            << error;
+    }
+};
+
+TEST_F(CsvSheet, Rfc4180FieldsAfterAByteOrderMark) {
+    Create();
+    EXPECT_FALSE(sheet.UsesCodePage());
+    EXPECT_EQ(sheet.Path(), (dir.Path() / "vCardContactsExported.csv").string());
+    ExcelContactArgs a;
+    a.xlsContact_FirstName = "Иван";
+    a.xlsContact_Company = "Acme, \"Ltd\"";
+    a.xlsContact_Comments = "two\r\nlines";
+    a.xlsContact_BusinessAddress = "1 Main St\\nSuite 2";
+    a.xlsCnt = 1;
+    sheet.Save2ExcelContact(a, notes);
+    sheet.CloseExcelSheet(notes);
+    EXPECT_TRUE(notes.Empty()) << notes.Format();
+    const std::string text = testsupport::ReadFile(sheet.Path());
+    ASSERT_EQ(text.substr(0, 14), "\xEF\xBB\xBF"
+                                  "First Name,");
+    const std::string row = text.substr(text.find("\r\n") + 2);
+    EXPECT_EQ(row,
+              "Иван,,,,,,\"Acme, \"\"Ltd\"\"\",,,,,,,\"1 Main St, Suite 2\",,,,,,,,,,,,,,,,,,,,,,"
+              "\"two\r\nlines\"\r\n");
+}
+
+TEST_F(CsvSheet, AFullDeviceIsReportedWithTheContactsLost) {
+    if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    std::filesystem::create_symlink("/dev/full", dir.Path() / "vCardContactsExported.csv");
+    Create();
+    ExcelContactArgs a;
+    for (a.xlsCnt = 1; a.xlsCnt <= 3; ++a.xlsCnt)
+        sheet.Save2ExcelContact(a, notes);
+    sheet.CloseExcelSheet(notes);
+    EXPECT_EQ(notes.LostContacts(), 3);
+    EXPECT_NE(notes.Format().find("Writing the file failed: " +
+                                  std::make_error_code(std::errc::no_space_on_device).message()),
+              std::string::npos)
+        << notes.Format();
 }
 
 } // namespace

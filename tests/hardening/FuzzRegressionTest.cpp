@@ -4,9 +4,10 @@
 #include "Hardening.h"
 
 using Entry = int(const uint8_t*, size_t);
-extern "C" Entry FuzzReaderOneInput, FuzzBase64OneInput;
-// Left out of the build when their dependencies are missing.
-extern "C" __attribute__((weak)) Entry FuzzBeginCheckOneInput, FuzzPstOneInput;
+// Each target's entry point, named after it.
+extern "C" Entry fuzz_reader, fuzz_base64, fuzz_begin_check;
+// Left out of the build when FuzzedDataProvider is missing.
+extern "C" __attribute__((weak)) Entry fuzz_pst;
 
 namespace velloquin::hardening {
 namespace {
@@ -33,10 +34,10 @@ TEST_P(FuzzRegression, KeptInputsAndPublicBackupsRunClean) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Targets, FuzzRegression,
-                         ::testing::Values(Target{"fuzz_reader", FuzzReaderOneInput},
-                                           Target{"fuzz_base64", FuzzBase64OneInput},
-                                           Target{"fuzz_begin_check", FuzzBeginCheckOneInput},
-                                           Target{"fuzz_pst", FuzzPstOneInput}),
+                         ::testing::Values(Target{"fuzz_reader", fuzz_reader},
+                                           Target{"fuzz_base64", fuzz_base64},
+                                           Target{"fuzz_begin_check", fuzz_begin_check},
+                                           Target{"fuzz_pst", fuzz_pst}),
                          [](const auto& target) { return std::string(target.param.name); });
 
 } // namespace

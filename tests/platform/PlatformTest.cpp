@@ -78,12 +78,4 @@ TEST(Platform, ExclusiveCreationNeverTouchesAnExistingFile) {
     EXPECT_FALSE(missing.reason.empty());
 }
 
-TEST(Platform, HiddenFilesAreKnownByTheSystemsOwnMark) {
-    testsupport::TempDir dir("velloquin-platform");
-    EXPECT_FALSE(platform::IsHiddenFile(testsupport::WriteFile(dir.Path() / "shown.vcf", "x")));
-#ifndef _WIN32
-    EXPECT_TRUE(platform::IsHiddenFile(testsupport::WriteFile(dir.Path() / ".hidden.vcf", "x")));
-#endif
-}
-
 } // namespace

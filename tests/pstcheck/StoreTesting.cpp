@@ -21,6 +21,7 @@
 namespace fs = std::filesystem;
 
 namespace velloquin::pstcheck {
+using testsupport::FromHex;
 using testsupport::ReadFile;
 using testsupport::WriteFile;
 
@@ -149,13 +150,6 @@ std::vector<std::multimap<std::string, std::string>> ParseVCards(const std::stri
     return cards;
 }
 
-std::string FromHex(const std::string& hex) {
-    std::string out;
-    for (size_t i = 0; i + 1 < hex.size(); i += 2)
-        out += static_cast<char>(std::stoul(hex.substr(i, 2), nullptr, 16));
-    return out;
-}
-
 // pst-extractor through tools/node/dump-contacts.js, under a time limit
 // that grows with the store: a reader that loops fails the test instead of
 // hanging it.
@@ -261,13 +255,10 @@ void CompareContact(const TestContact& written, std::map<std::string, std::strin
     want["0x3a27"] = c.text[mail].empty() ? "" : c.text[mail + "City"];
     want["0x3a26"] = c.text[mail].empty() ? "" : c.text[mail + "Country"];
     // the address-book arrays: e-mail 1 to 3, business fax (3), home fax (4)
-    uint32_t arrayType = 0;
-    for (const auto& [bit, name] : {std::pair<int, const char*>{0, "Email1Address"},
-                                    {1, "Email2Address"},
-                                    {2, "Email3Address"},
-                                    {3, "BusinessFaxNumber"},
-                                    {4, "HomeFaxNumber"}})
-        arrayType |= c.text[name].empty() ? 0 : 1u << bit;
+    uint32_t arrayType = 0, bit = 1;
+    for (const char* name :
+         {"Email1Address", "Email2Address", "Email3Address", "BusinessFaxNumber", "HomeFaxNumber"})
+        arrayType |= c.text[name].empty() ? 0 : bit, bit <<= 1;
     want["lid:0x8029"] = arrayType ? std::to_string(arrayType) : "";
     for (const auto& [key, name] :
          {std::pair<std::string, const char*>{"lid:0x80b3", "BusinessFaxNumber"},
@@ -280,7 +271,7 @@ void CompareContact(const TestContact& written, std::map<std::string, std::strin
 
     // pst-extractor: every text by its object-model name, the subject, the
     // categories, both dates (UTC) and the picture
-    std::map<std::string, std::string> wantX, gotX;
+    std::map<std::string, std::string> wantX;
     for (const auto& [name, key, line] : kFields)
         wantX[name] = c.text[name];
     wantX["FullName"] = wantX["Subject"] = display;
@@ -290,10 +281,10 @@ void CompareContact(const TestContact& written, std::map<std::string, std::strin
     wantX["Anniversary"] = Time(c.anniversary).substr(0, 10);
     wantX["MessageClass"] = "IPM.Contact";
     for (const auto& [key, value] : wantX)
-        gotX[key] = key == "Birthday" || key == "Anniversary" ? extracted[key].substr(0, 10)
-                                                              : extracted[key];
-    for (const auto& [key, value] : wantX)
-        EXPECT_EQ(gotX[key], value) << "pst-extractor: " << key;
+        EXPECT_EQ(key == "Birthday" || key == "Anniversary" ? extracted[key].substr(0, 10)
+                                                            : extracted[key],
+                  value)
+            << "pst-extractor: " << key;
     EXPECT_TRUE(extracted["picture"] == c.picture)
         << "pst-extractor: picture of " << c.picture.size() << " bytes";
 

@@ -103,6 +103,14 @@ std::string ReadFile(const fs::path& path) {
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
+std::string FromHex(std::string_view hex) {
+    std::string bytes;
+    for (size_t i = 0; i + 1 < hex.size(); ++i)
+        if (hex[i] != ' ')
+            bytes += static_cast<char>(std::stoi(std::string(hex.substr(i++, 2)), nullptr, 16));
+    return bytes;
+}
+
 std::string WriteFile(const fs::path& path, std::string_view bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
     return path.string();

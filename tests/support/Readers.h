@@ -29,6 +29,8 @@ class TempDir {
 };
 
 std::string ReadFile(const std::filesystem::path& path);
+// The bytes written as pairs of hex digits, blanks between them or not ("E9 80", "e980").
+std::string FromHex(std::string_view hex);
 // Writes the bytes as the file's whole content; returns its path.
 std::string WriteFile(const std::filesystem::path& path, std::string_view bytes);
 

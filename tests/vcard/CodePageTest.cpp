@@ -1,23 +1,16 @@
 // The platform's code-page converter. The expected bytes are the code pages'
 // own, as Python's codecs also give them.
 #include "vcard/CodePage.h"
-#include "vcard/Text.h"
+#include "support/Readers.h"
 
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <tuple>
 
 namespace velloquin {
 namespace {
 
-std::string Bytes(std::string_view hex) {
-    std::string out;
-    std::istringstream in{std::string(hex)};
-    for (unsigned byte; in >> std::hex >> byte;)
-        out.push_back(static_cast<char>(byte));
-    return out;
-}
+using testsupport::FromHex;
 
 TEST(CodePage, EveryScriptBothWays) {
     const std::tuple<uint16_t, std::string, std::string> cases[] = {
@@ -41,7 +34,7 @@ TEST(CodePage, EveryScriptBothWays) {
         ASSERT_TRUE(converter.Available()) << codePage;
         std::string encoded, decoded;
         const EncodeResult result = converter.Encode(text, encoded);
-        EXPECT_EQ(encoded, Bytes(hex)) << codePage;
+        EXPECT_EQ(encoded, FromHex(hex)) << codePage;
         EXPECT_EQ(result.consumed, text.size()) << codePage;
         EXPECT_EQ(result.replaced, 0u) << codePage;
         converter.Decode(encoded, decoded);
@@ -61,12 +54,12 @@ TEST(CodePage, LossesCutsAndStrayBytes) {
         // A character the code page lacks is a counted '?', never a look-alike.
         {1251, "Łx", SIZE_MAX, "?x", 3, 1},
         {1252, "Åke Ωmega", SIZE_MAX, "\xC5ke ?mega", 11, 1},
-        {932, "Ж한", SIZE_MAX, Bytes("84 47") + "?", 5, 1},
+        {932, "Ж한", SIZE_MAX, FromHex("84 47") + "?", 5, 1},
         // A cut falls between characters: a double-byte one goes whole or not at all.
-        {936, "张伟", 3, Bytes("D5 C5"), 3, 0},
-        {936, "张伟", 4, Bytes("D5 C5 CE B0"), 6, 0},
+        {936, "张伟", 3, FromHex("D5 C5"), 3, 0},
+        {936, "张伟", 4, FromHex("D5 C5 CE B0"), 6, 0},
         {936, "a张", 2, "a", 1, 0},
-        {1251, "Ив", 1, Bytes("C8"), 2, 0},
+        {1251, "Ив", 1, FromHex("C8"), 2, 0},
         // Bytes that are not UTF-8 are Windows-1252 characters.
         {1252, "a\xE9", SIZE_MAX, "a\xE9", 2, 0},
         {1250, "a\xE9", SIZE_MAX, "a\xE9", 2, 0},
@@ -99,8 +92,6 @@ TEST(CodePage, UndefinedBytesAndMissingCodePages) {
     std::string out;
     EXPECT_EQ(missing.Encode("aé", out).replaced, 1u);
     EXPECT_EQ(out, "a?");
-    // A backup that is not UTF-8 is still read as Windows-1252.
-    EXPECT_EQ(DecodeBackupBytes("FN:Jos\xE9 \x80"), "FN:José €");
 }
 
 } // namespace

@@ -18,7 +18,6 @@ using testsupport::WriteFile;
 class RecordingHost : public ReaderHost {
   public:
     bool advance = false, pst = true, xls = true;
-    size_t stopAfter = 0; // hand-offs before the user stops the run; 0: never
     std::string saveFolder, storeId = "store-1";
     std::string order; // "O" per Outlook, "X" per Excel hand-off
     std::vector<OutlookContactArgs> outlook;
@@ -43,7 +42,7 @@ class RecordingHost : public ReaderHost {
         excel.push_back(args);
     }
     RunNotes& Notes() override { return notes; }
-    bool StopRequested() override { return stopAfter > 0 && excel.size() >= stopAfter; }
+    bool StopRequested() override { return false; }
 };
 
 // One conversion run of the reader; the pictures go to a fresh folder of

@@ -68,19 +68,20 @@ paste() {
     printf '%s' "$1" | xclip -selection clipboard -i
     key ctrl+a ctrl+v
 }
+activate() { # the window of that title, once it shows
+    local w
+    w=$(wait_window "$1")
+    xdotool windowactivate --sync "$w" 2>/dev/null || true
+}
 choose_file() { # path, then what must follow
     click CmdBrowse
-    local dialog
-    dialog=$(wait_window Open)
-    xdotool windowactivate --sync "$dialog" 2>/dev/null || true
+    activate Open
     paste "$(winpath "$1")"
     key Return
     wait_gone Open
 }
 choose_folder() { # the output folder of a run
-    local dialog
-    dialog=$(wait_window 'Choose Folder to Save...')
-    xdotool windowactivate --sync "$dialog" 2>/dev/null || true
+    activate 'Choose Folder to Save...'
     paste "$(winpath "$1")"
     key Return
     # The picker may first open the folder typed in; a second Return takes it.
@@ -113,10 +114,8 @@ sleep_until_gone_or_return() {
         done
     done
 }
-answer() { # the message box of that title: read its text from the state, press a key
-    local box
-    box=$(wait_window "$1")
-    xdotool windowactivate --sync "$box" 2>/dev/null || true
+answer() { # the window of that title (a message box): press a key, wait until it is gone
+    activate "$1"
     key "$2"
     wait_gone "$1"
 }
@@ -186,10 +185,7 @@ done
 
 echo "== the instruction window, modal to the main window"
 click Label6
-steps=$(wait_window 'Skype Contacts Backup')
-xdotool windowactivate --sync "$steps" 2>/dev/null || true
-key alt+F4
-wait_gone 'Skype Contacts Backup'
+answer 'Skype Contacts Backup' alt+F4
 
 echo "== the file-choice rules"
 choose_file "$data/notes.txt"
