@@ -22,17 +22,24 @@ fi
 wineserver -p60 >/dev/null 2>&1 </dev/null || true
 # Now and then, on a busy machine, a program loses its connection to the
 # server before its own code has run ("wine client error: ... recvmsg:
-# Connection reset by peer"); it is started once more then. Any other failure
-# is the program's own and stands.
+# Connection reset by peer"), or fails within milliseconds having printed
+# nothing at all, where every program here prints something before it can
+# fail. It is started once more then. Any other failure is the program's own
+# and stands.
+out=$(mktemp)
 err=$(mktemp)
-trap 'rm -f "$err"' EXIT
+trap 'rm -f "$out" "$err"' EXIT
 for attempt in 1 2; do
     status=0
-    wine "$@" 2>"$err" || status=$?
+    wine "$@" >"$out" 2>"$err" || status=$?
+    cat "$out"
     cat "$err" >&2
-    if [ $status -eq 0 ] || [ $attempt -eq 2 ] || ! grep -q '^wine client error' "$err"; then
+    if [ $status -eq 0 ] || [ $attempt -eq 2 ]; then
         exit $status
     fi
-    echo "wine-run: the wine server dropped the program; starting it again" >&2
+    if ! grep -q '^wine client error' "$err" && { [ -s "$out" ] || [ -s "$err" ]; }; then
+        exit $status
+    fi
+    echo "wine-run: the program did not get to run; starting it again" >&2
     wineserver -p60 >/dev/null 2>&1 </dev/null || true
 done
