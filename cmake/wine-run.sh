@@ -22,9 +22,9 @@ fi
 wineserver -p60 >/dev/null 2>&1 </dev/null || true
 # Now and then, on a busy machine, a program loses its connection to the
 # server before its own code has run ("wine client error: ... recvmsg:
-# Connection reset by peer"), or fails within milliseconds having printed
-# nothing at all, where every program here prints something before it can
-# fail. It is started once more then. Any other failure is the program's own
+# Connection reset by peer"), or fails having printed nothing at all, where
+# every program here prints something before it can fail. It is started once
+# more then. Any other failure is the program's own
 # and stands.
 out=$(mktemp)
 err=$(mktemp)
@@ -34,10 +34,8 @@ for attempt in 1 2; do
     wine "$@" >"$out" 2>"$err" || status=$?
     cat "$out"
     cat "$err" >&2
-    if [ $status -eq 0 ] || [ $attempt -eq 2 ]; then
-        exit $status
-    fi
-    if ! grep -q '^wine client error' "$err" && { [ -s "$out" ] || [ -s "$err" ]; }; then
+    if [ $status -eq 0 ] || [ $attempt -eq 2 ] ||
+        { ! grep -q '^wine client error' "$err" && { [ -s "$out" ] || [ -s "$err" ]; }; }; then
         exit $status
     fi
     echo "wine-run: the program did not get to run; starting it again" >&2

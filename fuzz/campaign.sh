@@ -41,5 +41,6 @@ echo "corpus: $(ls "$kept" | wc -l) inputs in $kept"
 if [ -n "$check" ] && ! "$(cd "$check" && pwd)/fuzz/$target" -runs=0 -rss_limit_mb=2048 \
     -artifact_prefix="$here/crash-$target-" "$kept" >"$work/check.log" 2>&1; then
     echo "replay in $check: CRASH"; tail -n 40 "$work/check.log"
+    exit 1
 fi
 ls "$here"/crash-"$target"-* 2>/dev/null && exit 1 || exit 0
