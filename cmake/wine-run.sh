@@ -24,8 +24,7 @@ wineserver -p60 >/dev/null 2>&1 </dev/null || true
 # server before its own code has run ("wine client error: ... recvmsg:
 # Connection reset by peer"), or fails having printed nothing at all, where
 # every program here prints something before it can fail. It is started once
-# more then. Any other failure is the program's own
-# and stands.
+# more then. Any other failure is the program's own and stands.
 out=$(mktemp)
 err=$(mktemp)
 trap 'rm -f "$out" "$err"' EXIT
