@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QStandardPaths>
 
 #include <map>
 #include <string>
@@ -61,9 +62,13 @@ Form1::Form1(Services services)
     if (!services.shell) services.shell = (ownShell_ = std::make_unique<QtShell>()).get();
     if (services.programFolder.empty())
         services.programFolder = QCoreApplication::applicationDirPath().toStdString();
+    if (services.documentsFolder.empty())
+        services.documentsFolder =
+            QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation).toStdString();
     logic_ = std::make_unique<app::FormLogic>(
         app::FormLogic::Platform{*services.files, *services.folders, *services.messages,
-                                 *services.pump, *services.shell, services.programFolder},
+                                 *services.pump, *services.shell, services.programFolder,
+                                 services.documentsFolder},
         *this, *this);
 
     BuildControls();

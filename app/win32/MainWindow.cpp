@@ -270,7 +270,8 @@ bool MainWindow::Create(int showCommand) {
     pump_ = std::make_unique<Win32WindowPump>([this](MSG& msg) { return PreTranslate(msg); });
     shell_ = std::make_unique<Win32Shell>();
     logic_ = std::make_unique<app::FormLogic>(
-        app::FormLogic::Platform{*files_, *folders_, *messages_, *pump_, *shell_, ProgramFolder()},
+        app::FormLogic::Platform{*files_, *folders_, *messages_, *pump_, *shell_, ProgramFolder(),
+                                 DocumentsFolder()},
         *this, *this);
 
     BuildControls();

@@ -71,7 +71,7 @@ TEST(FormLogic, HelpManualOpensInTheBrowserOrSaysWhereItWasLookedFor) {
         for (const std::string& file : present)
             std::ofstream(file) << "<html></html>";
         Platform p;
-        FormLogic logic({p, p, p, p, p, bin.string()}, p, p);
+        FormLogic logic({p, p, p, p, p, bin.string(), {}}, p, p);
         logic.CmdHelp_Click();
         if (!expected.empty()) {
             EXPECT_EQ(p.opened, velloquin::testing::Strings{expected});
@@ -88,6 +88,85 @@ TEST(FormLogic, HelpManualOpensInTheBrowserOrSaysWhereItWasLookedFor) {
     }
     EXPECT_EQ(CloseDuringRunQuestion(1), "A conversion is running. Stop it and close? The output "
                                          "keeps the 1 contact saved so far.");
+}
+
+// Where the dialogs open: a backup is looked for in Documents first, then
+// where one was last chosen (a turned-down file and a source folder count);
+// the output folder beside the backup that the next run reads. A folder that
+// has gone since falls back the same way.
+TEST(FormLogic, DialogsOpenWhereTheUserIs) {
+    struct Platform : velloquin::testing::FakeWindow, FileDialog, Shell, FormControls {
+        std::string file, path;
+        velloquin::testing::Strings openStarts;
+        void StartOpenIn(const std::string& start) override { openStarts.push_back(start); }
+        std::string ShowOpen(const std::string&, int, int) override { return file; }
+        void ShellOpen(const std::string&) override {}
+        void SetPathText(const std::string& text) override { path = text; }
+        std::string PathText() override { return path; }
+        void SetCmdSplitEnabled(bool) override {}
+    };
+    velloquin::testsupport::TempDir dir("velloquin-start");
+    const std::filesystem::path docs = dir.Path() / "Documents", backups = dir.Path() / "backups",
+                                other = dir.Path() / "other";
+    for (const auto& folder : {docs, backups, other})
+        std::filesystem::create_directories(folder);
+    const std::string vcf = velloquin::testsupport::WriteFile(backups / "a.vcf", "BEGIN:VCARD\r\n");
+    const std::string txt = velloquin::testsupport::WriteFile(other / "b.txt", "no card\r\n");
+
+    Platform p;
+    FormLogic logic({p, p, p, p, p, dir.Path().string(), docs.string()}, p, p);
+    struct Step {
+        enum { Open, Source, Convert } click;
+        std::string answer;          // the dialog's answer, empty: cancelled
+        std::filesystem::path start; // where that dialog was told to open
+    };
+    const Step steps[] = {
+        {Step::Convert, "", docs}, // nothing chosen yet
+        {Step::Open, "", docs},
+        {Step::Open, "", docs}, // a cancel changes nothing
+        {Step::Open, vcf, docs},
+        {Step::Open, "", backups},
+        {Step::Source, "", backups},
+        {Step::Convert, "", backups},
+        {Step::Open, txt, backups}, // turned down, yet looked for in other
+        {Step::Open, "", other},
+        {Step::Convert, "", backups}, // the run still reads a.vcf
+        {Step::Source, backups.string(), other},
+        {Step::Convert, "", backups},
+        {Step::Open, "", backups},
+    };
+    for (size_t i = 0; i < std::size(steps); ++i) {
+        const Step& step = steps[i];
+        SCOPED_TRACE("step " + std::to_string(i));
+        p.openStarts.clear();
+        p.browseStarts.clear();
+        p.file = p.folder = step.answer;
+        switch (step.click) {
+        case Step::Open:
+            logic.CmdBrowse_Click();
+            EXPECT_EQ(p.openStarts, velloquin::testing::Strings{step.start.string()});
+            break;
+        case Step::Source:
+            logic.Command1_Click();
+            EXPECT_EQ(p.browseStarts, velloquin::testing::Strings{step.start.string()});
+            break;
+        case Step::Convert:
+            logic.CmdSplit_Click();
+            EXPECT_EQ(p.browseStarts, velloquin::testing::Strings{step.start.string()});
+            break;
+        }
+    }
+
+    // Folders that have gone: back to Documents, and without one to wherever
+    // the platform likes.
+    std::filesystem::remove_all(backups);
+    EXPECT_EQ(logic.SaveDialogFolder(), docs.string());
+    EXPECT_EQ(logic.BackupDialogFolder(), docs.string());
+    std::filesystem::remove_all(docs);
+    EXPECT_EQ(logic.BackupDialogFolder(), "");
+    Platform q;
+    FormLogic fresh({q, q, q, q, q, {}, {}}, q, q);
+    EXPECT_EQ(fresh.BackupDialogFolder(), "");
 }
 
 // The layout table that both windows are built from: its own consistency.
@@ -128,3 +207,4 @@ TEST(FormLayout, EveryWindowIsConsistent) {
         }
     }
 }
+
