@@ -62,13 +62,11 @@ Form1::Form1(Services services)
     if (!services.shell) services.shell = (ownShell_ = std::make_unique<QtShell>()).get();
     if (services.programFolder.empty())
         services.programFolder = QCoreApplication::applicationDirPath().toStdString();
-    if (services.documentsFolder.empty())
-        services.documentsFolder =
-            QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation).toStdString();
     logic_ = std::make_unique<app::FormLogic>(
-        app::FormLogic::Platform{*services.files, *services.folders, *services.messages,
-                                 *services.pump, *services.shell, services.programFolder,
-                                 services.documentsFolder},
+        app::FormLogic::Platform{
+            *services.files, *services.folders, *services.messages, *services.pump, *services.shell,
+            services.programFolder,
+            QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation).toStdString()},
         *this, *this);
 
     BuildControls();

@@ -56,8 +56,6 @@ struct FormServices {
     app::Shell* shell = nullptr;
     // Where the Help Manual is looked for; empty: the program's own folder.
     std::string programFolder;
-    // Where a backup is first looked for; empty: the user's Documents folder.
-    std::string documentsFolder;
 };
 
 class Form1 : public QWidget, public app::FormControls, public app::RunControls {

@@ -48,7 +48,7 @@ struct Script : velloquin::testing::FakeWindow, app::FileDialog, app::Shell {
 
 struct Form1Window : ::testing::Test {
     Script script;
-    gui::Form1 form{{&script, &script, &script, &script, &script, VELLOQUIN_PROGRAM_DIR, {}}};
+    gui::Form1 form{{&script, &script, &script, &script, &script, VELLOQUIN_PROGRAM_DIR}};
     testsupport::TempDir dir{"velloquin-gui"};
 
     void SetUp() override { form.show(); }
