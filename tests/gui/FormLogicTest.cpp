@@ -11,6 +11,7 @@
 #include <fstream>
 #include <set>
 #include <string>
+#include <tuple>
 #include <utility>
 
 using namespace velloquin::app;
@@ -208,3 +209,51 @@ TEST(FormLayout, EveryWindowIsConsistent) {
     }
 }
 
+// The resolution a window is laid out at: the screen's while every caption
+// fits, else the least one above it at which all fit, whatever rounding the
+// edges take; controls out of sight do not count.
+TEST(FormLayout, GeometryGrowsUntilEveryCaptionFits) {
+    const WindowLayout& form = Form1Layout();
+    const ControlLayout* label5 = FindControl(form, "Label5"); // 281 x 17 in the table
+    const ControlLayout* label2 = FindControl(form, "Label2"); // beyond the right edge
+    ASSERT_TRUE(label5 && label2);
+    struct Case {
+        int dpi;
+        LayoutSize label5Needs, label2Needs;
+        int expected;
+    };
+    const Case cases[] = {
+        {96, {281, 17}, {0, 0}, 96},    // exactly as wide as the label
+        {96, {282, 17}, {0, 0}, 97},    // one pixel more
+        {144, {421, 25}, {0, 0}, 144},  // 281 * 1.5 = 421.5, edges rounded
+        {144, {440, 25}, {0, 0}, 151},  // wider
+        {120, {300, 30}, {0, 0}, 165},  // taller than 17 pixels allow
+        {96, {0, 0}, {5000, 5000}, 96}, // out of sight
+        {96, {1000, 17}, {0, 0}, 192},  // never fits: at most twice
+    };
+    for (const Case& c : cases) {
+        const int got = FittingDpi(form, c.dpi, [&](const ControlLayout& control) {
+            if (&control == label5) return c.label5Needs;
+            if (&control == label2) return c.label2Needs;
+            return LayoutSize{0, 0};
+        });
+        EXPECT_EQ(got, c.expected)
+            << c.dpi << " dpi, " << c.label5Needs.width << "x" << c.label5Needs.height;
+    }
+    // A label running past the window's edge has what is left of it short of
+    // a margin: the instruction window's title, 16 + 417 in 428 pixels.
+    const ControlLayout* title = FindControl(FrmSkypeLayout(), "lblTitle");
+    ASSERT_NE(title, nullptr);
+    for (const auto& [needs, expected] : {std::pair{404, 96}, {405, 97}, {440, 105}}) {
+        EXPECT_EQ(
+            FittingDpi(FrmSkypeLayout(), 96,
+                       [&](const ControlLayout& control) {
+                           return &control == title ? LayoutSize{needs, 20} : LayoutSize{0, 0};
+                       }),
+            expected)
+            << needs;
+    }
+    for (const auto& [pixels, dpi, scaled] :
+         {std::tuple{281, 144, 422}, {48, 144, 72}, {329, 144, 494}, {17, 120, 21}, {1, 96, 1}})
+        EXPECT_EQ(ScaleToDpi(pixels, dpi), scaled) << pixels << " at " << dpi;
+}
