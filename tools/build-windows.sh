@@ -34,13 +34,19 @@ if [ ! -f "$xlsxwriter/lib/libxlsxwriter.a" ]; then
     mkdir -p "$work"
     (cd "$work" && apt-get source -qq libxlsxwriter >/dev/null 2>&1) ||
         { echo "apt-get source libxlsxwriter failed (is a deb-src line configured?)" >&2; exit 1; }
-    source=$(find "$work" -mindepth 1 -maxdepth 1 -type d -name 'libxlsxwriter-*' | head -n 1)
-    patch -s -d "$source" -p1 <packaging/windows/libxlsxwriter-mingw.patch
-    cmake -S "$source" -B "$work/build" -G Ninja \
-        -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-w64-x86_64.cmake" -DCMAKE_BUILD_TYPE=Release \
-        -DBUILD_SHARED_LIBS=OFF -DCMAKE_INSTALL_PREFIX="$xlsxwriter" >/dev/null
-    cmake --build "$work/build" -j "$jobs" >/dev/null
-    cmake --install "$work/build" >/dev/null
+    src=$(find "$work" -mindepth 1 -maxdepth 1 -type d -name 'libxlsxwriter-*' | head -n 1)
+    patch -s -d "$src" -p1 <packaging/windows/libxlsxwriter-mingw.patch
+    {
+        cmake -S "$src" -B "$work/build" -G Ninja \
+            -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-w64-x86_64.cmake" -DCMAKE_BUILD_TYPE=Release \
+            -DBUILD_SHARED_LIBS=OFF -DCMAKE_INSTALL_PREFIX="$xlsxwriter" &&
+            cmake --build "$work/build" -j "$jobs" && cmake --install "$work/build"
+    } >"$work/build.log" 2>&1 || {
+        cat "$work/build.log" >&2
+        echo "building libxlsxwriter failed" >&2
+        rm -rf "$xlsxwriter"
+        exit 1
+    }
     rm -rf "$work"
 fi
 
