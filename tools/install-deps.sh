@@ -34,19 +34,20 @@ fi
 if [ "${VELLOQUIN_NO_GUI_DEPS:-0}" != 1 ] &&
     ! apt-cache showsrc libxlsxwriter 2>/dev/null | grep -q '^Package:'; then
     if [ "$(id -u)" != 0 ]; then
-        echo "No deb-src line for Debian's source packages (tools/build-windows.sh needs one)." >&2
-        echo "Run this script as root to add one." >&2
-        exit 1
-    fi
-    . /etc/os-release
-    cat >/etc/apt/sources.list.d/velloquin-deb-src.sources <<EOF
+        # Only a first Windows build needs it; a later one has its library.
+        echo "No deb-src line for Debian's source packages, which a first" >&2
+        echo "tools/build-windows.sh needs: run this script as root to add one." >&2
+    else
+        . /etc/os-release
+        cat >/etc/apt/sources.list.d/velloquin-deb-src.sources <<EOF
 Types: deb-src
 URIs: http://deb.debian.org/debian
 Suites: $VERSION_CODENAME
 Components: main
 Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
 EOF
-    apt-get update -qq
+        apt-get update -qq
+    fi
 fi
 
 missing=()
