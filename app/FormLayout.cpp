@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <utility>
 #include <vector>
 
 namespace velloquin::app {
@@ -393,6 +394,40 @@ std::span<const ControlLayout* const> FocusOrder(const WindowLayout& window) {
 bool OutsideVisibleArea(const WindowLayout& window, const ControlLayout& control) {
     return control.at.left >= window.clientWidth || control.at.top >= window.clientHeight ||
            control.at.Right() <= 0 || control.at.Bottom() <= 0;
+}
+
+int ScaleToDpi(int pixels, int dpi) {
+    const int64_t product = int64_t{pixels} * dpi;
+    return static_cast<int>(product >= 0 ? (product + 48) / 96 : -((-product + 48) / 96));
+}
+
+int FittingDpi(const WindowLayout& window, int dpi,
+               const std::function<LayoutSize(const ControlLayout&)>& need) {
+    constexpr int kEdgeMargin = 8;
+    std::vector<std::pair<const ControlLayout*, LayoutSize>> captions;
+    for (const ControlLayout& control : window.controls) {
+        if (OutsideVisibleArea(window, control)) continue;
+        const LayoutSize size = need(control);
+        if (size.width > 0 || size.height > 0) captions.emplace_back(&control, size);
+    }
+    auto fits = [&](int at) {
+        for (const auto& [control, size] : captions) {
+            // What lies beyond the window's edge is not seen, and a caption
+            // that runs up to the edge looks cut.
+            const LayoutRect& r = control->at;
+            const int right = std::min(r.Right(), window.clientWidth - kEdgeMargin);
+            const int bottom = std::min(r.Bottom(), window.clientHeight);
+            if (ScaleToDpi(right, at) - ScaleToDpi(r.left, at) < size.width ||
+                ScaleToDpi(bottom, at) - ScaleToDpi(r.top, at) < size.height)
+                return false;
+        }
+        return true;
+    };
+    // A caption that cannot fit even at twice the size is not worth a window
+    // that large.
+    for (int at = dpi; at < 2 * dpi; ++at)
+        if (fits(at)) return at;
+    return 2 * dpi;
 }
 
 } // namespace velloquin::app

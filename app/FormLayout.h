@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string_view>
 
@@ -92,6 +93,26 @@ std::span<const ControlLayout* const> FocusOrder(const WindowLayout& window);
 // True when no part of the control lies within the client area: it exists and
 // works, but the user does not see it.
 bool OutsideVisibleArea(const WindowLayout& window, const ControlLayout& control);
+
+// Pixels of the table (at 96 dots per inch) at another resolution, rounded to
+// the nearest.
+int ScaleToDpi(int pixels, int dpi);
+
+struct LayoutSize {
+    int width;
+    int height;
+};
+
+// The resolution to lay a window's geometry out at, so that no caption is cut:
+// `dpi` itself while every caption fits its control there, else the least
+// resolution above it at which all fit (at most twice `dpi`). Fonts stay at
+// `dpi`; only the geometry grows, all of it by the same factor, so the window
+// keeps its drawing. `need` gives the size that a control's caption takes in
+// its font at `dpi`, or a zero size for a control not to fit. A caption fits
+// when the part of its control inside the client area, short of 8 pixels at
+// the right edge, holds it; controls wholly outside are left out.
+int FittingDpi(const WindowLayout& window, int dpi,
+               const std::function<LayoutSize(const ControlLayout&)>& need);
 
 // The label that shows its own pointer while the mouse is over it.
 inline constexpr const char* kLinkLabel = "Label6";

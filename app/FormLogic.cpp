@@ -76,6 +76,16 @@ class BeginLineMatcher {
     bool tooLong_ = false;
 };
 
+bool IsFolder(const std::string& path) {
+    std::error_code ec;
+    return !path.empty() && std::filesystem::is_directory(PathFromUtf8(path), ec);
+}
+
+std::string ParentFolder(const std::string& path) {
+    const std::u8string utf8 = PathFromUtf8(path).parent_path().u8string();
+    return std::string(utf8.begin(), utf8.end());
+}
+
 struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
 };
@@ -155,13 +165,30 @@ void FormLogic::Form_Load() {
     run_.inputMode = 0;
 }
 
+std::string FormLogic::BackupDialogFolder() const {
+    if (IsFolder(lastBackupFolder_)) return lastBackupFolder_;
+    return IsFolder(platform_.documentsFolder) ? platform_.documentsFolder : std::string();
+}
+
+std::string FormLogic::SaveDialogFolder() const {
+    // The backup the next run reads, as the run itself picks it.
+    const std::string backup = run_.inputMode != 2 ? ParentFolder(Trim(run_.chosenFileName))
+                               : run_.srcFolder.empty()
+                                   ? std::string()
+                                   : ParentFolder(WithFinalSeparator(run_.srcFolder));
+    return IsFolder(backup) ? backup : BackupDialogFolder();
+}
+
 void FormLogic::CmdBrowse_Click() {
     // The controls are disabled during a run; this keeps a queued click out too.
     if (run_.RunUnderWay()) return;
+    platform_.files.StartOpenIn(BackupDialogFolder());
     std::string name = platform_.files.ShowOpen(kBrowseFilter, kBrowseFlags, kBrowseMaxFileSize);
     // A cancelled dialog leaves the earlier choice, and what the next run
     // would read, as they were.
     if (name.empty()) return;
+    // Even a file turned down below was looked for there.
+    lastBackupFolder_ = ParentFolder(Trim(name));
 
     form_.SetPathText(name);
     std::string shown = form_.PathText();
@@ -202,8 +229,10 @@ void FormLogic::RejectFile(const std::string& message) {
 
 void FormLogic::Command1_Click() {
     if (run_.RunUnderWay()) return;
+    platform_.folders.StartBrowseIn(BackupDialogFolder());
     std::string folder = platform_.folders.BrowseForFolder(kSourceFolderPrompt);
     if (folder.empty()) return; // cancelled: the earlier choice stands
+    lastBackupFolder_ = folder;
     run_.srcFolder = WithFinalSeparator(folder);
     platform_.pump.LetTheWindowWork();
     form_.SetPathText(run_.srcFolder);
@@ -213,6 +242,7 @@ void FormLogic::Command1_Click() {
 
 void FormLogic::CmdSplit_Click() {
     if (run_.RunUnderWay()) return;
+    platform_.folders.StartBrowseIn(SaveDialogFolder());
     run_.CmdSplit_Click();
 }
 

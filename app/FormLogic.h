@@ -73,6 +73,9 @@ class FormLogic {
         // The folder that holds the running program, where the Help Manual
         // is looked for.
         std::string programFolder;
+        // The user's Documents folder, where the first choice of a backup
+        // starts; empty when the platform has none.
+        std::string documentsFolder;
     };
 
     FormLogic(const Platform& platform, FormControls& form, RunControls& runControls);
@@ -92,6 +95,12 @@ class FormLogic {
     // CloseAfterRun() then tells the window to close once the run is over.
     bool QueryClose();
     bool CloseAfterRun() const { return closePending_; }
+
+    // Where the dialogs open. A backup is looked for in the folder it was
+    // last chosen from (the Documents folder before that, or once that folder
+    // is gone); the output folder is looked for beside the backup.
+    std::string BackupDialogFolder() const;
+    std::string SaveDialogFolder() const;
 
   private:
     // Hands the run's messages on, unless the user already closed the window:
@@ -116,6 +125,7 @@ class FormLogic {
     Platform platform_;
     FormControls& form_;
     bool closePending_ = false;
+    std::string lastBackupFolder_;
     MessageGate gate_;
     ConversionRun run_;
 };

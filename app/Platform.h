@@ -13,6 +13,9 @@ class FolderPicker {
     // The chosen folder's full path as the platform gives it (no separator
     // added), or empty text when the user cancelled or anything failed.
     virtual std::string BrowseForFolder(const std::string& prompt) = 0;
+    // The folder the next BrowseForFolder opens in; empty text leaves the
+    // choice to the platform.
+    virtual void StartBrowseIn(const std::string& folder) { (void)folder; }
 };
 
 class MessageBox {
@@ -56,6 +59,9 @@ class FileDialog {
     // The open dialog: returns the chosen file's full path, or empty text
     // when the user cancelled.
     virtual std::string ShowOpen(const std::string& filter, int flags, int maxFileSize) = 0;
+    // The folder the next ShowOpen opens in; empty text leaves the choice to
+    // the platform.
+    virtual void StartOpenIn(const std::string& folder) { (void)folder; }
 };
 
 class Shell {

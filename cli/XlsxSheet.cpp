@@ -2,6 +2,7 @@
 
 #include "excel/ContactSheet.h"
 #include "excel/ShortDate.h"
+#include "platform/Files.h"
 
 #include <xlsxwriter.h>
 
@@ -48,7 +49,9 @@ class XlsxSheet final : public excel::UnicodeSheet {
         book_ = nullptr;
         // libxlsxwriter writes the file only when it is closed: a folder that
         // cannot take it should show now, before any contact is read.
-        std::FILE* probe = std::fopen(path.c_str(), "wb");
+        // (The name is UTF-8, which only the platform's own open takes on
+        // Windows; libxlsxwriter converts it itself.)
+        std::FILE* probe = platform::OpenFile(path, "wb");
         if (!probe) {
             why = std::strerror(errno);
             return false;

@@ -12,6 +12,7 @@ packages=(
     xvfb xauth
     # The Windows build and its tests under wine (tools/test-windows.sh).
     g++-mingw-w64-x86-64 googletest wine wine64 nsis zip
+    libz-mingw-w64-dev dpkg-dev patch python3-pefile
     xdotool xclip openbox x11-utils imagemagick
 )
 if [ "${VELLOQUIN_NO_GUI_DEPS:-0}" = 1 ]; then
@@ -24,7 +25,29 @@ command -v node >/dev/null && command -v npm >/dev/null || packages+=(nodejs npm
 windows_build=0
 if [ "${1:-}" = --windows-build ]; then
     windows_build=1
-    packages=(cmake ninja-build g++-mingw-w64-x86-64 googletest nsis zip)
+    packages=(cmake ninja-build g++-mingw-w64-x86-64 googletest nsis zip
+        libz-mingw-w64-dev dpkg-dev patch)
+fi
+
+# tools/build-windows.sh cross-builds libxlsxwriter from Debian's source
+# package, which apt-get only fetches with a deb-src line.
+if [ "${VELLOQUIN_NO_GUI_DEPS:-0}" != 1 ] &&
+    ! apt-cache showsrc libxlsxwriter 2>/dev/null | grep -q '^Package:'; then
+    if [ "$(id -u)" != 0 ]; then
+        # Only a first Windows build needs it; a later one has its library.
+        echo "No deb-src line for Debian's source packages, which a first" >&2
+        echo "tools/build-windows.sh needs: run this script as root to add one." >&2
+    else
+        . /etc/os-release
+        cat >/etc/apt/sources.list.d/velloquin-deb-src.sources <<EOF
+Types: deb-src
+URIs: http://deb.debian.org/debian
+Suites: $VERSION_CODENAME
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+EOF
+        apt-get update -qq
+    fi
 fi
 
 missing=()

@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QStandardPaths>
 
 #include <map>
 #include <string>
@@ -62,8 +63,10 @@ Form1::Form1(Services services)
     if (services.programFolder.empty())
         services.programFolder = QCoreApplication::applicationDirPath().toStdString();
     logic_ = std::make_unique<app::FormLogic>(
-        app::FormLogic::Platform{*services.files, *services.folders, *services.messages,
-                                 *services.pump, *services.shell, services.programFolder},
+        app::FormLogic::Platform{
+            *services.files, *services.folders, *services.messages, *services.pump, *services.shell,
+            services.programFolder,
+            QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation).toStdString()},
         *this, *this);
 
     BuildControls();

@@ -24,9 +24,9 @@ QStringList NameFilters(const std::string& dialogFilter) {
 std::string QtFileDialog::ShowOpen(const std::string& filter, int /*flags*/, int maxFileSize) {
     // The list of types shows the descriptions alone, as the patterns are
     // already part of this one.
-    const QString name =
-        QFileDialog::getOpenFileName(owner_, QString(), QString(), NameFilters(filter).join(";;"),
-                                     nullptr, QFileDialog::HideNameFilterDetails);
+    const QString name = QFileDialog::getOpenFileName(
+        owner_, QString(), QString::fromStdString(start_), NameFilters(filter).join(";;"), nullptr,
+        QFileDialog::HideNameFilterDetails);
     const std::string path = QDir::toNativeSeparators(name).toStdString();
     // A name longer than the dialog may return comes back as no choice, as
     // the common dialog refuses it.
@@ -36,7 +36,8 @@ std::string QtFileDialog::ShowOpen(const std::string& filter, int /*flags*/, int
 
 std::string QtFolderPicker::BrowseForFolder(const std::string& prompt) {
     const QString folder = QFileDialog::getExistingDirectory(owner_, QString::fromStdString(prompt),
-                                                             QString(), QFileDialog::ShowDirsOnly);
+                                                             QString::fromStdString(start_),
+                                                             QFileDialog::ShowDirsOnly);
     return QDir::toNativeSeparators(folder).toStdString();
 }
 

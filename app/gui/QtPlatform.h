@@ -19,18 +19,22 @@ class QtFileDialog : public app::FileDialog {
     // The flags only ever ask for the one-file Explorer-style dialog, which is
     // what Qt's open dialog is.
     std::string ShowOpen(const std::string& filter, int flags, int maxFileSize) override;
+    void StartOpenIn(const std::string& folder) override { start_ = folder; }
 
   private:
     QPointer<QWidget> owner_;
+    std::string start_;
 };
 
 class QtFolderPicker : public app::FolderPicker {
   public:
     explicit QtFolderPicker(QWidget* owner) : owner_(owner) {}
     std::string BrowseForFolder(const std::string& prompt) override;
+    void StartBrowseIn(const std::string& folder) override { start_ = folder; }
 
   private:
     QPointer<QWidget> owner_;
+    std::string start_;
 };
 
 class QtMessageBox : public app::MessageBox {

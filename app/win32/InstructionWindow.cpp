@@ -17,8 +17,6 @@ InstructionWindow::InstructionWindow(HINSTANCE instance, HWND owner, int dpi)
 
 InstructionWindow::~InstructionWindow() {
     Close();
-    for (auto& entry : fonts_)
-        DeleteObject(entry.second);
     if (picture_) DeleteObject(picture_);
 }
 
@@ -59,7 +57,9 @@ void InstructionWindow::Build() {
     // Only a close button; owned windows have no taskbar entry.
     const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
     const DWORD exStyle = WS_EX_DLGMODALFRAME;
-    RECT frame{0, 0, Scale(layout.clientWidth, dpi_), Scale(layout.clientHeight, dpi_)};
+    LayoutFonts& fonts = *(fonts_ = std::make_unique<LayoutFonts>(dpi_));
+    const int layoutDpi = fonts.FittingDpi(layout);
+    RECT frame{0, 0, Scale(layout.clientWidth, layoutDpi), Scale(layout.clientHeight, layoutDpi)};
     AdjustWindowRectEx(&frame, style, FALSE, exStyle);
     const int width = frame.right - frame.left, height = frame.bottom - frame.top;
     RECT ownerRect;
@@ -71,10 +71,9 @@ void InstructionWindow::Build() {
     if (!hwnd_) return;
     for (size_t i = 0; i < layout.controls.size(); ++i) {
         const app::ControlLayout& control = layout.controls[i];
-        auto key = std::make_pair(control.font.points, control.font.bold);
-        if (!fonts_.count(key)) fonts_[key] = CreateLayoutFont(control.font, dpi_);
         HWND child = CreateLayoutControl(instance_, hwnd_, control, POINT{0, 0},
-                                         kFirstControlId + static_cast<int>(i), dpi_, fonts_[key]);
+                                         kFirstControlId + static_cast<int>(i), layoutDpi,
+                                         fonts.For(control.font));
         if (control.kind == app::ControlKind::Picture) {
             if (!picture_)
                 picture_ = static_cast<HBITMAP>(LoadImageW(

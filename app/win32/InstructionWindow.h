@@ -7,11 +7,11 @@
 #undef MessageBox
 
 #include <functional>
-#include <map>
-#include <utility>
-#include <vector>
+#include <memory>
 
 namespace velloquin::win32 {
+
+class LayoutFonts;
 
 class InstructionWindow {
   public:
@@ -24,6 +24,7 @@ class InstructionWindow {
     // owner's keyboard handling for the messages of the modal loop.
     void Show(bool modal, const std::function<bool(MSG&)>& preTranslate);
     void Close();
+    HWND Handle() const { return hwnd_; }
 
   private:
     static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
@@ -34,7 +35,7 @@ class InstructionWindow {
     int dpi_;
     HWND hwnd_ = nullptr;
     HBITMAP picture_ = nullptr;
-    std::map<std::pair<double, bool>, HFONT> fonts_;
+    std::unique_ptr<LayoutFonts> fonts_;
 };
 
 } // namespace velloquin::win32

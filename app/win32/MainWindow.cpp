@@ -130,7 +130,39 @@ LRESULT CALLBACK PanelProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
 } // namespace
 
 int Scale(int pixels, int dpi) {
-    return MulDiv(pixels, dpi, 96);
+    return app::ScaleToDpi(pixels, dpi);
+}
+
+app::LayoutSize CaptionNeed(const app::ControlLayout& control, HFONT font) {
+    // Labels are static controls, which wrap a caption too wide for them and
+    // cut what no longer fits below.
+    if (control.kind != app::ControlKind::Label || !*control.caption) return {0, 0};
+    const std::wstring caption = WideFromUtf8(control.caption);
+    HDC dc = GetDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, font);
+    SIZE size{0, 0};
+    GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &size);
+    SelectObject(dc, old);
+    ReleaseDC(nullptr, dc);
+    return {size.cx, size.cy};
+}
+
+HFONT LayoutFonts::For(const app::LayoutFont& font) {
+    const auto key = std::make_pair(font.points, font.bold);
+    auto found = fonts_.find(key);
+    if (found == fonts_.end()) found = fonts_.emplace(key, CreateLayoutFont(font, dpi_)).first;
+    return found->second;
+}
+
+LayoutFonts::~LayoutFonts() {
+    for (auto& entry : fonts_)
+        DeleteObject(entry.second);
+}
+
+int LayoutFonts::FittingDpi(const app::WindowLayout& window) {
+    return app::FittingDpi(window, dpi_, [this](const app::ControlLayout& control) {
+        return CaptionNeed(control, For(control.font));
+    });
 }
 
 HFONT CreateLayoutFont(const app::LayoutFont& font, int dpi) {
@@ -204,19 +236,22 @@ HWND CreateLayoutControl(HINSTANCE instance, HWND parent, const app::ControlLayo
     return hwnd;
 }
 
-MainWindow::MainWindow(HINSTANCE instance) : instance_(instance), layout_(app::Form1Layout()) {}
+MainWindow::MainWindow(HINSTANCE instance, int dpi)
+    : instance_(instance), dpi_(dpi), layout_(app::Form1Layout()) {}
 
 MainWindow::~MainWindow() {
-    for (auto& entry : fonts_)
-        DeleteObject(entry.second);
     if (faceBrush_) DeleteObject(faceBrush_);
     if (frameBrush_) DeleteObject(frameBrush_);
 }
 
 bool MainWindow::Create(int showCommand) {
-    HDC screen = GetDC(nullptr);
-    dpi_ = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
+    if (dpi_ <= 0) {
+        HDC screen = GetDC(nullptr);
+        dpi_ = GetDeviceCaps(screen, LOGPIXELSY);
+        ReleaseDC(nullptr, screen);
+    }
+    fonts_ = std::make_unique<LayoutFonts>(dpi_);
+    layoutDpi_ = fonts_->FittingDpi(layout_);
 
     programIcon_ = static_cast<HICON>(LoadImageW(instance_, MAKEINTRESOURCEW(IDI_PROGRAM),
                                                  IMAGE_ICON, GetSystemMetrics(SM_CXICON),
@@ -225,13 +260,14 @@ bool MainWindow::Create(int showCommand) {
         LoadImageW(instance_, MAKEINTRESOURCEW(IDI_PROGRAM), IMAGE_ICON,
                    GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
     const app::Decoration& decoration = app::Form1Decoration();
-    stepsIcon_ = static_cast<HICON>(LoadImageW(
-        instance_, MAKEINTRESOURCEW(IDI_STEPS), IMAGE_ICON, Scale(decoration.stepsIcon.width, dpi_),
-        Scale(decoration.stepsIcon.height, dpi_), LR_DEFAULTCOLOR));
+    stepsIcon_ = static_cast<HICON>(LoadImageW(instance_, MAKEINTRESOURCEW(IDI_STEPS), IMAGE_ICON,
+                                               Scale(decoration.stepsIcon.width, layoutDpi_),
+                                               Scale(decoration.stepsIcon.height, layoutDpi_),
+                                               LR_DEFAULTCOLOR));
     progressIcon_ = static_cast<HICON>(
         LoadImageW(instance_, MAKEINTRESOURCEW(IDI_PROGRESS), IMAGE_ICON,
-                   Scale(decoration.progressIcon.width, dpi_),
-                   Scale(decoration.progressIcon.height, dpi_), LR_DEFAULTCOLOR));
+                   Scale(decoration.progressIcon.width, layoutDpi_),
+                   Scale(decoration.progressIcon.height, layoutDpi_), LR_DEFAULTCOLOR));
     linkCursor_ = static_cast<HCURSOR>(
         LoadImageW(instance_, MAKEINTRESOURCEW(IDC_HELP_LINK), IMAGE_CURSOR, 0, 0, LR_DEFAULTSIZE));
     faceBrush_ = CreateSolidBrush(GetSysColor(COLOR_BTNFACE));
@@ -252,7 +288,8 @@ bool MainWindow::Create(int showCommand) {
 
     // A fixed size: no maximize button, no sizing border.
     const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPSIBLINGS;
-    RECT frame{0, 0, Scale(layout_.clientWidth, dpi_), Scale(layout_.clientHeight, dpi_)};
+    RECT frame{0, 0, Scale(layout_.clientWidth, layoutDpi_),
+               Scale(layout_.clientHeight, layoutDpi_)};
     AdjustWindowRectEx(&frame, style, FALSE, 0);
     const int width = frame.right - frame.left, height = frame.bottom - frame.top;
     RECT work;
@@ -270,7 +307,8 @@ bool MainWindow::Create(int showCommand) {
     pump_ = std::make_unique<Win32WindowPump>([this](MSG& msg) { return PreTranslate(msg); });
     shell_ = std::make_unique<Win32Shell>();
     logic_ = std::make_unique<app::FormLogic>(
-        app::FormLogic::Platform{*files_, *folders_, *messages_, *pump_, *shell_, ProgramFolder()},
+        app::FormLogic::Platform{*files_, *folders_, *messages_, *pump_, *shell_, ProgramFolder(),
+                                 DocumentsFolder()},
         *this, *this);
 
     BuildControls();
@@ -287,8 +325,6 @@ void MainWindow::BuildControls() {
     controls_.assign(layout_.controls.size(), nullptr);
     for (size_t i = 0; i < layout_.controls.size(); ++i) {
         const app::ControlLayout& control = layout_.controls[i];
-        auto key = std::make_pair(control.font.points, control.font.bold);
-        if (!fonts_.count(key)) fonts_[key] = CreateLayoutFont(control.font, dpi_);
         // A panel holds its controls as children; a group box only frames
         // them, so they stay children of the window, above it.
         HWND parent = hwnd_;
@@ -297,11 +333,12 @@ void MainWindow::BuildControls() {
             control.container ? app::FindControl(layout_, control.container) : nullptr;
         if (container && container->kind == app::ControlKind::Panel) {
             parent = Control(container->name);
-            origin = POINT{Scale(container->at.left, dpi_), Scale(container->at.top, dpi_)};
+            origin =
+                POINT{Scale(container->at.left, layoutDpi_), Scale(container->at.top, layoutDpi_)};
         }
-        controls_[i] =
-            CreateLayoutControl(instance_, parent, control, origin,
-                                kFirstControlId + static_cast<int>(i), dpi_, fonts_[key]);
+        controls_[i] = CreateLayoutControl(instance_, parent, control, origin,
+                                           kFirstControlId + static_cast<int>(i), layoutDpi_,
+                                           fonts_->For(control.font));
         // A later control lies above an earlier one where they overlap (the
         // system would put it below); the Tab order is the window's own.
         SetWindowPos(controls_[i], HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
@@ -384,8 +421,9 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
 
 void MainWindow::Paint(HDC dc) {
     const app::Decoration& d = app::Form1Decoration();
-    FillGradient(dc, ToRect(d.topBand, dpi_), ToColorRef(d.topBandFrom), ToColorRef(d.topBandTo));
-    const RECT bottom = ToRect(d.bottomBand, dpi_);
+    FillGradient(dc, ToRect(d.topBand, layoutDpi_), ToColorRef(d.topBandFrom),
+                 ToColorRef(d.topBandTo));
+    const RECT bottom = ToRect(d.bottomBand, layoutDpi_);
     FillGradient(dc, bottom, ToColorRef(d.bottomBandFrom), ToColorRef(d.bottomBandTo));
     HPEN line = CreatePen(PS_SOLID, 1, ToColorRef(d.bottomBandLine));
     HGDIOBJ oldPen = SelectObject(dc, line);
@@ -398,8 +436,8 @@ void MainWindow::Paint(HDC dc) {
     oldPen = SelectObject(dc, framePen);
     HGDIOBJ oldBrush = SelectObject(dc, frameBrush_);
     for (const app::LayoutRect& frame : d.frames) {
-        const RECT r = ToRect(frame, dpi_);
-        RoundRect(dc, r.left, r.top, r.right, r.bottom, Scale(8, dpi_), Scale(8, dpi_));
+        const RECT r = ToRect(frame, layoutDpi_);
+        RoundRect(dc, r.left, r.top, r.right, r.bottom, Scale(8, layoutDpi_), Scale(8, layoutDpi_));
     }
     SelectObject(dc, oldBrush);
     SelectObject(dc, oldPen);
@@ -407,7 +445,7 @@ void MainWindow::Paint(HDC dc) {
 
     for (auto [icon, at] :
          {std::pair{stepsIcon_, d.stepsIcon}, std::pair{progressIcon_, d.progressIcon}}) {
-        const RECT r = ToRect(at, dpi_);
+        const RECT r = ToRect(at, layoutDpi_);
         if (icon)
             DrawIconEx(dc, r.left, r.top, icon, r.right - r.left, r.bottom - r.top, 0, nullptr,
                        DI_NORMAL);

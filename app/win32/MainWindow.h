@@ -16,9 +16,27 @@ namespace velloquin::win32 {
 
 class InstructionWindow;
 
+// The fonts of a layout table at one resolution, made once each.
+class LayoutFonts {
+  public:
+    explicit LayoutFonts(int dpi) : dpi_(dpi) {}
+    ~LayoutFonts();
+    LayoutFonts(const LayoutFonts&) = delete;
+    LayoutFonts& operator=(const LayoutFonts&) = delete;
+    HFONT For(const app::LayoutFont& font);
+    // The resolution of the window's geometry at which these fonts' captions
+    // fit (app::FittingDpi, measured with GetTextExtentPoint32).
+    int FittingDpi(const app::WindowLayout& window);
+
+  private:
+    int dpi_;
+    std::map<std::pair<double, bool>, HFONT> fonts_;
+};
+
 class MainWindow : public app::FormControls, public app::RunControls {
   public:
-    explicit MainWindow(HINSTANCE instance);
+    // `dpi` is the resolution of the fonts; 0 takes the screen's.
+    explicit MainWindow(HINSTANCE instance, int dpi = 0);
     ~MainWindow() override;
 
     bool Create(int showCommand);
@@ -60,10 +78,11 @@ class MainWindow : public app::FormControls, public app::RunControls {
 
     HINSTANCE instance_;
     HWND hwnd_ = nullptr;
-    int dpi_ = 96;
+    int dpi_;            // of the fonts
+    int layoutDpi_ = 96; // of the geometry, where captions need more room
     const app::WindowLayout& layout_;
     std::vector<HWND> controls_; // in the order of the layout table
-    std::map<std::pair<double, bool>, HFONT> fonts_;
+    std::unique_ptr<LayoutFonts> fonts_;
     HBRUSH faceBrush_ = nullptr;
     HBRUSH frameBrush_ = nullptr;
     HICON programIcon_ = nullptr;
@@ -86,6 +105,9 @@ class MainWindow : public app::FormControls, public app::RunControls {
 int Scale(int pixels, int dpi);
 // A font of the layout at the screen's resolution.
 HFONT CreateLayoutFont(const app::LayoutFont& font, int dpi);
+// The room a control's caption takes in that font (a label's only; others
+// give a zero size).
+app::LayoutSize CaptionNeed(const app::ControlLayout& control, HFONT font);
 // Creates one control of a layout table as a child window.
 HWND CreateLayoutControl(HINSTANCE instance, HWND parent, const app::ControlLayout& control,
                          POINT parentOrigin, int id, int dpi, HFONT font);

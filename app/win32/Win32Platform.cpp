@@ -25,6 +25,7 @@ std::wstring DialogFilter(const std::string& filter) {
 
 std::string Win32FileDialog::ShowOpen(const std::string& filter, int flags, int maxFileSize) {
     const std::wstring filterText = DialogFilter(filter);
+    const std::wstring start = WideFromUtf8(start_);
     std::vector<wchar_t> name(static_cast<size_t>(maxFileSize > 0 ? maxFileSize : MAX_PATH) + 1,
                               L'\0');
     OPENFILENAMEW dialog{};
@@ -34,6 +35,7 @@ std::string Win32FileDialog::ShowOpen(const std::string& filter, int flags, int 
     dialog.nFilterIndex = 1;
     dialog.lpstrFile = name.data();
     dialog.nMaxFile = static_cast<DWORD>(name.size());
+    dialog.lpstrInitialDir = start.empty() ? nullptr : start.c_str();
     dialog.Flags = static_cast<DWORD>(flags);
     if (!GetOpenFileNameW(&dialog)) return {};
     return Utf8FromWide(name.data());
@@ -62,6 +64,12 @@ std::string Win32FolderPicker::BrowseForFolder(const std::string& prompt) {
     dialog->GetOptions(&options);
     dialog->SetOptions(options | FOS_PICKFOLDERS | FOS_FORCEFILESYSTEM | FOS_PATHMUSTEXIST);
     dialog->SetTitle(WideFromUtf8(prompt).c_str());
+    // SetFolder, unlike SetDefaultFolder, wins over the folder the system
+    // remembers from the last time.
+    ComPtr<IShellItem> start;
+    if (!start_.empty() && SUCCEEDED(SHCreateItemFromParsingName(WideFromUtf8(start_).c_str(),
+                                                                 nullptr, IID_PPV_ARGS(&start.p))))
+        dialog->SetFolder(start.p);
     if (FAILED(dialog->Show(owner_))) return {};
     ComPtr<IShellItem> item;
     if (FAILED(dialog->GetResult(&item.p))) return {};
@@ -115,6 +123,15 @@ std::string ProgramFolder() {
         }
         path.resize(path.size() * 2);
     }
+}
+
+std::string DocumentsFolder() {
+    wchar_t* path = nullptr;
+    std::string folder;
+    if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_Documents, 0, nullptr, &path)) && path)
+        folder = Utf8FromWide(path);
+    CoTaskMemFree(path);
+    return folder;
 }
 
 } // namespace velloquin::win32

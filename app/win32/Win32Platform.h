@@ -16,9 +16,11 @@ class Win32FileDialog : public app::FileDialog {
   public:
     explicit Win32FileDialog(HWND owner) : owner_(owner) {}
     std::string ShowOpen(const std::string& filter, int flags, int maxFileSize) override;
+    void StartOpenIn(const std::string& folder) override { start_ = folder; }
 
   private:
     HWND owner_;
+    std::string start_;
 };
 
 // The system's folder picker (the common item dialog in its folder mode,
@@ -27,9 +29,11 @@ class Win32FolderPicker : public app::FolderPicker {
   public:
     explicit Win32FolderPicker(HWND owner) : owner_(owner) {}
     std::string BrowseForFolder(const std::string& prompt) override;
+    void StartBrowseIn(const std::string& folder) override { start_ = folder; }
 
   private:
     HWND owner_;
+    std::string start_;
 };
 
 class Win32MessageBox : public app::MessageBox {
@@ -65,5 +69,8 @@ std::wstring DialogFilter(const std::string& filter);
 
 // The folder that holds the running program, as UTF-8.
 std::string ProgramFolder();
+
+// The user's Documents folder as UTF-8, or empty text when there is none.
+std::string DocumentsFolder();
 
 } // namespace velloquin::win32

@@ -22,12 +22,14 @@ struct FakeWindow : app::FolderPicker, app::MessageBox, app::WindowPump, app::Ru
     int pumps = 0;
     std::function<void()> onPump = [] {};
     Strings prompts, shown, captions; // shown: "title: text", asked: "title? text"
+    Strings browseStarts;             // where each folder picker was told to open
     std::vector<bool> cmdSplit, underWay;
 
     std::string BrowseForFolder(S prompt) override {
         prompts.push_back(prompt);
         return folder;
     }
+    void StartBrowseIn(S start) override { browseStarts.push_back(start); }
     void Show(S text, S title) override { shown.push_back(title + ": " + text); }
     bool AskYesNo(S text, S title) override {
         shown.push_back(title + "? " + text);

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <set>
 #include <string>
+#include <tuple>
 #include <utility>
 
 using namespace velloquin::app;
@@ -71,7 +72,7 @@ TEST(FormLogic, HelpManualOpensInTheBrowserOrSaysWhereItWasLookedFor) {
         for (const std::string& file : present)
             std::ofstream(file) << "<html></html>";
         Platform p;
-        FormLogic logic({p, p, p, p, p, bin.string()}, p, p);
+        FormLogic logic({p, p, p, p, p, bin.string(), {}}, p, p);
         logic.CmdHelp_Click();
         if (!expected.empty()) {
             EXPECT_EQ(p.opened, velloquin::testing::Strings{expected});
@@ -88,6 +89,85 @@ TEST(FormLogic, HelpManualOpensInTheBrowserOrSaysWhereItWasLookedFor) {
     }
     EXPECT_EQ(CloseDuringRunQuestion(1), "A conversion is running. Stop it and close? The output "
                                          "keeps the 1 contact saved so far.");
+}
+
+// Where the dialogs open: a backup is looked for in Documents first, then
+// where one was last chosen (a turned-down file and a source folder count);
+// the output folder beside the backup that the next run reads. A folder that
+// has gone since falls back the same way.
+TEST(FormLogic, DialogsOpenWhereTheUserIs) {
+    struct Platform : velloquin::testing::FakeWindow, FileDialog, Shell, FormControls {
+        std::string file, path;
+        velloquin::testing::Strings openStarts;
+        void StartOpenIn(const std::string& start) override { openStarts.push_back(start); }
+        std::string ShowOpen(const std::string&, int, int) override { return file; }
+        void ShellOpen(const std::string&) override {}
+        void SetPathText(const std::string& text) override { path = text; }
+        std::string PathText() override { return path; }
+        void SetCmdSplitEnabled(bool) override {}
+    };
+    velloquin::testsupport::TempDir dir("velloquin-start");
+    const std::filesystem::path docs = dir.Path() / "Documents", backups = dir.Path() / "backups",
+                                other = dir.Path() / "other";
+    for (const auto& folder : {docs, backups, other})
+        std::filesystem::create_directories(folder);
+    const std::string vcf = velloquin::testsupport::WriteFile(backups / "a.vcf", "BEGIN:VCARD\r\n");
+    const std::string txt = velloquin::testsupport::WriteFile(other / "b.txt", "no card\r\n");
+
+    Platform p;
+    FormLogic logic({p, p, p, p, p, dir.Path().string(), docs.string()}, p, p);
+    struct Step {
+        enum { Open, Source, Convert } click;
+        std::string answer;          // the dialog's answer, empty: cancelled
+        std::filesystem::path start; // where that dialog was told to open
+    };
+    const Step steps[] = {
+        {Step::Convert, "", docs}, // nothing chosen yet
+        {Step::Open, "", docs},
+        {Step::Open, "", docs}, // a cancel changes nothing
+        {Step::Open, vcf, docs},
+        {Step::Open, "", backups},
+        {Step::Source, "", backups},
+        {Step::Convert, "", backups},
+        {Step::Open, txt, backups}, // turned down, yet looked for in other
+        {Step::Open, "", other},
+        {Step::Convert, "", backups}, // the run still reads a.vcf
+        {Step::Source, backups.string(), other},
+        {Step::Convert, "", backups},
+        {Step::Open, "", backups},
+    };
+    for (size_t i = 0; i < std::size(steps); ++i) {
+        const Step& step = steps[i];
+        SCOPED_TRACE("step " + std::to_string(i));
+        p.openStarts.clear();
+        p.browseStarts.clear();
+        p.file = p.folder = step.answer;
+        switch (step.click) {
+        case Step::Open:
+            logic.CmdBrowse_Click();
+            EXPECT_EQ(p.openStarts, velloquin::testing::Strings{step.start.string()});
+            break;
+        case Step::Source:
+            logic.Command1_Click();
+            EXPECT_EQ(p.browseStarts, velloquin::testing::Strings{step.start.string()});
+            break;
+        case Step::Convert:
+            logic.CmdSplit_Click();
+            EXPECT_EQ(p.browseStarts, velloquin::testing::Strings{step.start.string()});
+            break;
+        }
+    }
+
+    // Folders that have gone: back to Documents, and without one to wherever
+    // the platform likes.
+    std::filesystem::remove_all(backups);
+    EXPECT_EQ(logic.SaveDialogFolder(), docs.string());
+    EXPECT_EQ(logic.BackupDialogFolder(), docs.string());
+    std::filesystem::remove_all(docs);
+    EXPECT_EQ(logic.BackupDialogFolder(), "");
+    Platform q;
+    FormLogic fresh({q, q, q, q, q, {}, {}}, q, q);
+    EXPECT_EQ(fresh.BackupDialogFolder(), "");
 }
 
 // The layout table that both windows are built from: its own consistency.
@@ -127,4 +207,53 @@ TEST(FormLayout, EveryWindowIsConsistent) {
             }
         }
     }
+}
+
+// The resolution a window is laid out at: the screen's while every caption
+// fits, else the least one above it at which all fit, whatever rounding the
+// edges take; controls out of sight do not count.
+TEST(FormLayout, GeometryGrowsUntilEveryCaptionFits) {
+    const WindowLayout& form = Form1Layout();
+    const ControlLayout* label5 = FindControl(form, "Label5"); // 281 x 17 in the table
+    const ControlLayout* label2 = FindControl(form, "Label2"); // beyond the right edge
+    ASSERT_TRUE(label5 && label2);
+    struct Case {
+        int dpi;
+        LayoutSize label5Needs, label2Needs;
+        int expected;
+    };
+    const Case cases[] = {
+        {96, {281, 17}, {0, 0}, 96},    // exactly as wide as the label
+        {96, {282, 17}, {0, 0}, 97},    // one pixel more
+        {144, {421, 25}, {0, 0}, 144},  // 281 * 1.5 = 421.5, edges rounded
+        {144, {440, 25}, {0, 0}, 151},  // wider
+        {120, {300, 30}, {0, 0}, 165},  // taller than 17 pixels allow
+        {96, {0, 0}, {5000, 5000}, 96}, // out of sight
+        {96, {1000, 17}, {0, 0}, 192},  // never fits: at most twice
+    };
+    for (const Case& c : cases) {
+        const int got = FittingDpi(form, c.dpi, [&](const ControlLayout& control) {
+            if (&control == label5) return c.label5Needs;
+            if (&control == label2) return c.label2Needs;
+            return LayoutSize{0, 0};
+        });
+        EXPECT_EQ(got, c.expected)
+            << c.dpi << " dpi, " << c.label5Needs.width << "x" << c.label5Needs.height;
+    }
+    // A label running past the window's edge has what is left of it short of
+    // a margin: the instruction window's title, 16 + 417 in 428 pixels.
+    const ControlLayout* title = FindControl(FrmSkypeLayout(), "lblTitle");
+    ASSERT_NE(title, nullptr);
+    for (const auto& [needs, expected] : {std::pair{404, 96}, {405, 97}, {440, 105}}) {
+        EXPECT_EQ(
+            FittingDpi(FrmSkypeLayout(), 96,
+                       [&](const ControlLayout& control) {
+                           return &control == title ? LayoutSize{needs, 20} : LayoutSize{0, 0};
+                       }),
+            expected)
+            << needs;
+    }
+    for (const auto& [pixels, dpi, scaled] :
+         {std::tuple{281, 144, 422}, {48, 144, 72}, {329, 144, 494}, {17, 120, 21}, {1, 96, 1}})
+        EXPECT_EQ(ScaleToDpi(pixels, dpi), scaled) << pixels << " at " << dpi;
 }

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # install.sh SETUP_EXE WINE_RUN SAMPLES
 # Installs silently under wine, checks the installed files, the Start-menu
-# entry, the uninstall registration and that the installed command line
-# converts, then uninstalls silently and checks that nothing is left.
+# entry, the uninstall registration (size and icon under Apps and features
+# among it), the installer's and uninstaller's icon and version information,
+# and that the installed command line converts, then uninstalls silently and
+# checks that nothing is left.
 set -euo pipefail
 setup=$1 wine_run=$2 samples=$3
 if [ ! -f "$setup" ]; then
@@ -11,6 +13,10 @@ if [ ! -f "$setup" ]; then
 fi
 export WINEPREFIX=${WINEPREFIX:-${XDG_CACHE_HOME:-$HOME/.cache}/velloquin-wine}
 fail() { echo "FAILED: $*"; exit 1; }
+here=$(cd "$(dirname "$0")" && pwd)
+icon="$here/../../app/art/velloquin.ico"
+version=$(basename "$setup" | sed -n 's/^velloquin-\(.*\)-setup\.exe$/\1/p')
+[ -n "$version" ] || fail "no version in the installer's name $setup"
 
 key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Velloquin'
 dir="$WINEPREFIX/drive_c/Program Files/Velloquin"
@@ -22,6 +28,23 @@ for f in velloquin.exe velloquin-cli.exe uninstall.exe README.txt manual.html; d
 done
 [ -f "$link" ] || fail "no Start-menu entry"
 "$wine_run" reg query "$key" /v DisplayVersion | grep -q DisplayVersion || fail "not registered"
+# One value of the uninstall key, as reg prints it: "    NAME    TYPE    DATA".
+value() { "$wine_run" reg query "$key" /v "$1" | tr -d '\r' | sed -n "s/^ *$1 *REG_[A-Z_]* *//p"; }
+icon_value=$(value DisplayIcon)
+[ "$icon_value" = 'C:\Program Files\Velloquin\velloquin.exe,0' ] ||
+    fail "DisplayIcon is '$icon_value'"
+# In KiB; what the files take, give or take what the size of a folder adds.
+size=$(value EstimatedSize)
+[ -n "$size" ] || fail "no EstimatedSize"
+size=$((size))
+files=$(du -sk --apparent-size "$dir" | cut -f1)
+[ "$size" -ge $((files * 9 / 10)) ] && [ "$size" -le $((files * 11 / 10 + 4)) ] ||
+    fail "EstimatedSize is $size KiB, the files take $files KiB"
+# What Windows shows of them: the program's own icon and the version.
+/usr/bin/python3 "$here/check-setup.py" --version "$version" --icon "$icon" "$setup" \
+    "$dir/uninstall.exe" || fail "installer or uninstaller resources"
+/usr/bin/python3 "$here/check-setup.py" --icon "$icon" "$dir/velloquin.exe" ||
+    fail "the entry's icon"
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

@@ -6,7 +6,9 @@
 # rules, conversions to both outputs (read back and compared with the Linux
 # build's), the guards while a run is under way, and closing during a run.
 # Waits for states (window titles, the window's state file, output files),
-# never for a fixed time. Non-ASCII text goes in through the clipboard.
+# never for a fixed time. Non-ASCII text goes in through the clipboard. With
+# VELLOQUIN_ARTEFACTS set, leaves pictures of both windows at 96 and 144 dpi
+# there (app/win32/screenshot.sh).
 set -euo pipefail
 exe=$1 wine_run=$2 samples=$3 linux_cli=${4:-} setup=${5:-}
 for tool in Xvfb openbox xdotool xclip readpst pffinfo; do
@@ -37,6 +39,17 @@ wait_for() {
         sleep 0.1
     done
 }
+
+# Pictures of both windows at 96 and 144 dpi for whoever reads the results
+# (VELLOQUIN_ARTEFACTS), each from a display and a wine prefix of its own.
+if [ -n "${VELLOQUIN_ARTEFACTS:-}" ]; then
+    mkdir -p "$VELLOQUIN_ARTEFACTS"
+    for dpi in 96 144; do
+        env -u WINEPREFIX bash "$(dirname "$0")/../../app/win32/screenshot.sh" --dpi $dpi "$exe" \
+            "$VELLOQUIN_ARTEFACTS/main-window-${dpi}dpi.png" \
+            "$VELLOQUIN_ARTEFACTS/instructions-${dpi}dpi.png" || fail "no pictures at $dpi dpi"
+    done
+fi
 
 # A display and a window manager of our own.
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
