@@ -38,14 +38,14 @@ if [ "${VELLOQUIN_NO_GUI_DEPS:-0}" != 1 ] &&
         echo "No deb-src line for Debian's source packages, which a first" >&2
         echo "tools/build-windows.sh needs: run this script as root to add one." >&2
     else
-        . /etc/os-release
-        cat >/etc/apt/sources.list.d/velloquin-deb-src.sources <<EOF
-Types: deb-src
-URIs: http://deb.debian.org/debian
-Suites: $VERSION_CODENAME
-Components: main
-Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
-EOF
+        # The same archives as the binary packages come from, as sources.
+        if [ -f /etc/apt/sources.list.d/debian.sources ]; then
+            sed 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources \
+                >/etc/apt/sources.list.d/velloquin-deb-src.sources
+        elif [ -f /etc/apt/sources.list ]; then
+            sed -n 's/^deb \(.*\)$/deb-src \1/p' /etc/apt/sources.list \
+                >/etc/apt/sources.list.d/velloquin-deb-src.list
+        fi
         apt-get update -qq
     fi
 fi
