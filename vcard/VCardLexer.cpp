@@ -678,7 +678,7 @@ void VCardLexer::DecodeLine(const RawLine& raw, VCard& card) {
         } else {
             AddDiagnostic(cardDiagnostics_, raw.line,
                           property.name + " is not Base64 (" + why + ")");
-            property.value = std::string(value);
+            DecodeText(value, property, card, raw.line, property.value);
         }
         card.properties.push_back(std::move(property));
         return;
