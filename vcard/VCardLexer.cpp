@@ -432,8 +432,7 @@ void VCardLexer::StartPending(const std::string& line) {
     hasPending_ = true;
 }
 
-void VCardLexer::FinishPending(VCard& card) {
-    (void)card;
+void VCardLexer::FinishPending() {
     if (!hasPending_) return;
     if (pending_.quotedPrintable && !pending_.text.empty() && pending_.text.back() == '=')
         AddDiagnostic(cardDiagnostics_, pending_.line,
@@ -466,7 +465,7 @@ bool VCardLexer::Next(VCard& card) {
         }
 
         if (!NextPhysicalLine(line, false)) {
-            FinishPending(card);
+            FinishPending();
             if (agentDepth_ > 0) {
                 AddDiagnostic(cardDiagnostics_, lineNumber_,
                               "the AGENT's embedded card has no END:VCARD line");
@@ -496,7 +495,7 @@ bool VCardLexer::Next(VCard& card) {
 
         if (IsBlank(line)) continue; // a blank line neither ends nor breaks a fold
         if (IsBoundary(line, "END")) {
-            FinishPending(card);
+            FinishPending();
             card.beginLine = beginLine_;
             card.endLine = lineNumber_;
             inCard_ = false;
@@ -504,7 +503,7 @@ bool VCardLexer::Next(VCard& card) {
             return true;
         }
         if (IsBoundary(line, "BEGIN")) {
-            FinishPending(card);
+            FinishPending();
             // A 2.1 AGENT with an empty value: its card follows on the next lines.
             if (!raw_.empty()) {
                 const RawLine& last = raw_.back();
@@ -553,7 +552,7 @@ bool VCardLexer::Next(VCard& card) {
                 text += line;
                 continue;
             }
-            FinishPending(card);
+            FinishPending();
         } else if (line.front() == ' ' || line.front() == '\t') {
             AddDiagnostic(cardDiagnostics_, lineNumber_,
                           "folded line with no line before it: " + Shown(line));
@@ -572,9 +571,8 @@ CodePageConverter* VCardLexer::Converter(uint16_t codePage) {
 
 // Bytes to UTF-8: by the CHARSET parameter when there is one, else as UTF-8
 // with each stray byte a Windows-1252 character.
-void VCardLexer::DecodeText(std::string_view bytes, const VCardProperty& property, VCard& card,
-                            uint64_t line, std::string& out) {
-    (void)card;
+void VCardLexer::DecodeText(std::string_view bytes, const VCardProperty& property, uint64_t line,
+                            std::string& out) {
     const std::vector<std::string> charsets = property.ParamValues("CHARSET");
     // A UTF-16 file arrives as UTF-8 already; a CHARSET there describes nothing.
     if (!charsets.empty() && encoding_ == Encoding::Utf8) {
@@ -654,7 +652,7 @@ void VCardLexer::DecodeLine(const RawLine& raw, VCard& card) {
     if (raw.agentCard) {
         // The embedded card (see Next), kept as text.
         property.embeddedCard = true;
-        DecodeText(value, property, card, raw.line, property.value);
+        DecodeText(value, property, raw.line, property.value);
         card.properties.push_back(std::move(property));
         return;
     }
@@ -678,7 +676,7 @@ void VCardLexer::DecodeLine(const RawLine& raw, VCard& card) {
         } else {
             AddDiagnostic(cardDiagnostics_, raw.line,
                           property.name + " is not Base64 (" + why + ")");
-            DecodeText(value, property, card, raw.line, property.value);
+            DecodeText(value, property, raw.line, property.value);
         }
         card.properties.push_back(std::move(property));
         return;
@@ -722,9 +720,9 @@ void VCardLexer::DecodeLine(const RawLine& raw, VCard& card) {
             AddDiagnostic(cardDiagnostics_, raw.line,
                           std::to_string(bad) + " '=' in the quoted-printable " + property.name +
                               " start no hex pair; kept as written");
-        DecodeText(bytes, property, card, raw.line, property.value);
+        DecodeText(bytes, property, raw.line, property.value);
     } else {
-        DecodeText(value, property, card, raw.line, property.value);
+        DecodeText(value, property, raw.line, property.value);
     }
     card.properties.push_back(std::move(property));
 }

@@ -108,12 +108,12 @@ class VCardLexer {
 
     bool Fill();
     bool NextPhysicalLine(std::string& line, bool capped);
-    void FinishPending(VCard& card);
+    void FinishPending();
     void StartPending(const std::string& line);
     void Decode(VCard& card);
     void DecodeLine(const RawLine& raw, VCard& card);
-    void DecodeText(std::string_view bytes, const VCardProperty& property, VCard& card,
-                    uint64_t line, std::string& out);
+    void DecodeText(std::string_view bytes, const VCardProperty& property, uint64_t line,
+                    std::string& out);
     CodePageConverter* Converter(uint16_t codePage);
     void AddFileDiagnostic(uint64_t line, std::string message);
 
