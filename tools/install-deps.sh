@@ -9,6 +9,8 @@ packages=(
     qt6-base-dev libxlsxwriter-dev
     libreoffice-calc-nogui
     pst-utils pff-tools
+    # An independent vCard reader for the lexer's comparison test.
+    python3-vobject
     xvfb xauth
     # The Windows build and its tests under wine (tools/test-windows.sh).
     g++-mingw-w64-x86-64 googletest wine wine64 nsis zip

@@ -36,8 +36,28 @@ void CodePagePlatformDeleter::operator()(CodePagePlatform* platform) const {
     delete platform;
 }
 
+// glibc knows the Windows code pages of the ISO and other national charsets
+// (which vCards name in CHARSET=) only by those charsets' own names.
+static const char* IconvName(uint16_t codePage) {
+    static constexpr struct {
+        uint16_t codePage;
+        const char* name;
+    } kNames[] = {
+        {20866, "KOI8-R"},      {20932, "EUC-JP"},      {21866, "KOI8-U"},
+        {28591, "ISO-8859-1"},  {28592, "ISO-8859-2"},  {28593, "ISO-8859-3"},
+        {28594, "ISO-8859-4"},  {28595, "ISO-8859-5"},  {28596, "ISO-8859-6"},
+        {28597, "ISO-8859-7"},  {28598, "ISO-8859-8"},  {28599, "ISO-8859-9"},
+        {28600, "ISO-8859-10"}, {28603, "ISO-8859-13"}, {28605, "ISO-8859-15"},
+        {50220, "ISO-2022-JP"}, {54936, "GB18030"},
+    };
+    for (const auto& entry : kNames)
+        if (entry.codePage == codePage) return entry.name;
+    return nullptr;
+}
+
 CodePagePlatform* OpenCodePage(uint16_t codePage) {
-    const std::string name = "CP" + std::to_string(codePage);
+    const char* known = IconvName(codePage);
+    const std::string name = known ? known : "CP" + std::to_string(codePage);
     auto* platform = new CodePagePlatform;
     platform->toCodePage = iconv_open(name.c_str(), "UTF-8");
     platform->fromCodePage = iconv_open("UTF-8", name.c_str());

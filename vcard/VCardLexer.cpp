@@ -1,0 +1,1121 @@
+#include "VCardLexer.h"
+
+#include "Base64.h"
+#include "CodePage.h"
+#include "Text.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <cstring>
+
+namespace velloquin {
+namespace {
+
+// A card keeps at most this many problems; the rest are counted.
+constexpr size_t kMaxDiagnostics = 200;
+// Lines outside a card are looked at only for a BEGIN; the rest of a longer
+// one is skipped so that garbage between cards costs no memory.
+constexpr size_t kMaxOutsideLine = 4096;
+
+bool IsBlank(std::string_view line) {
+    return std::all_of(line.begin(), line.end(), [](char c) { return c == ' ' || c == '\t'; });
+}
+
+std::string_view TrimWhite(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
+        text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
+        text.remove_suffix(1);
+    return text;
+}
+
+// "BEGIN:VCARD" or "END:VCARD" in any case, white space around the value
+// allowed. A line that starts with white space is a folded one, never this.
+bool IsBoundary(std::string_view line, std::string_view keyword) {
+    if (line.empty() || line.front() == ' ' || line.front() == '\t') return false;
+    const size_t colon = line.find(':');
+    if (colon == std::string_view::npos) return false;
+    return EqualsUpperAscii(TrimWhite(line.substr(0, colon)), keyword) &&
+           EqualsUpperAscii(TrimWhite(line.substr(colon + 1)), "VCARD");
+}
+
+// The position of the first ':' outside double quotes: where the value starts.
+size_t ValueColon(std::string_view line) {
+    bool quoted = false;
+    for (size_t i = 0; i < line.size(); ++i) {
+        if (line[i] == '"')
+            quoted = !quoted;
+        else if (line[i] == ':' && !quoted)
+            return i;
+    }
+    return std::string_view::npos;
+}
+
+// Splits at sep outside double quotes.
+std::vector<std::string_view> SplitOutsideQuotes(std::string_view text, char sep) {
+    std::vector<std::string_view> parts;
+    bool quoted = false;
+    size_t start = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '"')
+            quoted = !quoted;
+        else if (text[i] == sep && !quoted) {
+            parts.push_back(text.substr(start, i - start));
+            start = i + 1;
+        }
+    }
+    parts.push_back(text.substr(start));
+    return parts;
+}
+
+std::string Unquote(std::string_view text) {
+    text = TrimWhite(text);
+    if (text.size() >= 2 && text.front() == '"' && text.back() == '"')
+        text = text.substr(1, text.size() - 2);
+    return std::string(text);
+}
+
+// RFC 6868's caret escapes in 4.0 parameter values.
+std::string DecodeCarets(std::string_view text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '^' && i + 1 < text.size()) {
+            const char next = text[i + 1];
+            if (next == 'n' || next == 'N') {
+                out += '\n';
+                ++i;
+                continue;
+            }
+            if (next == '^' || next == '\'') {
+                out += next == '^' ? '^' : '"';
+                ++i;
+                continue;
+            }
+        }
+        out += text[i];
+    }
+    return out;
+}
+
+// The 2.1 words that stand alone as an ENCODING.
+bool IsEncodingWord(std::string_view word) {
+    for (std::string_view known : {"QUOTED-PRINTABLE", "BASE64", "B", "8BIT", "7BIT"})
+        if (EqualsUpperAscii(word, known)) return true;
+    return false;
+}
+
+std::vector<VCardParam> ParseParams(std::string_view header, VCardVersion version) {
+    std::vector<VCardParam> params;
+    const std::vector<std::string_view> parts = SplitOutsideQuotes(header, ';');
+    for (size_t i = 1; i < parts.size(); ++i) {
+        const std::string_view part = TrimWhite(parts[i]);
+        if (part.empty()) continue;
+        VCardParam param;
+        const size_t equals = part.find('=');
+        if (equals == std::string_view::npos || part.front() == '"') {
+            param.values.push_back(Unquote(part));
+            param.name = IsEncodingWord(param.values.back()) ? "ENCODING" : "TYPE";
+        } else {
+            param.name = UpperAscii(TrimWhite(part.substr(0, equals)));
+            for (std::string_view item : SplitOutsideQuotes(part.substr(equals + 1), ',')) {
+                std::string value = Unquote(item);
+                if (version == VCardVersion::V40) value = DecodeCarets(value);
+                // TYPE="work,voice" (4.0) names two types.
+                if (param.name == "TYPE" && value.find(',') != std::string::npos) {
+                    for (std::string_view type : SplitOutsideQuotes(value, ','))
+                        param.values.emplace_back(TrimWhite(type));
+                } else {
+                    param.values.push_back(std::move(value));
+                }
+            }
+        }
+        params.push_back(std::move(param));
+    }
+    return params;
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+}
+
+// Quoted-printable to bytes; a '=' that starts no valid pair is kept as it
+// is and counted.
+std::string DecodeQuotedPrintable(std::string_view text, size_t& bad) {
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '=') {
+            out += text[i];
+            continue;
+        }
+        if (i + 2 < text.size() && HexDigit(text[i + 1]) >= 0 && HexDigit(text[i + 2]) >= 0) {
+            out += static_cast<char>(HexDigit(text[i + 1]) * 16 + HexDigit(text[i + 2]));
+            i += 2;
+            continue;
+        }
+        ++bad;
+        out += '=';
+    }
+    return out;
+}
+
+std::string PercentDecode(std::string_view text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 2 < text.size() && HexDigit(text[i + 1]) >= 0 &&
+            HexDigit(text[i + 2]) >= 0) {
+            out += static_cast<char>(HexDigit(text[i + 1]) * 16 + HexDigit(text[i + 2]));
+            i += 2;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+bool StartsWithNoCase(std::string_view text, std::string_view lowerPrefix) {
+    if (text.size() < lowerPrefix.size()) return false;
+    return LowerAscii(text.substr(0, lowerPrefix.size())) == lowerPrefix;
+}
+
+// A charset name reduced to letters and digits in upper case, so that
+// "Shift_JIS", "SHIFT-JIS" and "shiftjis" meet.
+std::string CharsetKey(std::string_view name) {
+    std::string key;
+    for (char c : TrimWhite(name))
+        if (std::isalnum(static_cast<unsigned char>(c)))
+            key += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return key;
+}
+
+void AddDiagnostic(std::vector<VCardDiagnostic>& list, uint64_t line, std::string message) {
+    if (list.size() < kMaxDiagnostics) {
+        list.push_back({line, std::move(message)});
+    } else if (list.size() == kMaxDiagnostics) {
+        list.push_back({line, "more problems in this card, not listed"});
+    }
+}
+
+std::string Shown(std::string_view text) {
+    std::string shown(text.substr(0, 60));
+    for (char& c : shown)
+        if (static_cast<unsigned char>(c) < 0x20) c = ' ';
+    return text.size() > 60 ? shown + "..." : shown;
+}
+
+bool IsBase64Line(std::string_view line) {
+    if (line.empty()) return false;
+    return std::all_of(line.begin(), line.end(), [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) || c == '+' || c == '/' || c == '=';
+    });
+}
+
+// The header of a line (up to the value's colon) says whether its value may
+// continue on lines without the usual fold: quoted-printable soft breaks and
+// 2.1 Base64 lines.
+void EncodingOfHeader(std::string_view line, bool& quotedPrintable, bool& base64) {
+    quotedPrintable = base64 = false;
+    const size_t colon = ValueColon(line);
+    if (colon == std::string_view::npos) return;
+    for (const VCardParam& param : ParseParams(line.substr(0, colon), VCardVersion::V30)) {
+        if (param.name != "ENCODING") continue;
+        for (const std::string& value : param.values) {
+            if (EqualsUpperAscii(value, "QUOTED-PRINTABLE")) quotedPrintable = true;
+            if (EqualsUpperAscii(value, "BASE64") || EqualsUpperAscii(value, "B")) base64 = true;
+        }
+    }
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- properties
+
+std::vector<std::string> VCardProperty::ParamValues(std::string_view upperName) const {
+    std::vector<std::string> values;
+    for (const VCardParam& param : params)
+        if (param.name == upperName)
+            values.insert(values.end(), param.values.begin(), param.values.end());
+    return values;
+}
+
+bool VCardProperty::HasParam(std::string_view upperName) const {
+    return std::any_of(params.begin(), params.end(),
+                       [&](const VCardParam& param) { return param.name == upperName; });
+}
+
+bool VCardProperty::HasType(std::string_view type) const {
+    const std::string upper = UpperAscii(type);
+    for (const VCardParam& param : params)
+        if (param.name == "TYPE")
+            for (const std::string& written : param.values)
+                if (EqualsUpperAscii(TrimWhite(written), upper)) return true;
+    return false;
+}
+
+int VCardProperty::Pref() const {
+    for (const VCardParam& param : params) {
+        if (param.name != "PREF") continue;
+        for (const std::string& written : param.values) {
+            int number = 0;
+            for (char c : written) {
+                if (c < '0' || c > '9' || number > 100) {
+                    number = 0;
+                    break;
+                }
+                number = number * 10 + (c - '0');
+            }
+            if (number >= 1 && number <= 100) return number;
+        }
+        return 1; // a bare PREF= or one out of range still marks it
+    }
+    return HasType("PREF") ? 1 : 0;
+}
+
+const VCardProperty* VCard::Find(std::string_view upperName) const {
+    for (const VCardProperty& property : properties)
+        if (property.name == upperName) return &property;
+    return nullptr;
+}
+
+// ---------------------------------------------------------------- the lexer
+
+VCardLexer::VCardLexer(ByteSource& source, size_t pieceSize)
+    : source_(source), pieceSize_(std::max<size_t>(pieceSize, 16)) {}
+
+VCardLexer::~VCardLexer() = default;
+
+bool VCardLexer::Open(std::string& why) {
+    if (!source_.Open(why)) return false;
+    buffer_.clear();
+    pos_ = 0;
+    sourceDone_ = skipLineFeed_ = started_ = false;
+    encoding_ = Encoding::Utf8;
+    carry_.clear();
+    lineNumber_ = 0;
+    inCard_ = hasPending_ = false;
+    cardsBegun_ = 0;
+    raw_.clear();
+    agentDepth_ = 0;
+    cardDiagnostics_.clear();
+    fileDiagnostics_.clear();
+    fileDiagnosticsDropped_ = 0;
+    return true;
+}
+
+void VCardLexer::AddFileDiagnostic(uint64_t line, std::string message) {
+    if (fileDiagnostics_.size() < kMaxDiagnostics)
+        fileDiagnostics_.push_back({line, std::move(message)});
+    else
+        ++fileDiagnosticsDropped_;
+}
+
+std::vector<VCardDiagnostic> VCardLexer::TakeFileDiagnostics() {
+    std::vector<VCardDiagnostic> taken;
+    taken.swap(fileDiagnostics_);
+    if (fileDiagnosticsDropped_ > 0) {
+        taken.push_back({lineNumber_, std::to_string(fileDiagnosticsDropped_) +
+                                          " more problems outside the cards, not listed"});
+        fileDiagnosticsDropped_ = 0;
+    }
+    return taken;
+}
+
+// Reads the next piece into the buffer, as UTF-8 when the file is UTF-16.
+// False at the end of the bytes.
+bool VCardLexer::Fill() {
+    if (sourceDone_) return false;
+    if (!piece_) piece_ = std::make_unique<char[]>(pieceSize_);
+    size_t got = 0;
+    std::string why;
+    if (!source_.Read(piece_.get(), pieceSize_, got, why)) {
+        AddFileDiagnostic(lineNumber_, "reading stopped part way: " + why);
+        sourceDone_ = true;
+        return false;
+    }
+    if (got == 0) {
+        sourceDone_ = true;
+        return false;
+    }
+    std::string_view bytes(piece_.get(), got);
+    if (!started_) {
+        // The byte-order mark may arrive split over pieces of a few bytes;
+        // the first piece is at least 16 bytes, which is enough.
+        started_ = true;
+        if (bytes.substr(0, 3) == "\xEF\xBB\xBF") {
+            bytes.remove_prefix(3);
+        } else if (bytes.substr(0, 2) == "\xFF\xFE") {
+            encoding_ = Encoding::Utf16Le;
+            bytes.remove_prefix(2);
+        } else if (bytes.substr(0, 2) == "\xFE\xFF") {
+            encoding_ = Encoding::Utf16Be;
+            bytes.remove_prefix(2);
+        }
+    }
+    if (pos_ > 0) {
+        buffer_.erase(0, pos_);
+        pos_ = 0;
+    }
+    if (encoding_ == Encoding::Utf8) {
+        buffer_.append(bytes);
+        return true;
+    }
+    carry_.append(bytes);
+    size_t usable = carry_.size() & ~size_t{1};
+    // A high surrogate waits for its partner in the next piece.
+    if (usable >= 2) {
+        const size_t at = usable - 2;
+        const unsigned unit = encoding_ == Encoding::Utf16Le
+                                  ? static_cast<unsigned char>(carry_[at]) |
+                                        static_cast<unsigned char>(carry_[at + 1]) << 8
+                                  : static_cast<unsigned char>(carry_[at]) << 8 |
+                                        static_cast<unsigned char>(carry_[at + 1]);
+        if (unit >= 0xD800 && unit <= 0xDBFF) usable -= 2;
+    }
+    buffer_ +=
+        Utf16ToUtf8(std::string_view(carry_).substr(0, usable), encoding_ == Encoding::Utf16Be);
+    carry_.erase(0, usable);
+    return true;
+}
+
+// The next line, its end (CR LF, LF or CR) removed. With capped, a line
+// longer than kMaxOutsideLine is cut there and its rest skipped.
+bool VCardLexer::NextPhysicalLine(std::string& line, bool capped) {
+    line.clear();
+    bool cut = false;
+    for (;;) {
+        if (skipLineFeed_ && pos_ < buffer_.size()) {
+            if (buffer_[pos_] == '\n') ++pos_;
+            skipLineFeed_ = false;
+        }
+        size_t end = pos_;
+        while (end < buffer_.size() && buffer_[end] != '\r' && buffer_[end] != '\n')
+            ++end;
+        if (!cut) {
+            const size_t room =
+                capped ? kMaxOutsideLine - std::min(line.size(), kMaxOutsideLine) : buffer_.size();
+            const size_t take = std::min(end - pos_, room);
+            line.append(buffer_, pos_, take);
+            if (take < end - pos_) cut = true;
+        }
+        if (end < buffer_.size()) {
+            skipLineFeed_ = buffer_[end] == '\r';
+            pos_ = end + 1;
+            ++lineNumber_;
+            return true;
+        }
+        pos_ = end;
+        if (!Fill()) {
+            if (encoding_ != Encoding::Utf8 && !carry_.empty()) {
+                // An odd last byte or a lone high surrogate.
+                buffer_.erase(0, pos_);
+                pos_ = 0;
+                buffer_ += "\xEF\xBF\xBD";
+                carry_.clear();
+                continue;
+            }
+            if (line.empty() && !cut) return false;
+            ++lineNumber_;
+            return true;
+        }
+    }
+}
+
+void VCardLexer::StartPending(const std::string& line) {
+    pending_ = RawLine{};
+    pending_.line = lineNumber_;
+    pending_.text = line;
+    EncodingOfHeader(line, pending_.quotedPrintable, pending_.base64);
+    hasPending_ = true;
+}
+
+void VCardLexer::FinishPending() {
+    if (!hasPending_) return;
+    if (pending_.quotedPrintable && !pending_.text.empty() && pending_.text.back() == '=')
+        AddDiagnostic(cardDiagnostics_, pending_.line,
+                      "quoted-printable value ends in a soft line break");
+    raw_.push_back(std::move(pending_));
+    pending_ = RawLine{};
+    hasPending_ = false;
+}
+
+bool VCardLexer::Next(VCard& card) {
+    card = VCard{};
+    std::string line;
+    for (;;) {
+        if (!inCard_) {
+            if (!NextPhysicalLine(line, true)) return false;
+            if (IsBlank(line)) continue;
+            if (IsBoundary(line, "BEGIN")) {
+                inCard_ = true;
+                ++cardsBegun_;
+                beginLine_ = lineNumber_;
+                raw_.clear();
+                cardDiagnostics_.clear();
+                continue;
+            }
+            if (IsBoundary(line, "END"))
+                AddFileDiagnostic(lineNumber_, "END:VCARD without a BEGIN:VCARD before it");
+            else
+                AddFileDiagnostic(lineNumber_, "line outside a card: " + Shown(line));
+            continue;
+        }
+
+        if (!NextPhysicalLine(line, false)) {
+            FinishPending();
+            if (agentDepth_ > 0) {
+                AddDiagnostic(cardDiagnostics_, lineNumber_,
+                              "the AGENT's embedded card has no END:VCARD line");
+                raw_.back().text += agentText_;
+                agentDepth_ = 0;
+            }
+            AddDiagnostic(cardDiagnostics_, lineNumber_,
+                          "the card has no END:VCARD line; it ends at the end of the file");
+            card.beginLine = beginLine_;
+            inCard_ = false;
+            Decode(card);
+            return true;
+        }
+
+        if (agentDepth_ > 0) {
+            // An embedded card is kept as text; its own lexing is its reader's.
+            if (IsBoundary(line, "BEGIN")) ++agentDepth_;
+            if (IsBoundary(line, "END")) --agentDepth_;
+            agentText_ += line;
+            agentText_ += "\r\n";
+            if (agentDepth_ == 0) {
+                raw_.back().text += agentText_;
+                agentText_.clear();
+            }
+            continue;
+        }
+
+        if (IsBlank(line)) continue; // a blank line neither ends nor breaks a fold
+        if (IsBoundary(line, "END")) {
+            FinishPending();
+            card.beginLine = beginLine_;
+            card.endLine = lineNumber_;
+            inCard_ = false;
+            Decode(card);
+            return true;
+        }
+        if (IsBoundary(line, "BEGIN")) {
+            FinishPending();
+            // A 2.1 AGENT with an empty value: its card follows on the next lines.
+            if (!raw_.empty()) {
+                const RawLine& last = raw_.back();
+                const size_t colon = ValueColon(last.text);
+                if (colon != std::string::npos &&
+                    IsBlank(std::string_view(last.text).substr(colon + 1))) {
+                    const std::string_view header = std::string_view(last.text).substr(0, colon);
+                    const std::string_view name = header.substr(0, header.find(';'));
+                    const size_t dot = name.rfind('.');
+                    if (EqualsUpperAscii(
+                            TrimWhite(dot == std::string_view::npos ? name : name.substr(dot + 1)),
+                            "AGENT")) {
+                        raw_.back().text.resize(colon + 1);
+                        raw_.back().agentCard = true;
+                        agentDepth_ = 1;
+                        agentText_ = line + "\r\n";
+                        continue;
+                    }
+                }
+            }
+            AddDiagnostic(cardDiagnostics_, lineNumber_,
+                          "the card has no END:VCARD line; it ends where the next card begins");
+            card.beginLine = beginLine_;
+            Decode(card);
+            // The new card starts here.
+            ++cardsBegun_;
+            beginLine_ = lineNumber_;
+            raw_.clear();
+            cardDiagnostics_.clear();
+            return true;
+        }
+        if (hasPending_) {
+            std::string& text = pending_.text;
+            if (pending_.quotedPrintable && !text.empty() && text.back() == '=') {
+                text.pop_back(); // a soft line break
+                text += line;
+                continue;
+            }
+            if (line.front() == ' ' || line.front() == '\t') {
+                pending_.folds.push_back(text.size());
+                text += line;
+                continue;
+            }
+            if (pending_.base64 && IsBase64Line(line)) {
+                // 2.1 lets Base64 run on lines without white space, up to a blank line.
+                text += line;
+                continue;
+            }
+            FinishPending();
+        } else if (line.front() == ' ' || line.front() == '\t') {
+            AddDiagnostic(cardDiagnostics_, lineNumber_,
+                          "folded line with no line before it: " + Shown(line));
+            continue;
+        }
+        StartPending(line);
+    }
+}
+
+CodePageConverter* VCardLexer::Converter(uint16_t codePage) {
+    auto found = converters_.find(codePage);
+    if (found == converters_.end())
+        found = converters_.emplace(codePage, std::make_unique<CodePageConverter>(codePage)).first;
+    return found->second->Available() ? found->second.get() : nullptr;
+}
+
+// Bytes to UTF-8: by the CHARSET parameter when there is one, else as UTF-8
+// with each stray byte a Windows-1252 character.
+void VCardLexer::DecodeText(std::string_view bytes, const VCardProperty& property, uint64_t line,
+                            std::string& out) {
+    const std::vector<std::string> charsets = property.ParamValues("CHARSET");
+    // A UTF-16 file arrives as UTF-8 already; a CHARSET there describes nothing.
+    if (!charsets.empty() && encoding_ == Encoding::Utf8) {
+        const std::optional<uint16_t> codePage = CodePageForCharset(charsets.front());
+        if (!codePage) {
+            AddDiagnostic(cardDiagnostics_, line,
+                          "unknown CHARSET " + Shown(charsets.front()) + ", read as UTF-8");
+        } else if (*codePage != 65001) {
+            if (CodePageConverter* converter = Converter(*codePage)) {
+                converter->Decode(bytes, out);
+                return;
+            }
+            AddDiagnostic(cardDiagnostics_, line,
+                          "CHARSET " + Shown(charsets.front()) +
+                              " cannot be read here, read as UTF-8");
+        }
+    }
+    size_t stray = 0;
+    for (size_t pos = 0; pos < bytes.size();) {
+        const size_t ascii = SkipAscii(bytes, pos);
+        out.append(bytes.substr(pos, ascii - pos));
+        pos = ascii;
+        if (pos >= bytes.size()) break;
+        char32_t cp = 0;
+        const size_t length = Utf8CharLength(bytes, pos, cp);
+        if (length > 0) {
+            out.append(bytes.substr(pos, length));
+            pos += length;
+        } else {
+            out += Cp1252ToUtf8(bytes.substr(pos, 1));
+            ++stray;
+            ++pos;
+        }
+    }
+    if (stray > 0)
+        AddDiagnostic(cardDiagnostics_, line,
+                      std::to_string(stray) + " bytes of " + property.name +
+                          " are not UTF-8, read as Windows-1252");
+}
+
+void VCardLexer::DecodeLine(const RawLine& raw, VCard& card) {
+    // Unfolding: 3.0 and 4.0 drop the line end and the one white space
+    // character after it; 2.1 (RFC 822) drops only the line end.
+    std::string text;
+    if (card.version == VCardVersion::V21 || raw.folds.empty()) {
+        text = raw.text;
+    } else {
+        text.reserve(raw.text.size());
+        size_t from = 0;
+        for (size_t fold : raw.folds) {
+            text.append(raw.text, from, fold - from);
+            from = fold + 1;
+        }
+        text.append(raw.text, from, std::string::npos);
+    }
+
+    const size_t colon = ValueColon(text);
+    if (colon == std::string::npos) {
+        AddDiagnostic(cardDiagnostics_, raw.line,
+                      "line without a ':' is no property: " + Shown(text));
+        return;
+    }
+    VCardProperty property;
+    property.line = raw.line;
+    const std::string_view header = std::string_view(text).substr(0, colon);
+    const std::string_view fullName = TrimWhite(header.substr(0, header.find(';')));
+    const size_t dot = fullName.rfind('.');
+    if (dot != std::string_view::npos) property.group = std::string(fullName.substr(0, dot));
+    property.name = UpperAscii(dot == std::string_view::npos ? fullName : fullName.substr(dot + 1));
+    if (property.name.empty()) {
+        AddDiagnostic(cardDiagnostics_, raw.line, "property without a name: " + Shown(text));
+        return;
+    }
+    property.params = ParseParams(header, card.version);
+    std::string_view value = std::string_view(text).substr(colon + 1);
+
+    if (raw.agentCard) {
+        // The embedded card (see Next), kept as text.
+        property.embeddedCard = true;
+        DecodeText(value, property, raw.line, property.value);
+        card.properties.push_back(std::move(property));
+        return;
+    }
+
+    bool quotedPrintable = false, base64 = false;
+    for (const std::string& encoding : property.ParamValues("ENCODING")) {
+        if (EqualsUpperAscii(encoding, "QUOTED-PRINTABLE"))
+            quotedPrintable = true;
+        else if (EqualsUpperAscii(encoding, "BASE64") || EqualsUpperAscii(encoding, "B"))
+            base64 = true;
+        else if (!EqualsUpperAscii(encoding, "8BIT") && !EqualsUpperAscii(encoding, "7BIT"))
+            AddDiagnostic(cardDiagnostics_, raw.line,
+                          "unknown ENCODING " + Shown(encoding) + " on " + property.name);
+    }
+
+    if (base64) {
+        std::string why;
+        if (std::optional<std::string> bytes = Base64Decode(value, &why)) {
+            property.bytes = std::move(*bytes);
+            property.binary = true;
+        } else {
+            AddDiagnostic(cardDiagnostics_, raw.line,
+                          property.name + " is not Base64 (" + why + ")");
+            DecodeText(value, property, raw.line, property.value);
+        }
+        card.properties.push_back(std::move(property));
+        return;
+    }
+
+    if (StartsWithNoCase(TrimWhite(value), "data:")) {
+        // data:[<media type>][;base64],<data> (RFC 2397), as 4.0 writes pictures.
+        const std::string_view uri = TrimWhite(value);
+        const size_t comma = uri.find(',');
+        if (comma != std::string_view::npos) {
+            const std::string_view meta = uri.substr(5, comma - 5);
+            const std::string_view data = uri.substr(comma + 1);
+            const std::vector<std::string_view> parts = SplitOutsideQuotes(meta, ';');
+            property.mediaType = LowerAscii(TrimWhite(parts.front()));
+            const bool isBase64 =
+                EqualsUpperAscii(TrimWhite(parts.back()), "BASE64") && parts.size() > 1;
+            std::string why;
+            if (!isBase64) {
+                property.bytes = PercentDecode(data);
+                property.binary = true;
+            } else if (std::optional<std::string> bytes = Base64Decode(data, &why)) {
+                property.bytes = std::move(*bytes);
+                property.binary = true;
+            } else {
+                AddDiagnostic(cardDiagnostics_, raw.line,
+                              property.name + " data: URI is not Base64 (" + why + ")");
+            }
+            if (property.binary) {
+                card.properties.push_back(std::move(property));
+                return;
+            }
+        } else {
+            AddDiagnostic(cardDiagnostics_, raw.line, property.name + " data: URI without a ','");
+        }
+    }
+
+    if (quotedPrintable) {
+        size_t bad = 0;
+        const std::string bytes = DecodeQuotedPrintable(value, bad);
+        if (bad > 0)
+            AddDiagnostic(cardDiagnostics_, raw.line,
+                          std::to_string(bad) + " '=' in the quoted-printable " + property.name +
+                              " start no hex pair; kept as written");
+        DecodeText(bytes, property, raw.line, property.value);
+    } else {
+        DecodeText(value, property, raw.line, property.value);
+    }
+    card.properties.push_back(std::move(property));
+}
+
+void VCardLexer::Decode(VCard& card) {
+    // The version rules the unfolding and the escapes of every line, so it
+    // is found first, wherever the card has it.
+    card.version = VCardVersion::V21;
+    for (const RawLine& raw : raw_) {
+        const size_t colon = ValueColon(raw.text);
+        if (colon == std::string::npos) continue;
+        std::string_view header = std::string_view(raw.text).substr(0, colon);
+        header = TrimWhite(header.substr(0, header.find(';')));
+        if (!EqualsUpperAscii(header, "VERSION")) continue;
+        const std::string_view value = TrimWhite(std::string_view(raw.text).substr(colon + 1));
+        card.versionGiven = true;
+        if (value == "2.1") {
+            card.version = VCardVersion::V21;
+        } else if (value == "3.0") {
+            card.version = VCardVersion::V30;
+        } else if (value == "4.0") {
+            card.version = VCardVersion::V40;
+        } else {
+            card.version = !value.empty() && value.front() == '4'   ? VCardVersion::V40
+                           : !value.empty() && value.front() == '3' ? VCardVersion::V30
+                                                                    : VCardVersion::V21;
+            AddDiagnostic(cardDiagnostics_, raw.line,
+                          "unknown VERSION " + Shown(value) + ", read by the nearest rules");
+        }
+        break;
+    }
+    if (!card.versionGiven)
+        AddDiagnostic(cardDiagnostics_, beginLine_, "no VERSION line; read as vCard 2.1");
+    for (const RawLine& raw : raw_)
+        DecodeLine(raw, card);
+    raw_.clear();
+    card.diagnostics.swap(cardDiagnostics_);
+    cardDiagnostics_.clear();
+    std::stable_sort(
+        card.diagnostics.begin(), card.diagnostics.end(),
+        [](const VCardDiagnostic& a, const VCardDiagnostic& b) { return a.line < b.line; });
+}
+
+// ---------------------------------------------------------------- escapes
+
+std::vector<std::string> SplitComponents(std::string_view value, VCardVersion version) {
+    std::vector<std::string> components;
+    std::string current;
+    for (size_t i = 0; i < value.size(); ++i) {
+        const char c = value[i];
+        if (c == '\\' && i + 1 < value.size() &&
+            (version != VCardVersion::V21 || value[i + 1] == ';' || value[i + 1] == '\\')) {
+            current += c;
+            current += value[++i];
+        } else if (c == ';') {
+            components.push_back(std::move(current));
+            current.clear();
+        } else {
+            current += c;
+        }
+    }
+    components.push_back(std::move(current));
+    return components;
+}
+
+namespace {
+
+// Unescapes one item; stops at an unescaped sep when split is true and
+// returns where it stopped.
+size_t UnescapeUntil(std::string_view text, size_t from, char sep, bool split, std::string& out) {
+    size_t i = from;
+    for (; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '\\' && i + 1 < text.size()) {
+            const char next = text[++i];
+            if (next == 'n' || next == 'N')
+                out += '\n';
+            else if (next == ',' || next == ';' || next == '\\')
+                out += next;
+            else {
+                // Not an escape the standards define: kept as written.
+                out += '\\';
+                out += next;
+            }
+        } else if (split && c == sep) {
+            return i;
+        } else {
+            out += c;
+        }
+    }
+    return i;
+}
+
+} // namespace
+
+std::vector<std::string> SplitListItems(std::string_view component, VCardVersion version) {
+    if (version == VCardVersion::V21) return {UnescapeComponent(component, version)};
+    std::vector<std::string> items;
+    size_t pos = 0;
+    for (;;) {
+        std::string item;
+        pos = UnescapeUntil(component, pos, ',', true, item);
+        items.push_back(std::move(item));
+        if (pos >= component.size()) break;
+        ++pos;
+    }
+    return items;
+}
+
+std::string UnescapeText(std::string_view value, VCardVersion version) {
+    if (version == VCardVersion::V21) return std::string(value);
+    std::string out;
+    UnescapeUntil(value, 0, 0, false, out);
+    return out;
+}
+
+std::string UnescapeComponent(std::string_view component, VCardVersion version) {
+    if (version != VCardVersion::V21) return UnescapeText(component, version);
+    std::string out;
+    for (size_t i = 0; i < component.size(); ++i) {
+        if (component[i] == '\\' && i + 1 < component.size() &&
+            (component[i + 1] == ';' || component[i + 1] == '\\')) {
+            out += component[++i];
+        } else {
+            out += component[i];
+        }
+    }
+    return out;
+}
+
+// ---------------------------------------------------------------- dates
+
+namespace {
+
+bool AllDigits(std::string_view text) {
+    return !text.empty() &&
+           std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+int Number(std::string_view digits) {
+    int n = 0;
+    for (char c : digits)
+        n = n * 10 + (c - '0');
+    return n;
+}
+
+int DaysInMonth(int year, int month) {
+    static constexpr std::array<int, 12> days{31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (month == 2 && year != 0 && ((year % 4 == 0 && year % 100 != 0) || year % 400 == 0))
+        return 29;
+    if (month == 2 && year == 0) return 29; // without a year, 29 February may be meant
+    return days[static_cast<size_t>(month - 1)];
+}
+
+// A time of day with an optional zone: hh[mm[ss]] or hh:mm[:ss], a fraction,
+// then Z, +hh, +hhmm or +hh:mm.
+bool ValidTime(std::string_view time) {
+    size_t zone = time.find_first_of("Zz+-");
+    std::string_view clock = time.substr(0, zone);
+    if (zone != std::string_view::npos) {
+        std::string_view offset = time.substr(zone);
+        if (offset == "Z" || offset == "z") {
+        } else {
+            offset.remove_prefix(1);
+            std::string digits;
+            for (char c : offset)
+                if (c != ':') digits += c;
+            if (!AllDigits(digits) || (digits.size() != 2 && digits.size() != 4)) return false;
+        }
+    }
+    const size_t fraction = clock.find_first_of(".,");
+    if (fraction != std::string_view::npos) {
+        if (!AllDigits(clock.substr(fraction + 1))) return false;
+        clock = clock.substr(0, fraction);
+    }
+    std::string digits;
+    for (char c : clock)
+        if (c != ':') digits += c;
+    if (!AllDigits(digits) || digits.size() % 2 != 0 || digits.size() > 6) return false;
+    if (Number(digits.substr(0, 2)) > 24) return false;
+    if (digits.size() >= 4 && Number(digits.substr(2, 2)) > 59) return false;
+    if (digits.size() >= 6 && Number(digits.substr(4, 2)) > 60) return false;
+    return true;
+}
+
+} // namespace
+
+VCardDate ParseVCardDate(std::string_view text) {
+    VCardDate date;
+    text = TrimWhite(text);
+    std::string_view day = text;
+    const size_t t = text.find_first_of("Tt");
+    if (t != std::string_view::npos) {
+        day = text.substr(0, t);
+        date.hasTime = true;
+        if (!ValidTime(text.substr(t + 1))) {
+            date.problem = "not a date";
+            return date;
+        }
+        if (day.empty()) {
+            date.problem = "a time without a date";
+            return date;
+        }
+    }
+    std::string_view yearPart, monthPart, dayPart;
+    if (day.substr(0, 3) == "---") {
+        dayPart = day.substr(3);
+        if (dayPart.size() != 2) dayPart = {};
+    } else if (day.substr(0, 2) == "--") {
+        // --MMDD, --MM-DD or --MM: no year.
+        const std::string_view rest = day.substr(2);
+        if (rest.size() == 4) {
+            monthPart = rest.substr(0, 2);
+            dayPart = rest.substr(2);
+        } else if (rest.size() == 5 && rest[2] == '-') {
+            monthPart = rest.substr(0, 2);
+            dayPart = rest.substr(3);
+        } else if (rest.size() == 2) {
+            monthPart = rest;
+        }
+    } else if (day.size() == 8 && AllDigits(day)) {
+        yearPart = day.substr(0, 4);
+        monthPart = day.substr(4, 2);
+        dayPart = day.substr(6, 2);
+    } else if (day.size() == 10 && day[4] == '-' && day[7] == '-') {
+        yearPart = day.substr(0, 4);
+        monthPart = day.substr(5, 2);
+        dayPart = day.substr(8, 2);
+    } else if (day.size() == 7 && day[4] == '-') {
+        yearPart = day.substr(0, 4);
+        monthPart = day.substr(5, 2);
+    } else if (day.size() == 4) {
+        yearPart = day;
+    }
+    const bool any = !yearPart.empty() || !monthPart.empty() || !dayPart.empty();
+    if (!any || (!yearPart.empty() && !AllDigits(yearPart)) ||
+        (!monthPart.empty() && !AllDigits(monthPart)) ||
+        (!dayPart.empty() && !AllDigits(dayPart))) {
+        date.problem = "not a date";
+        return date;
+    }
+    date.year = yearPart.empty() ? 0 : Number(yearPart);
+    date.month = monthPart.empty() ? 0 : Number(monthPart);
+    date.day = dayPart.empty() ? 0 : Number(dayPart);
+    if ((!monthPart.empty() && (date.month < 1 || date.month > 12)) ||
+        (!dayPart.empty() &&
+         (date.day < 1 || date.day > (date.month ? DaysInMonth(date.year, date.month) : 31))) ||
+        (!yearPart.empty() && date.year == 0)) {
+        date = VCardDate{};
+        date.problem = "not a date";
+        return date;
+    }
+    if (date.year == 0)
+        date.problem = date.month && date.day ? "no year" : "neither year nor full date";
+    else if (date.month == 0)
+        date.problem = "only a year";
+    else if (date.day == 0)
+        date.problem = "no day";
+    return date;
+}
+
+// ---------------------------------------------------------------- pictures
+
+std::string PictureTypeFromMagic(std::string_view bytes) {
+    if (bytes.substr(0, 3) == "\xFF\xD8\xFF") return "jpeg";
+    if (bytes.substr(0, 8) == "\x89PNG\r\n\x1A\n") return "png";
+    if (bytes.substr(0, 6) == "GIF87a" || bytes.substr(0, 6) == "GIF89a") return "gif";
+    if (bytes.substr(0, 2) == "BM" && bytes.size() >= 14) return "bmp";
+    if (bytes.substr(0, 4) == std::string_view("II*\0", 4) ||
+        bytes.substr(0, 4) == std::string_view("MM\0*", 4))
+        return "tiff";
+    return {};
+}
+
+namespace {
+
+// The type a TYPE or MEDIATYPE value names ("JPEG", "image/jpeg", "jpg").
+std::string PictureTypeFromName(std::string_view name) {
+    std::string lower = LowerAscii(TrimWhite(name));
+    if (lower.rfind("image/", 0) == 0) lower.erase(0, 6);
+    if (lower == "jpeg" || lower == "jpg" || lower == "pjpeg") return "jpeg";
+    if (lower == "png") return "png";
+    if (lower == "gif") return "gif";
+    if (lower == "bmp" || lower == "x-bmp") return "bmp";
+    if (lower == "tiff" || lower == "tif") return "tiff";
+    return {};
+}
+
+std::string ExtensionOf(std::string_view type) {
+    if (type == "jpeg") return "jpg";
+    if (type == "tiff") return "tif";
+    return std::string(type);
+}
+
+} // namespace
+
+VCardPicture PictureOf(const VCardProperty& property) {
+    VCardPicture picture;
+    std::string declared;
+    for (const std::string& name : property.ParamValues("TYPE"))
+        if (declared.empty()) declared = PictureTypeFromName(name);
+    for (const std::string& name : property.ParamValues("MEDIATYPE"))
+        if (declared.empty()) declared = PictureTypeFromName(name);
+    if (declared.empty() && !property.mediaType.empty())
+        declared = PictureTypeFromName(property.mediaType);
+
+    const auto finish = [&](std::string bytes) {
+        picture.kind = VCardPicture::Kind::Inline;
+        picture.bytes = std::move(bytes);
+        picture.type = PictureTypeFromMagic(picture.bytes);
+        if (picture.type.empty()) {
+            picture.type = declared;
+            picture.problem = declared.empty() ? "the picture's type is unknown"
+                                               : "the bytes do not show the declared type";
+        } else if (!declared.empty() && declared != picture.type) {
+            picture.problem = "declared " + declared + " but the bytes are " + picture.type;
+        }
+        picture.extension = ExtensionOf(picture.type);
+    };
+
+    if (property.binary) {
+        finish(property.bytes);
+        return picture;
+    }
+    const std::string_view value = TrimWhite(property.value);
+    if (value.empty()) return picture;
+    bool uri = false;
+    for (const std::string& kind : property.ParamValues("VALUE"))
+        if (EqualsUpperAscii(kind, "URI") || EqualsUpperAscii(kind, "URL") ||
+            EqualsUpperAscii(kind, "CONTENT-ID") || EqualsUpperAscii(kind, "CID"))
+            uri = true;
+    for (std::string_view scheme : {"http:", "https:", "ftp:", "file:", "cid:"})
+        if (StartsWithNoCase(value, scheme)) uri = true;
+    if (uri) {
+        picture.kind = VCardPicture::Kind::Uri;
+        picture.uri = std::string(value);
+        picture.type = declared;
+        picture.extension = ExtensionOf(declared);
+        picture.problem = "the picture is only an address, not fetched";
+        return picture;
+    }
+    if (property.HasParam("ENCODING")) {
+        // A Base64 that did not decode (reported by the lexer).
+        picture.kind = VCardPicture::Kind::Bad;
+        picture.problem = "the picture's Base64 does not decode";
+        return picture;
+    }
+    // Some writers leave out ENCODING: Base64 that decodes to a known
+    // picture is taken.
+    if (std::optional<std::string> bytes = Base64Decode(value);
+        bytes && !PictureTypeFromMagic(*bytes).empty()) {
+        finish(std::move(*bytes));
+        picture.problem = "no ENCODING parameter; read as Base64";
+        return picture;
+    }
+    picture.kind = VCardPicture::Kind::Bad;
+    picture.problem = "the value is neither Base64 nor an address";
+    return picture;
+}
+
+// ---------------------------------------------------------------- charsets
+
+std::optional<uint16_t> CodePageForCharset(std::string_view charset) {
+    const std::string key = CharsetKey(charset);
+    struct Entry {
+        std::string_view key;
+        uint16_t codePage;
+    };
+    static constexpr Entry kCharsets[] = {
+        {"UTF8", 65001},      {"USASCII", 65001},   {"ASCII", 65001},    {"ISO88591", 28591},
+        {"LATIN1", 28591},    {"ISO88592", 28592},  {"ISO88593", 28593}, {"ISO88594", 28594},
+        {"ISO88595", 28595},  {"ISO88596", 28596},  {"ISO88597", 28597}, {"ISO88598", 28598},
+        {"ISO88599", 28599},  {"ISO885910", 28600}, {"ISO885911", 874},  {"ISO885913", 28603},
+        {"ISO885915", 28605}, {"LATIN9", 28605},    {"SHIFTJIS", 932},   {"SJIS", 932},
+        {"MSKANJI", 932},     {"WINDOWS31J", 932},  {"CP932", 932},      {"EUCJP", 20932},
+        {"ISO2022JP", 50220}, {"GB2312", 936},      {"GBK", 936},        {"CP936", 936},
+        {"EUCCN", 936},       {"GB18030", 54936},   {"BIG5", 950},       {"CP950", 950},
+        {"EUCKR", 949},       {"KSC56011987", 949}, {"CP949", 949},      {"UHC", 949},
+        {"KOI8R", 20866},     {"KOI8U", 21866},     {"TIS620", 874},     {"WINDOWS874", 874},
+        {"CP874", 874},
+    };
+    for (const Entry& entry : kCharsets)
+        if (entry.key == key) return entry.codePage;
+    // WINDOWS-1250..1258 and CP1250..1258.
+    for (std::string_view prefix : {"WINDOWS", "CP"}) {
+        if (key.rfind(prefix, 0) != 0) continue;
+        const std::string_view digits = std::string_view(key).substr(prefix.size());
+        if (digits.size() == 4 && AllDigits(digits)) {
+            const int number = Number(digits);
+            if (number >= 1250 && number <= 1258) return static_cast<uint16_t>(number);
+        }
+    }
+    return std::nullopt;
+}
+
+} // namespace velloquin

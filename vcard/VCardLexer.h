@@ -1,0 +1,193 @@
+// VCardLexer: reads vCard text (2.1, 3.0, 4.0) the way the vCard standards
+// define it, card by card, into properties: group, name, parameters and the
+// value decoded to UTF-8. What a property means is left to its reader; the
+// lexer only takes the text apart and says where the text breaks the rules.
+//
+// Memory stays flat over a file: bytes are read in pieces and only the card
+// being read is held whole.
+#pragma once
+
+#include "BackupText.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace velloquin {
+
+class CodePageConverter;
+
+enum class VCardVersion { V21, V30, V40 };
+
+// A problem in the text, with the number of the (first) line it is on.
+struct VCardDiagnostic {
+    uint64_t line = 0;
+    std::string message;
+};
+
+// One parameter as written. A bare 2.1 parameter (TEL;CELL) is TYPE=CELL, a
+// bare QUOTED-PRINTABLE or BASE64 is ENCODING=. The name is in upper case;
+// the values keep their case, quotes removed, one per comma-separated item.
+struct VCardParam {
+    std::string name;
+    std::vector<std::string> values;
+};
+
+struct VCardProperty {
+    uint64_t line = 0;
+    std::string group; // "item1" of item1.EMAIL, as written; empty without one
+    std::string name;  // upper case
+    std::vector<VCardParam> params;
+    // The value in UTF-8: unfolded, quoted-printable and CHARSET decoded, but
+    // still escaped (see the helpers below). For a binary value that decoded
+    // (ENCODING=b/BASE64, a data: URI) the bytes are in bytes and value is
+    // empty; one that did not decode keeps its text here and is reported.
+    std::string value;
+    std::string bytes;
+    bool binary = false;
+    // A 2.1 AGENT whose value is a whole embedded vCard: value holds that
+    // card's text, lines ending in CR LF.
+    bool embeddedCard = false;
+    // The media type of a data: URI ("image/jpeg"), lower case.
+    std::string mediaType;
+
+    // The values of every parameter of this name (upper case), in order.
+    std::vector<std::string> ParamValues(std::string_view upperName) const;
+    bool HasParam(std::string_view upperName) const;
+    // True when TYPE holds this type, in any case and in any written form.
+    bool HasType(std::string_view type) const;
+    // The preference: 1-100 from PREF=n (4.0), 1 for TYPE=PREF or a bare PREF
+    // (2.1, 3.0), 0 when the property is not marked preferred.
+    int Pref() const;
+};
+
+struct VCard {
+    VCardVersion version = VCardVersion::V21;
+    bool versionGiven = false; // false: no VERSION line, read as 2.1
+    uint64_t beginLine = 0;
+    uint64_t endLine = 0; // 0 when the card had no END:VCARD line
+    std::vector<VCardProperty> properties;
+    std::vector<VCardDiagnostic> diagnostics;
+
+    // The first property of that name (upper case), or null.
+    const VCardProperty* Find(std::string_view upperName) const;
+};
+
+class VCardLexer {
+  public:
+    explicit VCardLexer(ByteSource& source, size_t pieceSize = 64 * 1024);
+    ~VCardLexer();
+    VCardLexer(const VCardLexer&) = delete;
+    VCardLexer& operator=(const VCardLexer&) = delete;
+
+    // False, with the system's reason, when the source cannot be opened.
+    bool Open(std::string& why);
+    // The next card; false when the text holds no more.
+    bool Next(VCard& card);
+    // Problems outside any card (lines between cards, an END:VCARD without
+    // its BEGIN, a failed read), taken out as they are collected.
+    std::vector<VCardDiagnostic> TakeFileDiagnostics();
+    // BEGIN:VCARD lines met so far (embedded AGENT cards not counted).
+    uint64_t CardsBegun() const { return cardsBegun_; }
+
+  private:
+    struct RawLine {
+        uint64_t line = 0;
+        std::string text;
+        std::vector<size_t> folds; // where a folded line's white space sits
+        bool quotedPrintable = false;
+        bool base64 = false;
+        bool agentCard = false; // an AGENT followed by its embedded card
+    };
+    enum class Encoding { Utf8, Utf16Le, Utf16Be };
+
+    bool Fill();
+    bool NextPhysicalLine(std::string& line, bool capped);
+    void FinishPending();
+    void StartPending(const std::string& line);
+    void Decode(VCard& card);
+    void DecodeLine(const RawLine& raw, VCard& card);
+    void DecodeText(std::string_view bytes, const VCardProperty& property, uint64_t line,
+                    std::string& out);
+    CodePageConverter* Converter(uint16_t codePage);
+    void AddFileDiagnostic(uint64_t line, std::string message);
+
+    ByteSource& source_;
+    size_t pieceSize_;
+    std::unique_ptr<char[]> piece_;
+    std::string buffer_; // text not yet cut into lines, in UTF-8 (or raw bytes)
+    size_t pos_ = 0;
+    bool sourceDone_ = false;
+    bool skipLineFeed_ = false; // the last piece ended in CR
+    bool started_ = false;
+    Encoding encoding_ = Encoding::Utf8;
+    std::string carry_; // UTF-16 bytes held for the next piece
+    uint64_t lineNumber_ = 0;
+
+    bool inCard_ = false;
+    uint64_t cardsBegun_ = 0;
+    uint64_t beginLine_ = 0;
+    std::vector<RawLine> raw_;
+    RawLine pending_;
+    bool hasPending_ = false;
+    int agentDepth_ = 0; // > 0 while an AGENT's embedded card is read
+    std::string agentText_;
+    std::vector<VCardDiagnostic> cardDiagnostics_;
+    std::vector<VCardDiagnostic> fileDiagnostics_;
+    uint64_t fileDiagnosticsDropped_ = 0;
+    std::map<uint16_t, std::unique_ptr<CodePageConverter>> converters_;
+};
+
+// Splits a structured value (N, ADR, ORG) at its unescaped ';' into
+// components, still escaped. In 2.1 a backslash escapes only ';' (and a
+// backslash, so that a component may end in one); in 3.0 and 4.0 it escapes
+// the character after it.
+std::vector<std::string> SplitComponents(std::string_view value, VCardVersion version);
+// Splits one component (or a list value such as CATEGORIES, NICKNAME) at its
+// unescaped ',' into items and unescapes each. 2.1 has no lists: the
+// component is one item, only "\;" and "\\" unescaped.
+std::vector<std::string> SplitListItems(std::string_view component, VCardVersion version);
+// A whole text value, unescaped: "\n" and "\N" a line break, "\," "\;" "\\"
+// the character. 2.1 defines no escapes outside structured values, so its
+// text is returned unchanged.
+std::string UnescapeText(std::string_view value, VCardVersion version);
+// One component of a structured value, unescaped (2.1: "\;" and "\\" alone).
+std::string UnescapeComponent(std::string_view component, VCardVersion version);
+
+// A date of BDAY or ANNIVERSARY. year is 0 when the text gives none.
+struct VCardDate {
+    int year = 0;
+    int month = 0;
+    int day = 0;
+    bool hasTime = false;
+    // Empty when the date is usable as a calendar date with a year;
+    // otherwise why not ("no year", "no day", "not a date", ...).
+    std::string problem;
+    bool Usable() const { return problem.empty(); }
+};
+VCardDate ParseVCardDate(std::string_view text);
+
+// A picture (PHOTO, LOGO) as far as the text gives it.
+struct VCardPicture {
+    enum class Kind { None, Inline, Uri, Bad };
+    Kind kind = Kind::None;
+    std::string bytes;     // Inline: the decoded picture
+    std::string type;      // "jpeg", "png", "gif", "bmp", "tiff"; empty when unknown
+    std::string extension; // "jpg", "png", ...; empty when unknown
+    std::string uri;       // Uri: the address, never fetched
+    std::string problem;   // Bad, or a note on an Inline or Uri one
+};
+VCardPicture PictureOf(const VCardProperty& property);
+// The picture type the bytes' first bytes show, or empty.
+std::string PictureTypeFromMagic(std::string_view bytes);
+
+// The Windows code page a CHARSET name stands for; 65001 for UTF-8 (and
+// US-ASCII); nullopt for a name not known here.
+std::optional<uint16_t> CodePageForCharset(std::string_view charset);
+
+} // namespace velloquin
