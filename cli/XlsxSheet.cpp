@@ -2,9 +2,12 @@
 
 #include "excel/ContactSheet.h"
 #include "excel/ShortDate.h"
+#include "excel/UnicodeSheet.h"
+#include "vcard/Text.h"
 
 #include <xlsxwriter.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -33,6 +36,37 @@ std::string_view CellPrefix(std::string_view text, bool& cut) {
     }
     cut = false;
     return text;
+}
+
+bool AllowedInXml(char32_t cp) {
+    return cp == 0x9 || cp == 0xA || cp == 0xD || (cp >= 0x20 && cp <= 0xD7FF) ||
+           (cp >= 0xE000 && cp <= 0xFFFD) || cp >= 0x10000;
+}
+
+// The text with every character that XML 1.0 forbids (most control
+// characters, U+FFFE, U+FFFF) and every byte that is not UTF-8 as U+FFFD:
+// one of them would make the sheet's XML ill-formed, and readers then drop
+// the row or the file; a NUL would end the value early.
+std::string_view XmlSafe(std::string_view text, std::string& safe, bool& replaced) {
+    replaced = false;
+    size_t pos = 0;
+    for (;;) {
+        size_t next = pos;
+        char32_t cp = 0;
+        size_t length = 0;
+        while (next < text.size() && (length = Utf8CharLength(text, next, cp)) > 0 &&
+               AllowedInXml(cp))
+            next += length;
+        if (next == text.size()) break;
+        if (!replaced) safe.clear();
+        replaced = true;
+        safe.append(text.substr(pos, next - pos));
+        safe += "\xEF\xBF\xBD";
+        pos = next + std::max<size_t>(length, 1);
+    }
+    if (!replaced) return text;
+    safe.append(text.substr(pos));
+    return safe;
 }
 
 class XlsxSheet final : public excel::UnicodeSheet {
@@ -86,7 +120,7 @@ class XlsxSheet final : public excel::UnicodeSheet {
     }
 
     bool AddRow(int64_t row, const excel::ContactRowTexts& texts, double birthday,
-                double anniversary, std::vector<int>& cut, std::string& why) override {
+                double anniversary, excel::AlteredCells& altered, std::string& why) override {
         const auto index = static_cast<lxw_row_t>(row - 1);
         std::string text;
         for (int column = 1; column <= excel::kSheetColumns; ++column) {
@@ -100,9 +134,10 @@ class XlsxSheet final : public excel::UnicodeSheet {
                 error = worksheet_write_string(sheet_, index, col, text.c_str(), nullptr);
             } else if (!texts.Column(column).empty()) {
                 // An empty text would still make a cell; the .xls has none to show either.
-                bool wasCut = false;
-                text = CellPrefix(texts.Column(column), wasCut);
-                if (wasCut) cut.push_back(column);
+                bool wasReplaced = false, wasCut = false;
+                text = CellPrefix(XmlSafe(texts.Column(column), safe_, wasReplaced), wasCut);
+                if (wasReplaced) altered.replaced.push_back(column);
+                if (wasCut) altered.cut.push_back(column);
                 error = worksheet_write_string(sheet_, index, col, text.c_str(), nullptr);
             }
             if (error != LXW_NO_ERROR) {
@@ -127,6 +162,7 @@ class XlsxSheet final : public excel::UnicodeSheet {
     lxw_worksheet* sheet_ = nullptr;
     lxw_format* bold_ = nullptr;
     lxw_format* date_ = nullptr;
+    std::string safe_;
 };
 
 } // namespace
