@@ -154,7 +154,8 @@ bool BackupText::Open(std::string& why) {
             head[total + i] = static_cast<unsigned char>(bytes[i]);
         utf8.Add(bytes);
         if (!beyondAscii) {
-            beyondAscii = HasUtf8BeyondAscii(tail.empty() ? bytes : tail + std::string(bytes));
+            beyondAscii = HasUtf8BeyondAscii(tail + std::string(bytes.substr(0, 3))) ||
+                          HasUtf8BeyondAscii(bytes);
             tail.assign(bytes.substr(bytes.size() - std::min<size_t>(bytes.size(), 3)));
         }
         total += bytes.size();

@@ -319,7 +319,15 @@ void StrayByteDecoder::Add(std::string_view bytes, bool atEnd, std::string& out)
             held_.assign(bytes.substr(pos));
             return;
         }
-        out += Cp1252ToUtf8(bytes.substr(pos, 1));
+        // The Windows-1252 characters of the bytes above 0x7F, made once: a
+        // file of many stray bytes is not converted one call per byte.
+        static const std::array<std::string, 128> kWestern = [] {
+            std::array<std::string, 128> table;
+            for (size_t i = 0; i < table.size(); ++i)
+                table[i] = Cp1252ToUtf8(std::string(1, static_cast<char>(0x80 + i)));
+            return table;
+        }();
+        out += kWestern[b - 0x80];
         if (lastLine_ != line_) {
             lastLine_ = line_;
             ++lineCount_;
