@@ -8,6 +8,7 @@
 #include <xlsxwriter.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -67,6 +68,29 @@ std::string_view XmlSafe(std::string_view text, std::string& safe, bool& replace
     if (!replaced) return text;
     safe.append(text.substr(pos));
     return safe;
+}
+
+// Readers take "_x" with four hex digits and "_" in a cell's text as the
+// escape of that character ("_x000D_" a CR): such a text of the contact's
+// own has its underscore written as its escape, "_x005F_", so that it reads
+// back as it stands.
+std::string_view KeepEscapeLookAlikes(std::string_view text, std::string& kept) {
+    auto looksLikeEscape = [&](size_t at) {
+        if (at + 7 > text.size() || text[at + 1] != 'x' || text[at + 6] != '_') return false;
+        return std::all_of(text.begin() + static_cast<std::ptrdiff_t>(at) + 2,
+                           text.begin() + static_cast<std::ptrdiff_t>(at) + 6,
+                           [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); });
+    };
+    size_t at = text.find("_x");
+    while (at != std::string_view::npos && !looksLikeEscape(at))
+        at = text.find("_x", at + 1);
+    if (at == std::string_view::npos) return text;
+    kept.clear();
+    for (size_t pos = 0; pos < text.size(); ++pos) {
+        if (text[pos] == '_' && looksLikeEscape(pos)) kept += "_x005F";
+        kept += text[pos];
+    }
+    return kept;
 }
 
 class XlsxSheet final : public excel::UnicodeSheet {
@@ -135,7 +159,8 @@ class XlsxSheet final : public excel::UnicodeSheet {
             } else if (!texts.Column(column).empty()) {
                 // An empty text would still make a cell; the .xls has none to show either.
                 bool wasReplaced = false, wasCut = false;
-                text = CellPrefix(XmlSafe(texts.Column(column), safe_, wasReplaced), wasCut);
+                text = KeepEscapeLookAlikes(
+                    CellPrefix(XmlSafe(texts.Column(column), safe_, wasReplaced), wasCut), kept_);
                 if (wasReplaced) altered.replaced.push_back(column);
                 if (wasCut) altered.cut.push_back(column);
                 error = worksheet_write_string(sheet_, index, col, text.c_str(), nullptr);
@@ -162,7 +187,7 @@ class XlsxSheet final : public excel::UnicodeSheet {
     lxw_worksheet* sheet_ = nullptr;
     lxw_format* bold_ = nullptr;
     lxw_format* date_ = nullptr;
-    std::string safe_;
+    std::string safe_, kept_;
 };
 
 } // namespace
