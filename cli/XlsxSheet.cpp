@@ -2,10 +2,14 @@
 
 #include "excel/ContactSheet.h"
 #include "excel/ShortDate.h"
+#include "excel/UnicodeSheet.h"
 #include "platform/Files.h"
+#include "vcard/Text.h"
 
 #include <xlsxwriter.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -34,6 +38,60 @@ std::string_view CellPrefix(std::string_view text, bool& cut) {
     }
     cut = false;
     return text;
+}
+
+bool AllowedInXml(char32_t cp) {
+    return cp == 0x9 || cp == 0xA || cp == 0xD || (cp >= 0x20 && cp <= 0xD7FF) ||
+           (cp >= 0xE000 && cp <= 0xFFFD) || cp >= 0x10000;
+}
+
+// The text with every character that XML 1.0 forbids (most control
+// characters, U+FFFE, U+FFFF) and every byte that is not UTF-8 as U+FFFD:
+// one of them would make the sheet's XML ill-formed, and readers then drop
+// the row or the file; a NUL would end the value early.
+std::string_view XmlSafe(std::string_view text, std::string& safe, bool& replaced) {
+    replaced = false;
+    size_t pos = 0;
+    for (;;) {
+        size_t next = pos;
+        char32_t cp = 0;
+        size_t length = 0;
+        while (next < text.size() && (length = Utf8CharLength(text, next, cp)) > 0 &&
+               AllowedInXml(cp))
+            next += length;
+        if (next == text.size()) break;
+        if (!replaced) safe.clear();
+        replaced = true;
+        safe.append(text.substr(pos, next - pos));
+        safe += "\xEF\xBF\xBD";
+        pos = next + std::max<size_t>(length, 1);
+    }
+    if (!replaced) return text;
+    safe.append(text.substr(pos));
+    return safe;
+}
+
+// Readers take "_x" with four hex digits and "_" in a cell's text as the
+// escape of that character ("_x000D_" a CR): such a text of the contact's
+// own has its underscore written as its escape, "_x005F_", so that it reads
+// back as it stands.
+std::string_view KeepEscapeLookAlikes(std::string_view text, std::string& kept) {
+    auto looksLikeEscape = [&](size_t at) {
+        if (at + 7 > text.size() || text[at + 1] != 'x' || text[at + 6] != '_') return false;
+        return std::all_of(text.begin() + static_cast<std::ptrdiff_t>(at) + 2,
+                           text.begin() + static_cast<std::ptrdiff_t>(at) + 6,
+                           [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); });
+    };
+    size_t at = text.find("_x");
+    while (at != std::string_view::npos && !looksLikeEscape(at))
+        at = text.find("_x", at + 1);
+    if (at == std::string_view::npos) return text;
+    kept.clear();
+    for (size_t pos = 0; pos < text.size(); ++pos) {
+        if (text[pos] == '_' && looksLikeEscape(pos)) kept += "_x005F";
+        kept += text[pos];
+    }
+    return kept;
 }
 
 class XlsxSheet final : public excel::UnicodeSheet {
@@ -89,7 +147,7 @@ class XlsxSheet final : public excel::UnicodeSheet {
     }
 
     bool AddRow(int64_t row, const excel::ContactRowTexts& texts, double birthday,
-                double anniversary, std::vector<int>& cut, std::string& why) override {
+                double anniversary, excel::AlteredCells& altered, std::string& why) override {
         const auto index = static_cast<lxw_row_t>(row - 1);
         std::string text;
         for (int column = 1; column <= excel::kSheetColumns; ++column) {
@@ -103,9 +161,11 @@ class XlsxSheet final : public excel::UnicodeSheet {
                 error = worksheet_write_string(sheet_, index, col, text.c_str(), nullptr);
             } else if (!texts.Column(column).empty()) {
                 // An empty text would still make a cell; the .xls has none to show either.
-                bool wasCut = false;
-                text = CellPrefix(texts.Column(column), wasCut);
-                if (wasCut) cut.push_back(column);
+                bool wasReplaced = false, wasCut = false;
+                text = KeepEscapeLookAlikes(
+                    CellPrefix(XmlSafe(texts.Column(column), safe_, wasReplaced), wasCut), kept_);
+                if (wasReplaced) altered.replaced.push_back(column);
+                if (wasCut) altered.cut.push_back(column);
                 error = worksheet_write_string(sheet_, index, col, text.c_str(), nullptr);
             }
             if (error != LXW_NO_ERROR) {
@@ -130,6 +190,7 @@ class XlsxSheet final : public excel::UnicodeSheet {
     lxw_worksheet* sheet_ = nullptr;
     lxw_format* bold_ = nullptr;
     lxw_format* date_ = nullptr;
+    std::string safe_, kept_;
 };
 
 } // namespace

@@ -28,7 +28,9 @@ namespace {
 constexpr int kConverted = 0;  // every contact converted, nothing to report
 constexpr int kIncomplete = 1; // the run ended, but something was lost or skipped
 constexpr int kBadUsage = 2;   // the arguments are wrong
-constexpr int kNotStarted = 3; // input or output missing, or the output could not be created
+// Nothing was converted: input or output missing, the output could not be
+// created, or the run ended without a single contact in the output.
+constexpr int kNothingConverted = 3;
 
 constexpr const char* kUsage =
     "Usage: velloquin-cli [--excel | --xlsx | --csv | --outlook] [--advance] --out DIR\n"
@@ -133,7 +135,7 @@ Arguments Parse(const std::vector<std::string>& argv) {
 
 int Fail(const std::string& message) {
     std::cerr << "velloquin-cli: " << message << '\n';
-    return kNotStarted;
+    return kNothingConverted;
 }
 
 int Convert(const Arguments& args) {
@@ -183,7 +185,7 @@ int Convert(const Arguments& args) {
     bar.Clear();
 
     const app::RunSummary& summary = run.LastSummary();
-    if (!summary.started || summary.setupFailed) return kNotStarted;
+    if (!summary.started || summary.setupFailed) return kNothingConverted;
 
     if (summary.stopped) std::cerr << "velloquin-cli: interrupted\n" << run.LastNotes().Format();
 
@@ -198,6 +200,9 @@ int Convert(const Arguments& args) {
                   << " lost (see the notes above)\n";
     else if (!run.LastNotes().Empty())
         std::cerr << "velloquin-cli: not everything was converted (see the notes above)\n";
+    // A backup in which nothing could be read is no success, whatever the
+    // notes say about why.
+    if (converted <= 0) return kNothingConverted;
     return run.LastNotes().Empty() ? kConverted : kIncomplete;
 }
 } // namespace

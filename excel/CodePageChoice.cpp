@@ -18,9 +18,12 @@ namespace {
 constexpr char32_t kSmallLimit = 0x800;
 constexpr size_t kParseSlice = 256u << 10;
 
-// BEGIN:VCARD in any case.
+// BEGIN:VCARD and END:VCARD in any case.
 bool IsBeginLine(std::string_view line) {
     return EqualsUpperAscii(line, "BEGIN:VCARD");
+}
+bool IsEndLine(std::string_view line) {
+    return EqualsUpperAscii(line, "END:VCARD");
 }
 
 constexpr uint16_t kUnknown = 0xFFFF;
@@ -65,8 +68,7 @@ size_t LineEnd(std::string_view text, size_t pos, bool advance) {
 // as one end.
 size_t AfterLineEnd(std::string_view text, size_t end) {
     size_t next = end + 1;
-    if (end < text.size() && text[end] == '\r' && next < text.size() && text[next] == '\n')
-        ++next;
+    if (end < text.size() && text[end] == '\r' && next < text.size() && text[next] == '\n') ++next;
     return next;
 }
 
@@ -216,7 +218,7 @@ void CardCutter::Add(std::string_view piece, const std::function<void(std::strin
 
 void CardCutter::Finish(const std::function<void(std::string_view)>& onCard) {
     Cut(true, onCard);
-    if (open_ != std::string::npos) onCard(std::string_view(window_).substr(open_));
+    // A vCard still open at the end is not handed off by the reader either.
     window_.clear();
     scan_ = 0;
     open_ = std::string::npos;
@@ -232,11 +234,17 @@ void CardCutter::Cut(bool atEnd, const std::function<void(std::string_view)>& on
             if (!atEnd) break;
             if (end == std::string_view::npos) end = text.size();
         }
-        if (IsBeginLine(TrimView(text.substr(scan_, end - scan_)))) {
-            if (open_ != std::string::npos) onCard(text.substr(open_, scan_ - open_));
-            open_ = scan_;
+        const std::string_view line = TrimView(text.substr(scan_, end - scan_));
+        const size_t next = AfterLineEnd(text, end);
+        // A BEGIN:VCARD inside an open vCard merges the two, as the reader
+        // merges them; an END:VCARD outside one hands off an empty contact,
+        // which has no value to look at.
+        if (open_ == std::string::npos && IsBeginLine(line)) open_ = scan_;
+        if (open_ != std::string::npos && IsEndLine(line)) {
+            onCard(text.substr(open_, std::min(next, text.size()) - open_));
+            open_ = std::string::npos;
         }
-        scan_ = AfterLineEnd(text, end);
+        scan_ = next;
     }
     // What no vCard needs any more goes; only when it is the larger part, so
     // that a long vCard is not moved again for every piece.
@@ -277,23 +285,27 @@ CodePageVerdict ChooseWorkbookCodePage(const std::vector<std::string>& backups,
     // Parses the unparsed cards that one of the wanted candidates cannot
     // hold, at most `limit` of them.
     auto parse = [&](uint32_t wanted, size_t limit) {
-        // Cards that more of them lack go first: each such card tells about
-        // all of them at once.
-        std::string text;
-        for (int lacking = std::popcount(wanted); lacking > 0 && limit > 0; --lacking) {
-            for (KeptCards::Card& card : kept.Cards()) {
-                if (limit == 0) break;
-                if (card.parsed || std::popcount(~card.holders & wanted) != lacking) continue;
-                card.parsed = true;
-                --limit;
-                text += kept.Text(card);
-                for (size_t i = 0; i < n; ++i)
-                    unparsed[i] -= (card.holders >> i & 1u) == 0;
-                // Parsed in slices, so that the vCards are not held twice.
-                if (text.size() > kParseSlice) {
-                    ReadvCardText("", text, counter, record, host);
-                    text.clear();
+        // Cards that more of them lack are chosen first: each such card tells
+        // about all of them at once.
+        std::vector<size_t> chosen;
+        std::vector<KeptCards::Card>& cards = kept.Cards();
+        for (int lacking = std::popcount(wanted); lacking > 0 && chosen.size() < limit; --lacking)
+            for (size_t c = 0; c < cards.size() && chosen.size() < limit; ++c)
+                if (!cards[c].parsed && std::popcount(~cards[c].holders & wanted) == lacking) {
+                    cards[c].parsed = true;
+                    chosen.push_back(c);
                 }
+        // Parsed in the order of the backup, as the run will read them.
+        std::sort(chosen.begin(), chosen.end());
+        std::string text;
+        for (const size_t c : chosen) {
+            text += kept.Text(cards[c]);
+            for (size_t i = 0; i < n; ++i)
+                unparsed[i] -= (cards[c].holders >> i & 1u) == 0;
+            // Parsed in slices, so that the vCards are not held twice.
+            if (text.size() > kParseSlice) {
+                ReadvCardText("", text, counter, record, host);
+                text.clear();
             }
         }
         ReadvCardText("", text, counter, record, host);

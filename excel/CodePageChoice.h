@@ -80,10 +80,12 @@ struct PrereadHooks {
     DateTextFunction dateText = DateValueText;
 };
 
-// Cuts a backup's text, given piece by piece, into the text of each vCard:
-// from its BEGIN:VCARD line to the next one, cut at the lines that the reader
-// sees in the given mode. Text before the first BEGIN:VCARD gives no contact
-// and is left out. Only the vCard being cut is held, so memory does not grow
+// Cuts a backup's text, given piece by piece, into the text of each contact
+// the reader hands off: from a BEGIN:VCARD line to the END:VCARD line that
+// ends it, cut at the lines that the reader sees in the given mode. A vCard
+// without its END:VCARD runs on into the next, as the reader merges them; one
+// open at the end of the text, and text outside vCards, give no contact and
+// are left out. Only the vCard being cut is held, so memory does not grow
 // with the backup.
 class CardCutter {
   public:

@@ -66,20 +66,9 @@ constexpr int32_t kHeaderFont = 64; // font 1, bold
 constexpr int32_t kContactFont = 0; // font 0, regular
 constexpr int32_t kAlignLeft = 1;
 
-// Addresses arrive with their vCard escapes unresolved: "\n" becomes ", ",
-// then every other backslash goes.
+// A street of one cell line: a line break of the address becomes ", ".
 std::string CleanAddress(std::string_view text) {
-    std::string cleaned;
-    cleaned.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '\\') {
-            cleaned += text[i];
-        } else if (i + 1 < text.size() && text[i + 1] == 'n') {
-            cleaned += ", ";
-            ++i;
-        }
-    }
-    return cleaned;
+    return ResolveAddressEscapes(text, ", ");
 }
 
 bool OnlyBlanks(std::string_view text) {
@@ -183,10 +172,10 @@ void ContactSheet::SaveUnicodeRow(const ExcelContactArgs& args, int64_t row, Run
         return;
     }
     const ContactRowTexts texts(args);
-    std::vector<int> cut;
+    AlteredCells altered;
     std::string why;
-    if (!unicode_->AddRow(row, texts, args.xlsContact_BirthDay, args.xlsContact_Anniversary, cut,
-                          why)) {
+    if (!unicode_->AddRow(row, texts, args.xlsContact_BirthDay, args.xlsContact_Anniversary,
+                          altered, why)) {
         writeFailed_ = true;
         notes.Add({path_, 0, "Writing the file failed: " + why + ".", false});
         for (const int64_t lost : unicodeContacts_)
@@ -195,7 +184,14 @@ void ContactSheet::SaveUnicodeRow(const ExcelContactArgs& args, int64_t row, Run
         unicodeContacts_.clear();
         return;
     }
-    for (const int column : cut)
+    for (const int column : altered.replaced)
+        notes.Add({path_, contact,
+                   Quoted(kTitles[static_cast<size_t>(column - 1)]) +
+                       " holds characters that the file cannot hold (control characters, "
+                       "U+FFFE, U+FFFF or bytes that are not UTF-8); they are written as "
+                       "\"\xEF\xBF\xBD\".",
+                   false});
+    for (const int column : altered.cut)
         notes.Add({path_, contact,
                    Quoted(kTitles[static_cast<size_t>(column - 1)]) +
                        " is longer than a cell holds; the file holds its start.",

@@ -13,12 +13,24 @@ namespace {
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
+// A spreadsheet program opening the file takes a field that starts with one
+// of these as a formula (or, with tab and CR, may after trimming). The texts
+// come from the contacts themselves, so anyone in the list could plant one:
+// a leading apostrophe keeps such a field text.
+bool WouldBeFormula(std::string_view value) {
+    return !value.empty() &&
+           std::string_view("=+-@\t\r").find(value.front()) != std::string_view::npos;
+}
+
 void AppendField(std::string& line, std::string_view value) {
+    const std::string_view guard = WouldBeFormula(value) ? "'" : "";
     if (value.find_first_of(",\"\r\n") == std::string_view::npos) {
+        line += guard;
         line += value;
         return;
     }
     line += '"';
+    line += guard;
     for (char c : value) {
         if (c == '"') line += '"';
         line += c;
@@ -56,7 +68,7 @@ class CsvSheet final : public UnicodeSheet {
     }
 
     bool AddRow(int64_t, const ContactRowTexts& texts, double birthday, double anniversary,
-                std::vector<int>&, std::string& why) override {
+                AlteredCells&, std::string& why) override {
         line_.clear();
         for (int column = 1; column <= kSheetColumns; ++column) {
             if (column > 1) line_ += ',';

@@ -13,6 +13,12 @@ namespace velloquin::excel {
 
 class ContactRowTexts;
 
+// Cells of a row that do not hold their value exactly, by 1-based column.
+struct AlteredCells {
+    std::vector<int> cut;      // too long: the cell holds the value's start
+    std::vector<int> replaced; // characters the format cannot hold became U+FFFD
+};
+
 class UnicodeSheet {
   public:
     virtual ~UnicodeSheet() = default;
@@ -24,10 +30,10 @@ class UnicodeSheet {
     // title row. False, with the reason, when it cannot.
     virtual bool Create(const std::string& path, std::string& why) = 0;
     // Writes one contact's row (the first contact's is row 2). Columns whose
-    // value had to be cut go to cut. False, with the reason, when the write
-    // failed.
+    // value could not be written as it stands go to altered. False, with the
+    // reason, when the write failed.
     virtual bool AddRow(int64_t row, const ContactRowTexts& texts, double birthday,
-                        double anniversary, std::vector<int>& cut, std::string& why) = 0;
+                        double anniversary, AlteredCells& altered, std::string& why) = 0;
     // Finishes and closes the file. False, with the reason, when it could not
     // be finished: then no row can be counted on.
     virtual bool Close(std::string& why) = 0;
@@ -36,7 +42,9 @@ class UnicodeSheet {
 // UTF-8 with a byte-order mark, so that spreadsheet programs know the
 // encoding; fields quoted as RFC 4180 asks (when they hold a comma, a double
 // quote or a line break), rows ended by CR LF. Dates as the short-date text
-// the workbook shows.
+// the workbook shows. A field that a spreadsheet program would take as a
+// formula (it starts with =, +, -, @, a tab or a CR) starts with an
+// apostrophe instead, so that it opens as the text it is.
 std::unique_ptr<UnicodeSheet> MakeCsvSheet();
 
 } // namespace velloquin::excel

@@ -1,5 +1,7 @@
 #include "OutlookOutput.h"
 
+#include "vcard/Text.h"
+
 #include <cstdio>
 #include <exception>
 #include <iterator>
@@ -64,6 +66,12 @@ std::string IMAddressValue(const OutlookContactArgs& args) {
 struct TextProperty {
     const char* name;
     std::string OutlookContactArgs::*field;
+    // An address part, which arrives with its vCard escapes unresolved.
+    bool address = false;
+    // For a street: the whole address, the street line of the card, that
+    // stands in when the street part is empty. Given explicitly, a street
+    // of several lines stays the street, not an address nobody composed.
+    std::string OutlookContactArgs::*wholeAddress = nullptr;
 };
 
 // The contact item's text properties in the order they are written.
@@ -81,14 +89,16 @@ const TextProperty kTextProperties[] = {
     {"MobileTelephoneNumber", &OutlookContactArgs::eContact_CellPhone},
     {"PagerNumber", &OutlookContactArgs::eContact_Pager},
     {"CarTelephoneNumber", &OutlookContactArgs::eContact_CarPhone},
-    {"BusinessAddress", &OutlookContactArgs::eContact_BusinessAddress},
-    {"BusinessAddressStreet", &OutlookContactArgs::eContact_BusinessStreet},
+    {"BusinessAddress", &OutlookContactArgs::eContact_BusinessAddress, true},
+    {"BusinessAddressStreet", &OutlookContactArgs::eContact_BusinessStreet, true,
+     &OutlookContactArgs::eContact_BusinessAddress},
     {"BusinessAddressCity", &OutlookContactArgs::eContact_BusinessCity},
     {"BusinessAddressState", &OutlookContactArgs::eContact_BusinessState},
     {"BusinessAddressPostalCode", &OutlookContactArgs::eContact_BusinessZip},
     {"BusinessAddressCountry", &OutlookContactArgs::eContact_BusinessCountry},
-    {"HomeAddress", &OutlookContactArgs::eContact_PersonalAddress},
-    {"HomeAddressStreet", &OutlookContactArgs::eContact_PersonalStreet},
+    {"HomeAddress", &OutlookContactArgs::eContact_PersonalAddress, true},
+    {"HomeAddressStreet", &OutlookContactArgs::eContact_PersonalStreet, true,
+     &OutlookContactArgs::eContact_PersonalAddress},
     {"HomeAddressCity", &OutlookContactArgs::eContact_PersonalCity},
     {"HomeAddressState", &OutlookContactArgs::eContact_PersonalState},
     {"HomeAddressPostalCode", &OutlookContactArgs::eContact_PersonalZip},
@@ -112,6 +122,16 @@ const TextProperty kTextProperties[] = {
 };
 
 static_assert(std::size(kTextProperties) == 41);
+
+std::string TextValue(const TextProperty& property, const OutlookContactArgs& args) {
+    if (!property.field) return IMAddressValue(args);
+    if (!property.address) return args.*property.field;
+    const std::string& text = (args.*property.field).empty() && property.wholeAddress
+                                  ? args.*property.wholeAddress
+                                  : args.*property.field;
+    // The workbook resolves the same escapes; a line break stays one here.
+    return ResolveAddressEscapes(text, "\r\n");
+}
 
 } // namespace
 
@@ -209,10 +229,7 @@ void CreateContactItem(const PstState& state, const OutlookContactArgs& args, Ru
     }
 
     for (const TextProperty& property : kTextProperties) {
-        why = TryStep([&] {
-            item->SetProperty(property.name,
-                              property.field ? args.*property.field : IMAddressValue(args));
-        });
+        why = TryStep([&] { item->SetProperty(property.name, TextValue(property, args)); });
         if (!why.empty())
             note(who + ": its " + property.name + " could not be written (" + why + ").", false);
     }

@@ -141,6 +141,8 @@ bool BackupText::Open(std::string& why) {
     // The first pass: every byte once, to learn the encoding and how much of
     // the file can be read at all.
     Utf8Check utf8;
+    bool beyondAscii = false; // a UTF-8 character outside ASCII seen
+    std::string tail;         // the last bytes of the piece before, for a character cut
     unsigned char head[3] = {0, 0, 0};
     uint64_t total = 0;
     position_ = 0;
@@ -151,6 +153,11 @@ bool BackupText::Open(std::string& why) {
         for (size_t i = 0; i < bytes.size() && total + i < 3; ++i)
             head[total + i] = static_cast<unsigned char>(bytes[i]);
         utf8.Add(bytes);
+        if (!beyondAscii) {
+            beyondAscii = HasUtf8BeyondAscii(tail + std::string(bytes.substr(0, 3))) ||
+                          HasUtf8BeyondAscii(bytes);
+            tail.assign(bytes.substr(bytes.size() - std::min<size_t>(bytes.size(), 3)));
+        }
         total += bytes.size();
     }
     if (total == 0 && !failure_.empty()) {
@@ -171,7 +178,9 @@ bool BackupText::Open(std::string& why) {
         // The byte-order mark is dropped whatever follows it, so that it never
         // stands in front of the first BEGIN:VCARD.
         if (total >= 3 && head[0] == 0xEF && head[1] == 0xBB && head[2] == 0xBF) skip_ = 3;
-        encoding_ = utf8.Valid() ? Encoding::Utf8 : Encoding::Cp1252;
+        encoding_ = utf8.Valid()  ? Encoding::Utf8
+                    : beyondAscii ? Encoding::Utf8WithStrays
+                                  : Encoding::Cp1252;
     }
     std::string again;
     position_ = 0;
@@ -186,6 +195,12 @@ bool BackupText::Next(std::string_view& text) {
     for (;;) {
         if (bytesRead_ >= readable_) {
             // What the first pass could not read ends the text here too.
+            if (encoding_ == Encoding::Utf8WithStrays) {
+                decoded_.clear();
+                strays_.Add({}, true, decoded_); // a character cut by the end
+                text = decoded_;
+                return !text.empty();
+            }
             if (!carry_.empty()) {
                 decoded_ = Utf16ToUtf8(carry_, encoding_ == Encoding::Utf16Be);
                 carry_.clear();
@@ -213,6 +228,12 @@ bool BackupText::Next(std::string_view& text) {
             break;
         case Encoding::Cp1252:
             decoded_ = Cp1252ToUtf8(bytes);
+            text = decoded_;
+            break;
+        case Encoding::Utf8WithStrays:
+            decoded_.clear();
+            // A character that the next piece completes waits in the decoder.
+            strays_.Add(bytes, false, decoded_);
             text = decoded_;
             break;
         case Encoding::Utf16Le:

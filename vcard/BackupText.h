@@ -2,6 +2,8 @@
 // needs does not grow with the size of the backup.
 #pragma once
 
+#include "Text.h"
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -46,7 +48,9 @@ class MemorySource final : public ByteSource {
 
 // Decodes as a whole file would be decoded: UTF-16 by its byte-order mark;
 // otherwise UTF-8 when every byte of the file is UTF-8 (a leading byte-order
-// mark dropped), else Windows-1252. Choosing needs one look at every byte, so
+// mark dropped); UTF-8 with each stray byte as its Windows-1252 character
+// when the file holds UTF-8 beyond ASCII too (StrayLines then names where);
+// else Windows-1252. Choosing needs one look at every byte, so
 // Open reads the source once before the text is handed out.
 class BackupText {
   public:
@@ -63,9 +67,13 @@ class BackupText {
     // the file's bytes were read before.
     const std::string& Failure() const { return failure_; }
     uint64_t BytesRead() const { return bytesRead_; }
+    // The lines of a UTF-8 file on which bytes that are not UTF-8 were read
+    // as Windows-1252, so far (the first few), and how many such lines.
+    const std::vector<uint64_t>& StrayLines() const { return strays_.Lines(); }
+    uint64_t StrayLineCount() const { return strays_.LineCount(); }
 
   private:
-    enum class Encoding { Utf8, Utf16Le, Utf16Be, Cp1252 };
+    enum class Encoding { Utf8, Utf8WithStrays, Utf16Le, Utf16Be, Cp1252 };
 
     // The next piece's bytes: from memory, or read into the buffer.
     bool Fetch(size_t want, std::string_view& bytes, std::string& why);
@@ -81,6 +89,7 @@ class BackupText {
     std::string failure_;
     std::string decoded_; // the current piece, when it had to be converted
     std::string carry_;   // UTF-16 bytes held back for the next piece
+    StrayByteDecoder strays_;
 };
 
 } // namespace velloquin

@@ -1,12 +1,17 @@
-// The code pages through glibc's iconv. iconv names them "CP" and the number,
-// and refuses (EILSEQ) a character the code page does not hold instead of
-// guessing a look-alike, which is what counting losses needs.
+// The code pages through glibc's iconv. iconv names them "CP" and the number.
+// It refuses (EILSEQ) most characters a code page does not hold, but maps some
+// to look-alikes without a word (CP932 writes the backslash for the yen sign,
+// a full-width pound for the pound): a character counts as held only when its
+// bytes read back as itself, which is what counting losses needs.
 #include "CodePage.h"
+
+#include "Text.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <iconv.h>
 #include <string>
+#include <unordered_map>
 
 namespace velloquin {
 
@@ -14,20 +19,18 @@ namespace {
 
 constexpr std::string_view kReplacementUtf8 = "\xEF\xBF\xBD";
 const iconv_t kNoConversion = reinterpret_cast<iconv_t>(-1);
-
-// Bytes of the UTF-8 character that starts with this byte.
-size_t LeadLength(unsigned char lead) {
-    if (lead < 0x80) return 1;
-    if ((lead & 0xE0) == 0xC0) return 2;
-    if ((lead & 0xF0) == 0xE0) return 3;
-    return 4;
-}
+// Characters remembered per code page at most, so that a backup of every
+// character there is cannot grow memory without end.
+constexpr size_t kKnownBound = 1u << 16;
 
 } // namespace
 
 struct CodePagePlatform {
     iconv_t toCodePage = kNoConversion;
     iconv_t fromCodePage = kNoConversion;
+    // Each character outside ASCII met so far: its bytes in the code page,
+    // empty when the code page does not hold it.
+    std::unordered_map<char32_t, std::string> known;
 };
 
 void CodePagePlatformDeleter::operator()(CodePagePlatform* platform) const {
@@ -68,41 +71,62 @@ CodePagePlatform* OpenCodePage(uint16_t codePage) {
     return platform;
 }
 
+namespace {
+
+// The character's bytes in the code page, empty when it has none that read
+// back as the same character.
+std::string EncodeCharacter(CodePagePlatform& platform, std::string_view character) {
+    iconv(platform.toCodePage, nullptr, nullptr, nullptr, nullptr);
+    char* in = const_cast<char*>(character.data());
+    size_t inLeft = character.size();
+    char bytes[16];
+    char* outPtr = bytes;
+    size_t outLeft = sizeof bytes;
+    if (iconv(platform.toCodePage, &in, &inLeft, &outPtr, &outLeft) == static_cast<size_t>(-1) ||
+        iconv(platform.toCodePage, nullptr, nullptr, &outPtr, &outLeft) == static_cast<size_t>(-1))
+        return {};
+    std::string encoded(bytes, sizeof bytes - outLeft);
+    std::string back;
+    DecodeBytes(platform, encoded, back);
+    return back == character ? encoded : std::string();
+}
+
+} // namespace
+
 EncodeResult EncodeWellFormed(CodePagePlatform& platform, std::string_view utf8, std::string& out,
                               size_t maxBytes) {
     EncodeResult result;
-    iconv(platform.toCodePage, nullptr, nullptr, nullptr, nullptr);
-    char* in = const_cast<char*>(utf8.data());
-    size_t inLeft = utf8.size();
     size_t budget = maxBytes;
-    while (inLeft > 0) {
-        // No character of these code pages takes more bytes than in UTF-8,
-        // but a decomposed one (Vietnamese) may take two for a two-byte one.
-        const bool budgetBound = budget <= 2 * inLeft;
-        const size_t room = budgetBound ? budget : 2 * inLeft;
-        const size_t start = out.size();
-        out.resize(start + room);
-        char* outPtr = out.data() + start;
-        size_t outLeft = room;
-        const size_t converted = iconv(platform.toCodePage, &in, &inLeft, &outPtr, &outLeft);
-        const int error = errno;
-        out.resize(start + room - outLeft);
-        budget -= room - outLeft;
-        if (converted != static_cast<size_t>(-1)) break;
-        if (error == E2BIG) {
-            if (budgetBound) break; // the next character does not fit
-            continue;
+    size_t pos = 0;
+    while (pos < utf8.size()) {
+        // ASCII is the same in every one of these code pages.
+        const size_t ascii = std::min(SkipAscii(utf8, pos) - pos, budget);
+        out.append(utf8.substr(pos, ascii));
+        pos += ascii;
+        budget -= ascii;
+        if (pos == utf8.size() || budget == 0) break;
+        char32_t cp = 0;
+        const size_t length = std::max<size_t>(Utf8CharLength(utf8, pos, cp), 1);
+        auto it = platform.known.find(cp);
+        if (it == platform.known.end() && platform.known.size() >= kKnownBound)
+            platform.known.clear();
+        if (it == platform.known.end())
+            it = platform.known.emplace(cp, EncodeCharacter(platform, utf8.substr(pos, length)))
+                     .first;
+        const std::string& bytes = it->second;
+        const size_t needed = bytes.empty() ? 1 : bytes.size();
+        // A character is never split by the budget.
+        if (needed > budget) break;
+        if (bytes.empty()) {
+            out.push_back('?');
+            ++result.replaced;
+        } else {
+            out += bytes;
         }
-        // EILSEQ: the code page does not hold this character.
-        if (budget == 0) break;
-        out.push_back('?');
-        --budget;
-        ++result.replaced;
-        const size_t skip = std::min(inLeft, LeadLength(static_cast<unsigned char>(*in)));
-        in += skip;
-        inLeft -= skip;
+        budget -= needed;
+        pos += length;
     }
-    result.consumed = utf8.size() - inLeft;
+    result.consumed = pos;
     return result;
 }
 

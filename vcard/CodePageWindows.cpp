@@ -1,7 +1,8 @@
 // The code pages through the Windows API. WC_NO_BEST_FIT_CHARS keeps
 // WideCharToMultiByte from writing a look-alike (an "a" for an "a" with a
 // ring) where the code page lacks a character, so that a loss shows as the
-// default character and is counted.
+// default character and is counted. A character counts as held only when its
+// bytes read back as itself, the same test as on the other platforms.
 #include "CodePage.h"
 
 #ifndef NOMINMAX
@@ -79,7 +80,10 @@ EncodeResult EncodeWellFormed(CodePagePlatform& platform, std::string_view utf8,
                                           static_cast<int>(wide.size()), bytes, sizeof bytes, "?",
                                           &usedDefault);
         }
-        const bool lost = written <= 0 || usedDefault;
+        const bool lost =
+            written <= 0 || usedDefault ||
+            Widen(platform.codePage, std::string_view(bytes, static_cast<size_t>(written)),
+                  MB_ERR_INVALID_CHARS) != wide;
         const size_t needed = lost ? 1 : static_cast<size_t>(written);
         if (needed > budget) break;
         if (lost) {

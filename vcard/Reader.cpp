@@ -4,6 +4,7 @@
 #include "Rules.h"
 #include "Text.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
@@ -12,20 +13,42 @@
 namespace velloquin {
 namespace {
 
-// The BEGIN:VCARD lines Advance mode would see: the text cut at every CR and
-// every LF, each piece trimmed of its spaces.
-int64_t CountBeginLinesCutAtLf(std::string_view text) {
+// The BEGIN:VCARD lines Advance mode would see in one line of Normal mode:
+// the line cut at every LF, each piece trimmed of its spaces. Each one's
+// line in the file goes to lines (firstLine is the line's own), the first
+// kMaxLinesKept of them.
+constexpr size_t kMaxLinesKept = 1000;
+int64_t CountBeginLinesCutAtLf(std::string_view text, int64_t firstLine,
+                               std::vector<int64_t>& lines) {
     int64_t count = 0;
     size_t start = 0;
-    while (start <= text.size()) {
+    for (int64_t line = firstLine;; ++line) {
         const size_t end = text.find_first_of("\r\n", start);
         const std::string_view piece = text.substr(
             start, end == std::string_view::npos ? std::string_view::npos : end - start);
-        if (EqualsUpperAscii(TrimView(piece), "BEGIN:VCARD")) ++count;
+        if (EqualsUpperAscii(TrimView(piece), "BEGIN:VCARD")) {
+            ++count;
+            if (lines.size() < kMaxLinesKept) lines.push_back(line);
+        }
         if (end == std::string_view::npos) break;
         start = end + 1;
     }
     return count;
+}
+
+// "line 4", "lines 4, 9 and 12", "lines 4, 9, ... and 7 more".
+std::string LinesText(const std::vector<int64_t>& lines, int64_t total) {
+    constexpr size_t kShown = 10;
+    const size_t shown = std::min(lines.size(), kShown);
+    std::string where = total == 1 ? "line " : "lines ";
+    for (size_t i = 0; i < shown; ++i)
+        where += (i == 0                                                   ? ""
+                  : i + 1 == shown && total == static_cast<int64_t>(shown) ? " and "
+                                                                           : ", ") +
+                 std::to_string(lines[i]);
+    if (total > static_cast<int64_t>(shown))
+        where += " and " + std::to_string(total - static_cast<int64_t>(shown)) + " more";
+    return where;
 }
 
 class FileReader {
@@ -55,9 +78,11 @@ class FileReader {
     RuleContext ctx_;
     bool inCard_ = false;
     bool cardEnded_ = false;
-    bool sawBoundary_ = false;      // a BEGIN:VCARD or END:VCARD piece
-    int64_t beginLinesCutAtLf_ = 0; // what Advance mode would have found, while no boundary was
-    std::string pending_;           // a line not yet ended by its CR
+    bool sawBoundary_ = false;        // a BEGIN:VCARD or END:VCARD piece
+    int64_t beginLinesCutAtLf_ = 0;   // what Advance mode would have found and Normal mode did not
+    std::vector<int64_t> beginLines_; // their lines in the file, the first few
+    int64_t fileLine_ = 1;            // the file's line where the current line starts
+    std::string pending_;             // a line not yet ended by its CR
     bool skipLf_ = false; // the last piece ended in CR; an LF first in the next belongs to it
     int64_t captionCount_ = -1;
     std::string caption_;
@@ -160,6 +185,7 @@ bool FileReader::ProcessLine(std::string_view line) {
     // A stop asked for between contacts ends the file here.
     if (!inCard_ && host_.StopRequested()) return false;
     if (host_.OptAdvance()) {
+        fileLine_ += 1 + std::count(line.begin(), line.end(), '\n');
         size_t start = 0;
         for (;;) {
             const size_t lf = line.find('\n', start);
@@ -175,9 +201,13 @@ bool FileReader::ProcessLine(std::string_view line) {
     }
     // Lines that end in LF alone are one long line in Normal mode, in which
     // no vCard can be found; what Advance mode would find there is counted
-    // for the note, as long as nothing else was found.
-    if (!sawBoundary_ && line.find('\n') != std::string_view::npos)
-        beginLinesCutAtLf_ += CountBeginLinesCutAtLf(line);
+    // for the note, in a file of mixed line ends as in one of LF alone.
+    const int64_t firstLine = fileLine_;
+    if (line.find('\n') != std::string_view::npos) {
+        beginLinesCutAtLf_ += CountBeginLinesCutAtLf(line, firstLine, beginLines_);
+        fileLine_ += std::count(line.begin(), line.end(), '\n');
+    }
+    ++fileLine_;
     if (!ProcessPiece(line, ReadMode::Normal)) return false;
     host_.LetTheWindowWork();
     ShowProgress();
@@ -195,7 +225,23 @@ void FileReader::Finish() {
         Note("The file ends inside a vCard (BEGIN:VCARD without END:VCARD); that contact was not "
              "converted.",
              true);
-    if (sawBoundary_) return;
+    if (sawBoundary_) {
+        // Some vCards were read, and the ones after lines that end in LF
+        // alone would be lost without a word.
+        if (beginLinesCutAtLf_ == 0) return;
+        RunNote note;
+        note.file = ctx_.file;
+        note.lostContact = true;
+        note.contactsLost = beginLinesCutAtLf_;
+        note.onlyAdvanceModeReads = true;
+        note.message = "The BEGIN:VCARD " + LinesText(beginLines_, beginLinesCutAtLf_) +
+                       " could not be read: the lines there end in LF alone, which only Advance "
+                       "Mode reads; " +
+                       (beginLinesCutAtLf_ == 1 ? "that contact was" : "those contacts were") +
+                       " not converted.";
+        host_.Notes().Add(std::move(note));
+        return;
+    }
     // The whole file would be lost without a word.
     // Each of its vCards counts as lost, so that the totals agree with the note.
     RunNote note;
@@ -212,6 +258,15 @@ void FileReader::Finish() {
         note.message = "No vCard was found in the file.";
     }
     host_.Notes().Add(std::move(note));
+}
+
+// Where a UTF-8 backup held bytes that are not UTF-8, so that the user can
+// check the values there.
+std::string StrayBytesMessage(const BackupText& text) {
+    const std::vector<int64_t> lines(text.StrayLines().begin(), text.StrayLines().end());
+    return "Bytes that are not UTF-8 were read as Windows-1252 characters on " +
+           LinesText(lines, static_cast<int64_t>(text.StrayLineCount())) +
+           "; check the values there.";
 }
 
 } // namespace
@@ -254,6 +309,8 @@ void ReadvCardFrom(const std::string& file, ByteSource& source, int32_t& ivCard,
             host.Notes().Add(failure);
         }
         if (goOn) reader.Finish();
+        if (text.StrayLineCount() > 0)
+            host.Notes().Add(RunNote{file, 0, StrayBytesMessage(text), false});
     } catch (const std::exception& e) {
         failure.contact = ivCard;
         failure.lostContact = true;

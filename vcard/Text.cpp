@@ -2,6 +2,7 @@
 
 #include "CodePage.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -269,7 +270,85 @@ std::string DecodeBackupBytes(std::string_view bytes) {
     // stands in front of the first BEGIN:VCARD.
     if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
     if (IsValidUtf8(bytes)) return std::string(bytes);
-    return Cp1252ToUtf8(bytes);
+    if (!HasUtf8BeyondAscii(bytes)) return Cp1252ToUtf8(bytes);
+    std::string text;
+    StrayByteDecoder().Add(bytes, true, text);
+    return text;
+}
+
+bool HasUtf8BeyondAscii(std::string_view bytes) {
+    for (size_t pos = SkipAscii(bytes, 0); pos < bytes.size(); pos = SkipAscii(bytes, pos)) {
+        char32_t cp = 0;
+        if (Utf8CharLength(bytes, pos, cp) > 0) return true;
+        ++pos;
+    }
+    return false;
+}
+
+void StrayByteDecoder::Add(std::string_view bytes, bool atEnd, std::string& out) {
+    std::string joined;
+    if (!held_.empty()) {
+        joined = std::move(held_) + std::string(bytes);
+        held_.clear();
+        bytes = joined;
+    }
+    size_t pos = 0;
+    while (pos < bytes.size()) {
+        const auto b = static_cast<unsigned char>(bytes[pos]);
+        if (b < 0x80) {
+            if (b == '\r' || (b == '\n' && !afterCr_)) ++line_;
+            afterCr_ = b == '\r';
+            out.push_back(static_cast<char>(b));
+            ++pos;
+            continue;
+        }
+        afterCr_ = false;
+        char32_t cp = 0;
+        const size_t length = Utf8CharLength(bytes, pos, cp);
+        if (length > 0) {
+            out.append(bytes.substr(pos, length));
+            pos += length;
+            continue;
+        }
+        // A lead byte whose continuation may be in the next piece.
+        const size_t need = b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC2 ? 2 : 0;
+        const size_t rest = bytes.size() - pos;
+        if (!atEnd && b <= 0xF4 && need > rest &&
+            std::all_of(bytes.begin() + static_cast<std::ptrdiff_t>(pos) + 1, bytes.end(),
+                        [](char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; })) {
+            held_.assign(bytes.substr(pos));
+            return;
+        }
+        // The Windows-1252 characters of the bytes above 0x7F, made once: a
+        // file of many stray bytes is not converted one call per byte.
+        static const std::array<std::string, 128> kWestern = [] {
+            std::array<std::string, 128> table;
+            for (size_t i = 0; i < table.size(); ++i)
+                table[i] = Cp1252ToUtf8(std::string(1, static_cast<char>(0x80 + i)));
+            return table;
+        }();
+        out += kWestern[b - 0x80];
+        if (lastLine_ != line_) {
+            lastLine_ = line_;
+            ++lineCount_;
+            if (lines_.size() < kMaxLinesKept) lines_.push_back(line_);
+        }
+        ++pos;
+    }
+}
+
+std::string ResolveAddressEscapes(std::string_view text, std::string_view lineBreak) {
+    std::string resolved;
+    resolved.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\\') {
+            resolved += text[i];
+        } else if (i + 1 < text.size() && text[i + 1] == 'n') {
+            resolved += lineBreak;
+            ++i;
+        }
+    }
+    return resolved;
 }
 
 } // namespace velloquin

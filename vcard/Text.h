@@ -40,8 +40,41 @@ std::vector<uint8_t> Utf8ToUtf16Le(std::string_view text);
 // The first n characters of UTF-8 text.
 std::string Utf8Prefix(std::string_view text, size_t n);
 
+// An address value as the ADR rules leave it, with its vCard escapes
+// resolved: "\n" becomes lineBreak, every other backslash goes (so "\," and
+// "\;" keep their character). Both outputs resolve a street by this one rule.
+std::string ResolveAddressEscapes(std::string_view text, std::string_view lineBreak);
+
+// True when the bytes hold at least one well-formed UTF-8 character outside
+// ASCII: text that is UTF-8 at heart, whatever stray bytes it also holds.
+bool HasUtf8BeyondAscii(std::string_view bytes);
+
+// Decodes UTF-8 that holds stray bytes, piece by piece: well-formed UTF-8 is
+// kept, every other byte is taken as the Windows-1252 character it stands
+// for. The lines (ended by CR LF, a lone CR or a lone LF, counted from 1) on
+// which that happened are collected.
+class StrayByteDecoder {
+  public:
+    static constexpr size_t kMaxLinesKept = 1000;
+    // Appends the piece's text to out. A character cut by the end of a piece
+    // is held until the next; atEnd ends the text.
+    void Add(std::string_view bytes, bool atEnd, std::string& out);
+    // The first kMaxLinesKept lines with stray bytes, and how many there were.
+    const std::vector<uint64_t>& Lines() const { return lines_; }
+    uint64_t LineCount() const { return lineCount_; }
+
+  private:
+    std::string held_;
+    uint64_t line_ = 1;
+    bool afterCr_ = false;
+    uint64_t lastLine_ = 0; // the last line with a stray byte
+    std::vector<uint64_t> lines_;
+    uint64_t lineCount_ = 0;
+};
+
 // Backup file bytes to text: UTF-8 when the bytes are valid UTF-8 (a leading
-// byte-order mark removed), otherwise Windows-1252.
+// byte-order mark removed); UTF-8 with its stray bytes as Windows-1252 when
+// they hold UTF-8 beyond ASCII; otherwise Windows-1252.
 std::string DecodeBackupBytes(std::string_view bytes);
 
 } // namespace velloquin

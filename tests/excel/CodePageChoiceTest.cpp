@@ -12,11 +12,14 @@
 namespace velloquin::excel {
 namespace {
 
-// A backup of cards "N:last;first" and an optional FN line, CR LF ends.
+// A backup of cards "N:last;first" (none when both are empty) and an
+// optional FN line, CR LF ends.
 std::string Backup(const std::vector<std::vector<std::string>>& cards) {
     std::string text;
     for (const auto& card : cards) {
-        text += "BEGIN:VCARD\r\nVERSION:3.0\r\nN:" + card.at(0) + ";" + card.at(1) + "\r\n";
+        text += "BEGIN:VCARD\r\nVERSION:3.0\r\n";
+        if (!card.at(0).empty() || !card.at(1).empty())
+            text += "N:" + card.at(0) + ";" + card.at(1) + "\r\n";
         if (card.size() > 2) text += "FN:" + card[2] + "\r\n";
         text += "END:VCARD\r\n";
     }
@@ -87,10 +90,22 @@ TEST(CodePageChoice, ReadingAheadAgreesWithReadingEverything) {
             return pool[random() % pool.size()];
         };
         std::vector<std::vector<std::string>> cards;
+        // A card with only a full name shows it in the first column, unless
+        // it merges with a card before it that has a name.
         for (int i = 0; i < 300; ++i)
-            cards.push_back({pick(), pick(), pick()});
+            cards.push_back(random() % 3 == 0 ? std::vector<std::string>{"", "", pick()}
+                                              : std::vector<std::string>{pick(), pick(), pick()});
+        // Some vCards lose their END:VCARD line, so that the reader merges
+        // them into the next, or leaves the last one of a file out.
+        auto dropEnds = [&](std::string text) {
+            for (size_t at = text.find("END:VCARD\r\n"); at != std::string::npos;
+                 at = text.find("END:VCARD\r\n", at + 1))
+                if (random() % 6 == 0) text.erase(at, 11);
+            return text;
+        };
         Folder folder;
-        const auto paths = folder.Write({Backup(cards), Backup({{pick(), pick()}})});
+        const auto paths =
+            folder.Write({dropEnds(Backup(cards)), dropEnds(Backup({{pick(), pick()}}))});
         for (const bool advance : {false, true}) {
             // Every contact of the backup handed to the choice: what the
             // reading ahead must arrive at while parsing only some of the vCards.
@@ -131,7 +146,7 @@ TEST(CodePageChoice, DatesWrittenInTheUsersScriptCountEvenInAnAsciiBackup) {
     EXPECT_EQ(verdict.valuesLosing, 0);
 }
 
-TEST(CodePageChoice, CardsAreCutAsTheReaderSeesTheLines) {
+TEST(CodePageChoice, CardsAreCutAsTheReaderHandsThemOff) {
     const std::string crlf =
         "x\r\nBEGIN:VCARD\r\nN:a\r\nEND:VCARD\r\n begin:vcard \r\nEND:VCARD\r\n";
     const std::string lf = "BEGIN:VCARD\nN:a\nEND:VCARD\nBEGIN:VCARD\nEND:VCARD\n";
@@ -143,6 +158,8 @@ TEST(CodePageChoice, CardsAreCutAsTheReaderSeesTheLines) {
     EXPECT_EQ(SplitCards(lf, true).size(), 2u);
     // Given in pieces, as a backup is read, the text is cut the same way,
     // wherever a piece ends: inside a line, between CR and LF, in a boundary.
+    // A vCard without its end runs on into the next; one open at the end is
+    // no contact.
     const std::string mixed = crlf + "\rBEGIN:VCARD\rN:b\r" + lf + "BEGIN:VCARD\r\nN:c";
     for (const bool advance : {false, true}) {
         for (const size_t step : {1, 2, 3, 7}) {
@@ -153,7 +170,10 @@ TEST(CodePageChoice, CardsAreCutAsTheReaderSeesTheLines) {
                 cutter.Add(std::string_view(mixed).substr(at, step), keep);
             cutter.Finish(keep);
             EXPECT_EQ(cards, SplitCards(mixed, advance)) << "pieces of " << step;
-            EXPECT_EQ(cards.size(), advance ? 6u : 3u);
+            ASSERT_EQ(cards.size(), advance ? 4u : 2u);
+            if (advance) {
+                EXPECT_EQ(cards[2], "BEGIN:VCARD\rN:b\rBEGIN:VCARD\nN:a\nEND:VCARD\n");
+            }
         }
     }
 }

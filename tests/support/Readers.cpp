@@ -134,6 +134,16 @@ std::vector<CsvTable> ReadWorkbooks(const std::vector<fs::path>& workbooks) {
                    work.Path(), "LibreOffice", workbooks);
 }
 
+std::vector<CsvTable> ReadCsvFiles(const std::vector<fs::path>& files) {
+    TempDir work("velloquin-lo");
+    return Collect("timeout 600 soffice -env:UserInstallation=file://" + Quoted(work / "profile") +
+                       " --headless --norestore --nolockcheck --infilter="
+                       "'Text - txt - csv (StarCalc):44,34,76,1' --convert-to "
+                       "'csv:Text - txt - csv (StarCalc):44,34,76' --outdir " +
+                       Quoted(work.Path().string()),
+                   work.Path(), "LibreOffice", files);
+}
+
 bool SheetJsInstalled() {
     return std::system("command -v node >/dev/null 2>&1") == 0 &&
            fs::exists(kSheetJsScript.parent_path() / "node_modules/xlsx/package.json");

@@ -44,6 +44,10 @@ bool SofficeInstalled();
 // not converted.
 std::vector<CsvTable> ReadWorkbooks(const std::vector<std::filesystem::path>& workbooks);
 
+// The same for .csv files (UTF-8, commas, double quotes), read as LibreOffice
+// opens them when the user picks those settings, formulas evaluated.
+std::vector<CsvTable> ReadCsvFiles(const std::vector<std::filesystem::path>& files);
+
 // True when node and the pinned SheetJS package (tools/install-deps.sh puts
 // it in tools/node) are there.
 bool SheetJsInstalled();

@@ -55,6 +55,9 @@ TEST(CodePage, LossesCutsAndStrayBytes) {
         {1251, "Łx", SIZE_MAX, "?x", 3, 1},
         {1252, "Åke Ωmega", SIZE_MAX, "\xC5ke ?mega", 11, 1},
         {932, "Ж한", SIZE_MAX, FromHex("84 47") + "?", 5, 1},
+        // Nor one that reads back as another character (a backslash for the yen sign).
+        {932, "¥500 — £5", SIZE_MAX, "?500 ? ?5", 13, 3},
+        {932, "¢¬", SIZE_MAX, "??", 4, 2},
         // A cut falls between characters: a double-byte one goes whole or not at all.
         {936, "张伟", 3, FromHex("D5 C5"), 3, 0},
         {936, "张伟", 4, FromHex("D5 C5 CE B0"), 6, 0},

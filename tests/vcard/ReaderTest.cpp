@@ -116,6 +116,12 @@ INSTANTIATE_TEST_SUITE_P(
         {Utf16Backup(u"BEGIN:VCARD\r\nFN:\u0416\r\nEND:VCARD\r\n", true), "\xD0\x96;"},
         // Bytes that are not UTF-8 are Windows-1252.
         {Card("FN:Ren\xE9 \x80\r\n"), "Ren\xC3\xA9 \xE2\x82\xAC;"},
+        // In a UTF-8 backup only those bytes are, and a note names their lines.
+        {Card("FN:Jos\xC3\xA9 \xE9\r\n") + Card("FN:Łódź\r\n"),
+         "Jos\xC3\xA9 \xC3\xA9;Łódź;noted 0"},
+        // After lines of CR LF, vCards of lines that end in LF alone are noted
+        // as lost in Normal mode.
+        {Card("FN:One\r\n") + "BEGIN:VCARD\nFN:Two\nEND:VCARD\n", "One;noted 0", "One;Two;"},
         // Normal mode gathers a picture's continuation lines until the next
         // property; Advance mode decodes the one piece after the PHOTO line.
         {Card("FN:X\r\nPHOTO;ENCODING=b:YWJj\r\n ZGVm\r\n Z2hp\r\n amts\r\nURL:www.x.com\r\n"),
