@@ -8,8 +8,12 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDialogButtonBox>
+#include <QLabel>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 
@@ -30,6 +34,7 @@ struct Script : velloquin::testing::FakeWindow, app::FileDialog, app::Shell {
     std::string file;
     std::string sourceFolder; // the source folder's answer when not empty, else folder's
     Strings opened;
+    bool canOpen = true; // whether the shell finds a program for what it opens
     std::string ShowOpen(const std::string& filter, int flags, int size) override {
         prompts.push_back(filter + "|" + std::to_string(flags) + "|" + std::to_string(size));
         return file;
@@ -43,7 +48,10 @@ struct Script : velloquin::testing::FakeWindow, app::FileDialog, app::Shell {
         FakeWindow::LetTheWindowWork();
         QCoreApplication::processEvents();
     }
-    void ShellOpen(const std::string& target) override { opened.push_back(target); }
+    bool ShellOpen(const std::string& target) override {
+        opened.push_back(target);
+        return canOpen;
+    }
 };
 
 struct Form1Window : ::testing::Test {
@@ -239,6 +247,50 @@ TEST_F(Form1Window, QuestionBoxAnswersYesOrNo) {
     }
 }
 
+// The notes dialog: one size within the screen for a thousand notes, the text
+// read-only, "Save Notes..." saving without closing it, then Yes or No under
+// the question, or OK alone.
+TEST_F(Form1Window, NotesDialogKeepsItsSizeAndSaves) {
+    gui::QtMessageBox boxes(&form);
+    std::string text;
+    for (int i = 1; i <= 1000; ++i)
+        text += "notes.vcf: contact " + std::to_string(i) + ": The birthday \"x\" is wrong.\n";
+    int saves = 0;
+    for (const char* press : {"Yes", "No", "Ok"}) {
+        SCOPED_TRACE(press);
+        const bool question = std::string(press) != "Ok";
+        app::NotesBox box{"Corvanth Velloquin", text,
+                          question ? "Read it again in Advance Mode?" : "", [&] { ++saves; }, text};
+        QStringList seen;
+        QTimer::singleShot(0, [&, key = std::string(press)] {
+            QWidget* dialog = QApplication::activeModalWidget();
+            if (!dialog || dialog->objectName() != "notesDialog") return;
+            const QRect screen = dialog->screen()->availableGeometry();
+            const QRect frame = dialog->frameGeometry();
+            seen << dialog->windowTitle()
+                 << QString::number(frame.width() <= screen.width() &&
+                                    frame.height() <= screen.height());
+            auto* notes = dialog->findChild<QPlainTextEdit*>("notesText");
+            seen << QString::number(notes->isReadOnly())
+                 << QString::number(notes->document()->blockCount());
+            if (auto* label = dialog->findChild<QLabel*>("notesQuestion")) seen << label->text();
+            QTest::mouseClick(dialog->findChild<QPushButton*>("saveNotes"), Qt::LeftButton);
+            seen << QString::number(dialog->isVisible());
+            auto* buttons = dialog->findChild<QDialogButtonBox*>();
+            buttons
+                ->button(key == "Yes"  ? QDialogButtonBox::Yes
+                         : key == "No" ? QDialogButtonBox::No
+                                       : QDialogButtonBox::Ok)
+                ->click();
+        });
+        EXPECT_EQ(boxes.ShowNotes(box), std::string(press) == "Yes");
+        QStringList expected = {"Corvanth Velloquin", "1", "1", "1001"};
+        if (question) expected << "Read it again in Advance Mode?";
+        EXPECT_EQ(seen, expected << "1");
+    }
+    EXPECT_EQ(saves, 3);
+}
+
 // Closing the window while a run is under way asks first. Yes stops after the
 // contact under way, closes the output so that it holds exactly the contacts
 // saved, then closes the window; No lets the run finish. The run reads a
@@ -299,11 +351,16 @@ TEST_F(Form1Window, ClosingDuringARunAsksFirstAndKeepsEveryContactSaved) {
         const size_t saved = yes ? kCloseAt : kFiles * kPerFile;
         EXPECT_EQ(window.Run().cardCounter, static_cast<int32_t>(saved + 1));
         EXPECT_EQ(window.Run().LastSummary().stopped, yes);
-        // Yes: nobody is left to read more messages. No: the completion message.
-        EXPECT_EQ(script.shown.size(), yes ? 1u : 2u);
+        // Yes: the window's last word says what the output holds, as the label
+        // goes with it. No: the completion message.
+        ASSERT_EQ(script.shown.size(), 2u);
 
         std::vector<fs::path> outputs(fs::directory_iterator(script.folder), {});
         ASSERT_EQ(outputs.size(), 1u);
+        if (yes) {
+            EXPECT_EQ(script.shown[1], "Velloquin: The conversion was stopped. " +
+                                           outputs[0].string() + " holds 100 contacts.");
+        }
         if (outlook) {
             EXPECT_EQ(testsupport::ReadpstContactNames(outputs[0]),
                       Strings(inReadingOrder.begin(), inReadingOrder.begin() + saved));
@@ -314,7 +371,7 @@ TEST_F(Form1Window, ClosingDuringARunAsksFirstAndKeepsEveryContactSaved) {
         }
         window.close(); // after the run nothing is asked
         EXPECT_FALSE(window.isVisible());
-        EXPECT_EQ(script.shown.size(), yes ? 1u : 2u);
+        EXPECT_EQ(script.shown.size(), 2u);
     }
     if (!testsupport::SofficeInstalled()) GTEST_SKIP() << "LibreOffice is not installed";
     const std::vector<testsupport::CsvTable> tables = testsupport::ReadWorkbooks(workbooks);
@@ -335,7 +392,8 @@ TEST_F(Form1Window, LfOnlyBackupReachesBothOutputsWithTheMouseOnly) {
     script.answers = {true};
     Click("CmdBrowse");
     Click("CmdSplit");
-    EXPECT_TRUE(form.OptAdvance() && !form.OptNormal());
+    // The second reading was in Advance Mode; the window's choice stays.
+    EXPECT_TRUE(form.OptNormal() && !form.OptAdvance());
     EXPECT_EQ(script.prompts.size(), 2u) << "the file and the folder, once";
     ASSERT_EQ(script.shown.size(), 3u);
     EXPECT_TRUE(script.shown[1].ends_with("\n\nRead it again in Advance Mode?")) << script.shown[1];
