@@ -9,6 +9,7 @@
 #include <shobjidl.h>
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 namespace velloquin::win32 {
@@ -180,20 +181,21 @@ void LayOutNotesDialog(HWND dialog, const NotesDialogState& state) {
         make(L"BUTTON", L"Save Notes...", BS_PUSHBUTTON | WS_TABSTOP, Win32MessageBox::kSaveNotes,
              margin, buttonsTop, buttonWidth + scale(16), buttonHeight);
     int right = client.right - margin;
-    HWND first = nullptr;
+    HWND defaultButton = nullptr;
     const auto answers =
         box.question.empty()
             ? std::vector<std::pair<int, const wchar_t*>>{{IDOK, L"OK"}}
             : std::vector<std::pair<int, const wchar_t*>>{{IDNO, L"&No"}, {IDYES, L"&Yes"}};
     for (const auto& [id, caption] : answers) {
         right -= buttonWidth;
-        first = make(L"BUTTON", caption,
-                     (id == answers.back().first ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON) | WS_TABSTOP,
-                     id, right, buttonsTop, buttonWidth, buttonHeight);
+        defaultButton =
+            make(L"BUTTON", caption,
+                 (id == answers.back().first ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON) | WS_TABSTOP, id,
+                 right, buttonsTop, buttonWidth, buttonHeight);
         right -= margin;
     }
     SendMessageW(dialog, DM_SETDEFID, answers.back().first, 0);
-    SetFocus(first);
+    SetFocus(defaultButton);
 }
 
 INT_PTR CALLBACK NotesDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -229,19 +231,20 @@ INT_PTR CALLBACK NotesDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
 
 bool Win32MessageBox::ShowNotes(const app::NotesBox& box) {
     // An empty template: the dialog sizes itself to the screen and makes its
-    // controls when it starts.
-    struct alignas(4) Template {
-        DLGTEMPLATE head;
-        WORD menu, windowClass, title;
-    } dialog{};
-    dialog.head.style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
+    // controls when it starts. The words after the header stay zero: no menu,
+    // the dialog class, no title.
+    alignas(DWORD) WORD words[16] = {};
+    static_assert(sizeof(DLGTEMPLATE) + 3 * sizeof(WORD) <= sizeof words);
+    DLGTEMPLATE head{};
+    head.style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
+    std::memcpy(words, &head, sizeof head);
     NONCLIENTMETRICSW metrics{};
     metrics.cbSize = sizeof metrics;
     SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
     NotesDialogState state{&box, CreateFontIndirectW(&metrics.lfMessageFont)};
-    const INT_PTR answer =
-        DialogBoxIndirectParamW(GetModuleHandleW(nullptr), &dialog.head, Owner(), NotesDialogProc,
-                                reinterpret_cast<LPARAM>(&state));
+    const INT_PTR answer = DialogBoxIndirectParamW(
+        GetModuleHandleW(nullptr), reinterpret_cast<const DLGTEMPLATE*>(words), Owner(),
+        NotesDialogProc, reinterpret_cast<LPARAM>(&state));
     if (state.font) DeleteObject(state.font);
     return answer == IDYES;
 }
