@@ -19,6 +19,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <stdexcept>
 
@@ -181,6 +182,13 @@ TEST_F(Form1Window, HelpThePanelTheInstructionsExitAndTheFilter) {
     EXPECT_EQ(script.opened, Strings({manual, "https://velloquin.example/"}));
     EXPECT_TRUE(script.shown.empty() && script.prompts.empty());
     EXPECT_NE(testsupport::ReadFile(manual).find("Advance Mode"), std::string::npos);
+    // With nothing to open it, the user is told where the manual is.
+    script.canOpen = false;
+    Click("CmdHelp");
+    ASSERT_EQ(script.shown.size(), 1u);
+    EXPECT_TRUE(script.shown[0].ends_with("it is the file:\r\n" + manual)) << script.shown[0];
+    script.shown.clear();
+    script.opened.clear();
     QStringList seen; // the instruction window, modal and owned by this one
     QTimer::singleShot(0, [&] {
         if (QWidget* modal = QApplication::activeModalWidget()) {
@@ -289,6 +297,43 @@ TEST_F(Form1Window, NotesDialogKeepsItsSizeAndSaves) {
         EXPECT_EQ(seen, expected << "1");
     }
     EXPECT_EQ(saves, 3);
+}
+
+// A run with a thousand notes through the window's own message boxes: the
+// notes dialog within the screen, and the notes saved from it all there.
+TEST_F(Form1Window, AThousandNotesFitTheScreenAndAreSavedInFull) {
+    gui::Form1 window{
+        {&script, &script, nullptr, &script, &script, VELLOQUIN_PROGRAM_DIR, &script}};
+    window.show();
+    std::string backup;
+    for (int i = 1; i <= 1000; ++i)
+        backup += "BEGIN:VCARD\r\nN:F" + std::to_string(i) + ";G\r\nBDAY:never\r\nEND:VCARD\r\n";
+    script.file = Write("dates.vcf", backup);
+    fs::create_directories(script.folder = (dir.Path() / "out").string());
+    script.saveAs = (dir.Path() / "notes.txt").string();
+    QStringList seen;
+    QTimer answering; // every box the run shows, in turn
+    QObject::connect(&answering, &QTimer::timeout, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            seen << box->windowTitle();
+            box->button(QMessageBox::Ok)->click();
+        } else if (modal && modal->objectName() == "notesDialog") {
+            const QRect screen = modal->screen()->availableGeometry();
+            seen << modal->windowTitle()
+                 << QString::number(screen.contains(modal->frameGeometry()));
+            QTest::mouseClick(modal->findChild<QPushButton*>("saveNotes"), Qt::LeftButton);
+            modal->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+        }
+    });
+    answering.start(10);
+    QTest::mouseClick(window.findChild<QWidget*>("CmdBrowse"), Qt::LeftButton);
+    QTest::mouseClick(window.findChild<QWidget*>("CmdSplit"), Qt::LeftButton);
+    answering.stop();
+    EXPECT_EQ(seen, QStringList({"Velloquin", "Corvanth Velloquin", "1"}));
+    const std::string saved = testsupport::ReadFile(script.saveAs);
+    EXPECT_EQ(std::count(saved.begin(), saved.end(), '\n'), 1000);
+    EXPECT_NE(saved.find("contact 1000: The birthday"), std::string::npos);
 }
 
 // Closing the window while a run is under way asks first. Yes stops after the
