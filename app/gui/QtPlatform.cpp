@@ -2,6 +2,7 @@
 
 #include "app/FormLogic.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDialog>
@@ -46,9 +47,12 @@ std::string QtFileDialog::ShowOpen(const std::string& filter, int /*flags*/, int
 
 std::string QtSaveFileDialog::ShowSave(const std::string& title, const std::string& suggestedName,
                                        const std::string& filter) {
+    // Over the notes dialog that asks for it, where there is one.
+    QWidget* modal = QApplication::activeModalWidget();
     const QString name = QFileDialog::getSaveFileName(
-        owner_, QString::fromStdString(title), QString::fromStdString(suggestedName),
-        NameFilters(filter).join(";;"), nullptr, QFileDialog::HideNameFilterDetails);
+        modal ? modal : owner_.data(), QString::fromStdString(title),
+        QString::fromStdString(suggestedName), NameFilters(filter).join(";;"), nullptr,
+        QFileDialog::HideNameFilterDetails);
     return QDir::toNativeSeparators(name).toStdString();
 }
 
