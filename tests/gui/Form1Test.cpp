@@ -9,6 +9,8 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -297,6 +299,27 @@ TEST_F(Form1Window, NotesDialogKeepsItsSizeAndSaves) {
         EXPECT_EQ(seen, expected << "1");
     }
     EXPECT_EQ(saves, 3);
+}
+
+// The Qt save dialog: the suggested name and the title shown, the chosen path
+// returned in the system's form, a cancel as empty text.
+TEST_F(Form1Window, SaveDialogReturnsTheChosenFile) {
+    gui::QtSaveFileDialog saves(&form);
+    const std::string chosen = (dir.Path() / "Notizen.txt").string();
+    for (const bool accept : {true, false}) {
+        QStringList seen;
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (!dialog) return;
+            seen << dialog->windowTitle() << QFileInfo(dialog->selectedFiles().value(0)).fileName();
+            if (!accept) return dialog->reject();
+            dialog->selectFile(QString::fromStdString(chosen));
+            static_cast<QDialog*>(dialog)->accept(); // as the Save button does
+        });
+        EXPECT_EQ(saves.ShowSave("Save Notes", "Velloquin notes.txt", "Text file (*.txt)|*.txt"),
+                  accept ? chosen : "");
+        EXPECT_EQ(seen, QStringList({"Save Notes", "Velloquin notes.txt"}));
+    }
 }
 
 // A run with a thousand notes through the window's own message boxes: the
