@@ -6,6 +6,9 @@
 #include "vcard/Rules.h"
 #include "vcard/Text.h"
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <exception>
 #include <filesystem>
@@ -21,14 +24,17 @@ constexpr const char* kSaveFolderPrompt = "Choose Folder to Save...";
 constexpr const char* kCompletionTitle = "Velloquin";
 constexpr const char* kExcelErrorTitle = "Excel Error";
 constexpr const char* kReadAgainInAdvanceMode = "Read it again in Advance Mode?";
+constexpr const char* kSaveNotesTitle = "Save Notes";
+constexpr const char* kNotesFileName = "Velloquin notes.txt";
+constexpr const char* kNotesFilter = "Text file (*.txt)|*.txt";
 
 std::string CompletionText() {
     return std::string("If you failed to see converted contacts then, please contact us back on ") +
            kSupportAddress + ".";
 }
 
-std::string ContactsSavedCaption(int32_t cardCounter) {
-    return "(" + std::to_string(cardCounter - 1) + ") Contacts Saved";
+std::string Counted(int64_t count, const char* one, const char* many) {
+    return std::to_string(count) + " " + (count == 1 ? one : many);
 }
 
 bool EndsWithVcf(const std::string& name) {
@@ -109,10 +115,12 @@ void ConversionRun::CmdSplit_Click() {
     // time, although a folder run has set the mode back to the file by then.
     const int16_t chosenInputMode = inputMode;
     previousStoreStamp_.reset();
+    rereadInAdvance_ = false;
     while (ConvertOnce()) {
-        controls_.SelectOptAdvance();
+        rereadInAdvance_ = true;
         inputMode = chosenInputMode;
     }
+    rereadInAdvance_ = false;
 
     runUnderWay_ = false;
     controls_.SetRunUnderWay(false);
@@ -122,9 +130,46 @@ int64_t ConversionRun::ContactsSavedSoFar() const {
     return reading_ ? cardCounter - 1 - outputLost_ : 0;
 }
 
+int64_t ConversionRun::ContactsKeptOnStop() const {
+    if (!reading_) return 0;
+    return ContactsSavedSoFar() + (openCard_ == cardCounter ? 1 : 0);
+}
+
+std::string ConversionRun::OutputPath() const {
+    if (!outputMade_) return {};
+    if (usePst_) return pst.pstPath;
+    return useXls_ ? saveFolder + excel::kExcelSheetName : std::string();
+}
+
+std::string ConversionRun::SavedCaption(const char* what) const {
+    return "(" + std::to_string(cardCounter - 1 - outputLost_) + ") " + what + " Saved";
+}
+
+bool ConversionRun::ChooseCodePage() {
+    readingAhead_ = true;
+    auto caption = [](int64_t cards) {
+        return "Reading the backup... " + Counted(cards, "contact", "contacts");
+    };
+    throttle_.SetCaption(caption(0));
+    throttle_.PumpNow();
+    excel::PrereadHooks hooks;
+    hooks.advance = OptAdvance();
+    hooks.letTheWindowWork = [this] { throttle_.LetTheWindowWork(); };
+    hooks.stopRequested = [this] { return stopRequested_; };
+    hooks.cardsSeen = [this, caption](int64_t cards) { throttle_.SetCaption(caption(cards)); };
+    const excel::CodePageVerdict verdict =
+        excel::ChooseWorkbookCodePage(BackupsOfRun(srcFolder, chosenFileName, inputMode), hooks);
+    throttle_.Flush();
+    readingAhead_ = false;
+    if (stopRequested_) return false;
+    sheet.SetCodePage(verdict.codePage);
+    return true;
+}
+
 bool ConversionRun::ConvertOnce() {
     notes_.Clear();
     outputLost_ = 0;
+    outputMade_ = false;
     summary_ = RunSummary{};
     summary_.started = true;
 
@@ -136,13 +181,17 @@ bool ConversionRun::ConvertOnce() {
     if (useXls_) {
         const std::string ExcelSheetPath = saveFolder + excel::kExcelSheetName;
         // A workbook has one code page for all its texts: the backups are read
-        // ahead to find the one that holds them.
-        if (sheet.UsesCodePage())
-            sheet.SetCodePage(excel::ChooseWorkbookCodePage(
-                                  BackupsOfRun(srcFolder, chosenFileName, inputMode),
-                                  {controls_.OptAdvance(), [this] { throttle_.LetTheWindowWork(); },
-                                   [this] { return stopRequested_; }})
-                                  .codePage);
+        // ahead to find the one that holds them. A stop meanwhile leaves no
+        // output behind, as none was made yet.
+        if (sheet.UsesCodePage() && !ChooseCodePage()) {
+            summary_.stopped = true;
+            notes_.Add(RunNote{"", 0,
+                               "The run was stopped while the backup was read ahead; no output "
+                               "was made.",
+                               false});
+            if (inputMode == 2) inputMode = 0;
+            return false;
+        }
         std::string errorMessage;
         if (!sheet.CreateExcelSheet(ExcelSheetPath, errorMessage)) {
             if (errorMessage.empty())
@@ -167,8 +216,10 @@ bool ConversionRun::ConvertOnce() {
         return false;
     }
 
+    outputMade_ = true;
     throttle_.PumpNow();
     cardCounter = 1;
+    openCard_ = 0;
     reading_ = true;
 
     auto readOneFile = [this](const std::string& path) {
@@ -177,10 +228,13 @@ bool ConversionRun::ConvertOnce() {
         } catch (const std::exception& e) {
             notes_.Add(RunNote{path, 0, std::string("Reading stopped: ") + e.what(), false});
         }
+        // A vCard cut off by the end of its file is not handed off.
+        openCard_ = 0;
         throttle_.Flush();
     };
 
-    if (inputMode == 2) {
+    const bool folderRun = inputMode == 2;
+    if (folderRun) {
         std::string listError;
         const std::vector<std::string> names = ListBackupFiles(srcFolder, &listError);
         if (!listError.empty())
@@ -192,7 +246,7 @@ bool ConversionRun::ConvertOnce() {
             throttle_.PumpNow();
             if (stopRequested_) break;
             readOneFile(prefix + name);
-            throttle_.SetCaption(ContactsSavedCaption(cardCounter));
+            throttle_.SetCaption(SavedCaption("Contacts"));
             throttle_.Flush();
         }
         inputMode = 0;
@@ -219,9 +273,15 @@ bool ConversionRun::ConvertOnce() {
         }
     };
     throttle_.PumpNow();
+    const int64_t lostBeforeClose = notes_.LostContacts();
     if (usePst_)
         closeStep("Closing the Outlook store", [this] { outlook::ClosePstStore(pst, &notes_); });
     if (useXls_) closeStep("Closing the workbook", [this] { sheet.CloseExcelSheet(notes_); });
+    // Contacts that a failing close took from the output.
+    outputLost_ += notes_.LostContacts() - lostBeforeClose;
+    // The label counts what the output holds, not what was read.
+    if (outputLost_ > 0) throttle_.SetCaption(SavedCaption(folderRun ? "Contacts" : "vCards"));
+    throttle_.Flush();
     throttle_.PumpNow();
 
     summary_.contactsRead = cardCounter - 1;
@@ -235,14 +295,66 @@ bool ConversionRun::ConvertOnce() {
     if (notes_.Empty()) return false;
     // Normal Mode found vCards that only Advance Mode reads: the user may not
     // even see where that mode is chosen, so the notes offer it.
-    if (notes_.AdvanceModeWouldRead() && !controls_.OptAdvance()) {
-        if (!messages_.AskYesNo(notes_.Format() + "\n" + kReadAgainInAdvanceMode, kAppTitle))
-            return false;
+    if (notes_.AdvanceModeWouldRead() && !OptAdvance()) {
+        if (!ShowNotes(kReadAgainInAdvanceMode)) return false;
         RemoveEmptyOutput();
         return true;
     }
-    messages_.Show(notes_.Format(), kAppTitle);
+    ShowNotes("");
     return false;
+}
+
+std::string ConversionRun::LostLead() const {
+    if (outputLost_ <= 0) return {};
+    const int64_t read = cardCounter - 1;
+    return std::string(usePst_ ? "The store" : "The workbook") + " holds " +
+           std::to_string(read - outputLost_) + " of the " + Counted(read, "contact", "contacts") +
+           " read; " + std::to_string(outputLost_) + (outputLost_ == 1 ? " was" : " were") +
+           " not written, for the reasons below.";
+}
+
+bool ConversionRun::ShowNotes(const std::string& question) {
+    const std::string lead = LostLead();
+    NotesBox box;
+    box.title = kAppTitle;
+    box.text = (lead.empty() ? std::string() : lead + "\n\n") + notes_.FormatGrouped();
+    box.question = question;
+    box.allNotes = notes_.Format();
+    if (notesSaveDialog) box.saveNotes = [this, lead] { SaveNotes(lead); };
+    return messages_.ShowNotes(box);
+}
+
+void ConversionRun::SaveNotes(const std::string& lead) {
+    const std::string path =
+        notesSaveDialog->ShowSave(kSaveNotesTitle, kNotesFileName, kNotesFilter);
+    if (path.empty()) return;
+    std::string text = (lead.empty() ? std::string() : lead + "\n\n") + notes_.Format();
+#ifdef _WIN32
+    // Notepad of the older systems takes UTF-8 for what it is by its mark,
+    // and breaks lines at CR LF only.
+    std::string crlf = "\xEF\xBB\xBF";
+    for (const char c : text) {
+        if (c == '\n') crlf += '\r';
+        crlf += c;
+    }
+    text.swap(crlf);
+#endif
+    errno = 0;
+    std::FILE* file = platform::OpenFile(path, "wb");
+    bool written = file != nullptr;
+    int err = errno;
+    if (file) {
+        written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+        if (!written) err = errno;
+        if (std::fclose(file) != 0 && written) {
+            written = false;
+            err = errno;
+        }
+    }
+    if (!written)
+        messages_.Show("The notes could not be saved as " + path + ": " +
+                           (err ? std::strerror(err) : "the file could not be written") + ".",
+                       kAppTitle);
 }
 
 void ConversionRun::RemoveEmptyOutput() {
@@ -269,10 +381,10 @@ outlook::Clock ConversionRun::StoreClock() {
 }
 
 bool ConversionRun::OptAdvance() {
-    return controls_.OptAdvance();
+    return rereadInAdvance_ || controls_.OptAdvance();
 }
 bool ConversionRun::OptNormal() {
-    return controls_.OptNormal();
+    return !rereadInAdvance_ && controls_.OptNormal();
 }
 bool ConversionRun::OptPST() {
     return usePst_;
@@ -286,7 +398,12 @@ void ConversionRun::LetTheWindowWork() {
 }
 
 void ConversionRun::SetProgressCaption(const std::string& caption) {
-    throttle_.SetCaption(caption);
+    // The reader counts the contacts it handed off; once the output has
+    // turned some away, the label counts the ones it holds.
+    if (outputLost_ == 0)
+        throttle_.SetCaption(caption);
+    else
+        throttle_.SetCaption(SavedCaption("vCards"));
 }
 
 void ConversionRun::CreateContactItem(const OutlookContactArgs& args) {

@@ -44,6 +44,14 @@ class ConversionRun : public ReaderHost {
     bool RunUnderWay() const { return runUnderWay_; }
     // The contacts that have reached the output in the run under way.
     int64_t ContactsSavedSoFar() const;
+    // What the output keeps if a stop is asked for now: the contacts saved so
+    // far and the one being read, which the reader still hands off.
+    int64_t ContactsKeptOnStop() const;
+    // True while the backups are read ahead, before any output exists.
+    bool ReadingAhead() const { return readingAhead_; }
+    // The output of the last run, as the user finds it: the workbook's or
+    // the store's full path; empty when none was made.
+    std::string OutputPath() const;
 
     // Window fields.
     std::string saveFolder;
@@ -56,6 +64,9 @@ class ConversionRun : public ReaderHost {
     excel::ContactSheet sheet;
     outlook::Clock clock = outlook::LocalNow;
     outlook::SessionFactory rdoFactory = outlook::CreateRdoObject;
+    // Where "Save Notes..." asks for a file; without one the notes dialog
+    // offers no saving.
+    SaveFileDialog* notesSaveDialog = nullptr;
 
     const RunNotes& LastNotes() const { return notes_; }
     const RunSummary& LastSummary() const { return summary_; }
@@ -73,6 +84,7 @@ class ConversionRun : public ReaderHost {
     void Save2ExcelContact(const ExcelContactArgs& args) override;
     RunNotes& Notes() override { return notes_; }
     bool StopRequested() override { return stopRequested_; }
+    void CardOpened() override { openCard_ = cardCounter; }
 
   private:
     // One conversion into saveFolder, from the set-up of the output to the
@@ -81,6 +93,19 @@ class ConversionRun : public ReaderHost {
     bool ConvertOnce();
     // Removes the output of a conversion that holds no contact.
     void RemoveEmptyOutput();
+    // Reads the backups ahead and sets the workbook's code page; false when
+    // a stop was asked for meanwhile.
+    bool ChooseCodePage();
+    // "(N) vCards Saved" or "(N) Contacts Saved" with N the contacts the
+    // output holds.
+    std::string SavedCaption(const char* what) const;
+    // The notes dialog at the end of a conversion; true for a Yes to the
+    // question, when there is one.
+    bool ShowNotes(const std::string& question);
+    // Writes the lead and every note to a file the user chooses.
+    void SaveNotes(const std::string& lead);
+    // What the notes dialog says first: how many contacts the output lacks.
+    std::string LostLead() const;
     outlook::Clock StoreClock();
 
     FolderPicker& picker_;
@@ -98,6 +123,12 @@ class ConversionRun : public ReaderHost {
     bool stopRequested_ = false;
     bool runUnderWay_ = false;
     bool reading_ = false; // cardCounter counts the run under way
+    bool readingAhead_ = false;
+    bool outputMade_ = false; // the set-up made the output of the last conversion
+    // A second reading that the user asked for in Advance Mode: that reading
+    // alone is in Advance Mode, the window's choice stays as it was.
+    bool rereadInAdvance_ = false;
+    int32_t openCard_ = 0; // the number of the vCard the reader is in
     std::optional<std::tm> previousStoreStamp_;
 };
 

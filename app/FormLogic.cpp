@@ -4,6 +4,7 @@
 #include "vcard/Rules.h"
 #include "vcard/Text.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -35,10 +36,25 @@ std::vector<std::string> ManualPlaces(const std::string& programFolder) {
     return {text(folder / kManualName), text(folder / ".." / "share" / "velloquin" / kManualName)};
 }
 
-std::string CloseDuringRunQuestion(int64_t contactsSaved) {
+std::string CloseDuringRunQuestion(int64_t contactsKept, bool readingAhead) {
+    if (readingAhead)
+        return "A conversion is running. Stop it and close? The backup is still being read "
+               "ahead; no output has been made yet.";
     return "A conversion is running. Stop it and close? The output keeps the " +
-           std::to_string(contactsSaved) + (contactsSaved == 1 ? " contact" : " contacts") +
+           std::to_string(contactsKept) + (contactsKept == 1 ? " contact" : " contacts") +
            " saved so far.";
+}
+
+std::string StoppedRunText(const std::string& outputPath, int64_t contactsKept) {
+    if (outputPath.empty()) return "The conversion was stopped before any output was made.";
+    return "The conversion was stopped. " + outputPath + " holds " + std::to_string(contactsKept) +
+           (contactsKept == 1 ? " contact." : " contacts.");
+}
+
+DialogSize NotesDialogSize(int screenWidth, int screenHeight) {
+    constexpr DialogSize kOwn{640, 440};
+    return {std::max(1, std::min(kOwn.width, screenWidth * 9 / 10)),
+            std::max(1, std::min(kOwn.height, screenHeight * 9 / 10))};
 }
 
 namespace {
@@ -159,7 +175,9 @@ BackupLook LookForBeginVCard(const std::string& path, WindowPump* pump) {
 
 FormLogic::FormLogic(const Platform& platform, FormControls& form, RunControls& runControls)
     : platform_(platform), form_(form), gate_(platform.messages, closePending_),
-      run_(platform.folders, gate_, platform.pump, runControls) {}
+      run_(platform.folders, gate_, platform.pump, runControls) {
+    run_.notesSaveDialog = platform.saveFiles;
+}
 
 void FormLogic::Form_Load() {
     run_.inputMode = 0;
@@ -244,10 +262,24 @@ void FormLogic::CmdSplit_Click() {
     if (run_.RunUnderWay()) return;
     platform_.folders.StartBrowseIn(SaveDialogFolder());
     run_.CmdSplit_Click();
+    // The window closes now: its last word is what the stopped run left, as
+    // the label and the notes go with it.
+    if (closePending_ && run_.LastSummary().stopped) {
+        const RunSummary& summary = run_.LastSummary();
+        // Titled as the completion message, which it stands in for.
+        platform_.messages.Show(
+            StoppedRunText(run_.OutputPath(), summary.contactsRead - summary.contactsLost),
+            "Velloquin");
+    }
 }
 
 void FormLogic::Picture3_Click() {
-    platform_.shell.ShellOpen(kProductPage);
+    if (platform_.shell.ShellOpen(kProductPage)) return;
+    platform_.messages.Show(
+        "The web page could not be opened, as no web browser is set up on this computer. Its "
+        "address is:\r\n" +
+            std::string(kProductPage),
+        kAppTitle);
 }
 
 void FormLogic::CmdHelp_Click() {
@@ -255,7 +287,12 @@ void FormLogic::CmdHelp_Click() {
     for (const std::string& place : places) {
         std::error_code ec;
         if (std::filesystem::is_regular_file(PathFromUtf8(place), ec)) {
-            platform_.shell.ShellOpen(place);
+            if (!platform_.shell.ShellOpen(place))
+                platform_.messages.Show(
+                    "The Help Manual could not be opened, as no program is set up to open it. "
+                    "Please open it in a web browser; it is the file:\r\n" +
+                        place,
+                    kAppTitle);
             return;
         }
     }
@@ -271,7 +308,8 @@ bool FormLogic::QueryClose() {
     if (!run_.RunUnderWay()) return true;
     // Asked already: the window closes as soon as the run has closed its output.
     if (closePending_) return false;
-    if (!platform_.messages.AskYesNo(CloseDuringRunQuestion(run_.ContactsSavedSoFar()), kAppTitle))
+    if (!platform_.messages.AskYesNo(
+            CloseDuringRunQuestion(run_.ContactsKeptOnStop(), run_.ReadingAhead()), kAppTitle))
         return false;
     closePending_ = true;
     run_.RequestStop();

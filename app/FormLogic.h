@@ -28,8 +28,22 @@ inline constexpr const char* kManualName = "manual.html";
 // installation beside its bin folder.
 std::vector<std::string> ManualPlaces(const std::string& programFolder);
 
-// The question asked when the window is closed while a run is under way.
-std::string CloseDuringRunQuestion(int64_t contactsSaved);
+// The question asked when the window is closed while a run is under way:
+// the contacts the output keeps, or, while the backup is still read ahead,
+// that no output was made yet.
+std::string CloseDuringRunQuestion(int64_t contactsKept, bool readingAhead = false);
+// What the window says last when it closes after a stopped run: where the
+// output is and how many contacts it holds.
+std::string StoppedRunText(const std::string& outputPath, int64_t contactsKept);
+
+struct DialogSize {
+    int width = 0;
+    int height = 0;
+};
+// The notes dialog's size on a screen whose free area is given, in the
+// units the window measures in: its own size where the screen has room for
+// it, else nine tenths of the screen, so that its buttons are always in reach.
+DialogSize NotesDialogSize(int screenWidth, int screenHeight);
 
 // The text after the last path separator: the whole path when it holds none,
 // empty text when it ends in one. Windows paths may use either separator.
@@ -76,6 +90,8 @@ class FormLogic {
         // The user's Documents folder, where the first choice of a backup
         // starts; empty when the platform has none.
         std::string documentsFolder;
+        // Where the notes are saved; none: the notes dialog offers no saving.
+        SaveFileDialog* saveFiles = nullptr;
     };
 
     FormLogic(const Platform& platform, FormControls& form, RunControls& runControls);
@@ -114,6 +130,7 @@ class FormLogic {
         bool AskYesNo(const std::string& text, const std::string& title) override {
             return !closing_ && inner_.AskYesNo(text, title);
         }
+        bool ShowNotes(const NotesBox& box) override { return !closing_ && inner_.ShowNotes(box); }
 
       private:
         MessageBox& inner_;

@@ -3,6 +3,7 @@
 // without a screen.
 #pragma once
 
+#include <functional>
 #include <string>
 
 namespace velloquin::app {
@@ -18,6 +19,17 @@ class FolderPicker {
     virtual void StartBrowseIn(const std::string& folder) { (void)folder; }
 };
 
+// The notes at the end of a run, as the notes dialog shows them.
+struct NotesBox {
+    std::string title;
+    std::string text;     // the notes, repeated ones told once
+    std::string question; // asked under the notes, with Yes and No for OK; may be empty
+    // The "Save Notes..." button's action; the button is left out when empty.
+    std::function<void()> saveNotes;
+    // Every note, one a line, for a platform that prints rather than shows.
+    std::string allNotes;
+};
+
 class MessageBox {
   public:
     virtual ~MessageBox() = default;
@@ -26,6 +38,20 @@ class MessageBox {
     // A question with Yes and No buttons, Yes the default; true for Yes. A
     // box closed without an answer counts as No.
     virtual bool AskYesNo(const std::string& text, const std::string& title) = 0;
+    // The notes dialog: one size whatever the number of notes, within the
+    // screen (see NotesDialogSize), the text read-only and scrolling, then OK
+    // (or Yes and No with a question) and "Save Notes...". True for Yes; OK,
+    // No and a dialog closed without an answer give false.
+    virtual bool ShowNotes(const NotesBox& box) = 0;
+};
+
+class SaveFileDialog {
+  public:
+    virtual ~SaveFileDialog() = default;
+    // The save dialog, asking before it replaces a file: the chosen file's
+    // full path, or empty text when the user cancelled.
+    virtual std::string ShowSave(const std::string& title, const std::string& suggestedName,
+                                 const std::string& filter) = 0;
 };
 
 class WindowPump {
@@ -44,8 +70,6 @@ class RunControls {
     virtual bool OptPST() = 0;
     virtual bool OptNormal() = 0;
     virtual bool OptAdvance() = 0;
-    // Selects Advance Mode (and so clears Normal Mode), as a click on it would.
-    virtual void SelectOptAdvance() = 0;
     virtual void SetProgressCaption(const std::string& caption) = 0; // LblProgessCurrent
     virtual void SetCmdSplitEnabled(bool enabled) = 0;
     // While a run is under way, the window keeps the choices that could change
@@ -67,8 +91,9 @@ class FileDialog {
 class Shell {
   public:
     virtual ~Shell() = default;
-    // The platform's "open" action on a document or web address.
-    virtual void ShellOpen(const std::string& target) = 0;
+    // The platform's "open" action on a document or web address. False when
+    // nothing could open it (no browser, no program for the file's type).
+    virtual bool ShellOpen(const std::string& target) = 0;
 };
 
 } // namespace velloquin::app

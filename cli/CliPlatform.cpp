@@ -73,6 +73,14 @@ bool PrintedMessages::AskYesNo(const std::string& text, const std::string& title
     return false;
 }
 
+bool PrintedMessages::ShowNotes(const app::NotesBox& box) {
+    if (box.question.empty()) {
+        Show(box.allNotes, box.title);
+        return false;
+    }
+    return AskYesNo(box.allNotes + "\n" + box.question, box.title);
+}
+
 void ProgressBar::Draw(int64_t converted) {
     if (!enabled_) return;
     std::string line = "\r";

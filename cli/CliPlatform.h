@@ -36,6 +36,8 @@ class PrintedMessages : public app::MessageBox {
     // Nobody answers on a command line: the question is printed with the
     // option that gives the answer Yes, and the answer is No.
     bool AskYesNo(const std::string& text, const std::string& title) override;
+    // Every note is printed, one a line, and a question as above.
+    bool ShowNotes(const app::NotesBox& box) override;
 
   private:
     std::ostream& out_;
@@ -78,7 +80,6 @@ class ArgumentControls : public app::RunControls {
     bool OptPST() override { return outlook_; }
     bool OptNormal() override { return !advance_; }
     bool OptAdvance() override { return advance_; }
-    void SelectOptAdvance() override { advance_ = true; }
     void SetProgressCaption(const std::string& caption) override { caption_ = caption; }
     void SetCmdSplitEnabled(bool) override {}
     void SetRunUnderWay(bool) override {}
@@ -86,7 +87,7 @@ class ArgumentControls : public app::RunControls {
 
   private:
     bool outlook_;
-    bool advance_;
+    const bool advance_;
     std::string caption_;
 };
 

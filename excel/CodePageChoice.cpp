@@ -311,14 +311,18 @@ CodePageVerdict ChooseWorkbookCodePage(const std::vector<std::string>& backups,
         ReadvCardText("", text, counter, record, host);
     };
 
+    int64_t cardsSeen = 0;
     for (const std::string& backup : backups) {
         hooks.letTheWindowWork();
+        if (hooks.stopRequested()) return choice.Choose();
         const auto source = MakeFileSource(Trim(backup));
         BackupText text(*source);
         std::string why;
         if (!text.Open(why)) continue;
         CardCutter cutter(hooks.advance);
         const auto look = [&](std::string_view card) {
+            hooks.cardsSeen(++cardsSeen);
+            hooks.letTheWindowWork();
             CodePageChoice::Mask holders = choice.Holders(card);
             if (dateHolders != CodePageChoice::kAll && HasDateLine(card)) holders &= dateHolders;
             if (holders == CodePageChoice::kAll) return;
@@ -328,6 +332,10 @@ CodePageVerdict ChooseWorkbookCodePage(const std::vector<std::string>& backups,
         };
         std::string_view piece;
         while (text.Next(piece)) {
+            // A large backup on a slow disk takes a while: the window works
+            // and a stop is heard between the pieces too.
+            hooks.letTheWindowWork();
+            if (hooks.stopRequested()) return choice.Choose();
             cutter.Add(piece, look);
             // Held back for later, the vCards would grow with the backup:
             // past a bound they are all parsed now, which gives the same

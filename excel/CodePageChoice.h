@@ -70,6 +70,9 @@ struct PrereadHooks {
     bool advance = false; // Advance Mode
     std::function<void()> letTheWindowWork = [] {};
     std::function<bool()> stopRequested = [] { return false; };
+    // The vCards found so far, after each one, for the user to see that the
+    // reading goes on.
+    std::function<void(int64_t)> cardsSeen = [](int64_t) {};
     // The vCards held back to be parsed only if the choice needs them, at
     // most; past it they are parsed at once (the same counts, more work).
     // Large enough that the largest backup the speed goals are set for

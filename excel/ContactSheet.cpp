@@ -297,9 +297,8 @@ void ContactSheet::Save2ExcelContact(const ExcelContactArgs& args, RunNotes& not
     const int64_t row = contact + 1;
     if (row < 1 || row > kLastRow) {
         notes.Add({path_, contact,
-                   "Missing from the workbook: a sheet ends at row 65536, and this contact "
-                   "would need row " +
-                       std::to_string(row) + ".",
+                   "Missing from the workbook: a sheet ends at row 65536, which leaves room "
+                   "for 65535 contacts below the title row.",
                    true});
         return;
     }

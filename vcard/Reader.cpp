@@ -110,6 +110,7 @@ bool FileReader::ProcessPiece(std::string_view piece, ReadMode mode) {
                  "merged into the next contact.",
                  true);
         inCard_ = true;
+        host_.CardOpened();
     }
     if (EqualsUpperAscii(t, "END:VCARD")) {
         sawBoundary_ = true;

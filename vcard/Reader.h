@@ -42,6 +42,9 @@ class ReaderHost {
     // True once the user asked to stop (the window is closing): the reader
     // finishes the contact it is handing off and returns.
     virtual bool StopRequested() { return false; }
+    // A vCard has begun: the contact numbered by the counter is handed off
+    // at its end, even when a stop is asked for before then.
+    virtual void CardOpened() {}
 
     // False for a host that only looks at the texts: the pictures are then
     // neither decoded nor written.

@@ -4,7 +4,9 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace velloquin {
@@ -38,12 +40,44 @@ class RunNotes {
     // One line per kept note, each a sentence ending in a full stop, then a
     // line for the ones not kept.
     std::string Format() const;
+    // The same notes with the repeated ones told once: notes of one file that
+    // say the same but for the values they quote become one line with their
+    // number, the first contacts and the first values. Every note counts, the
+    // ones not kept too, so the text stays short whatever the backup.
+    std::string FormatGrouped() const;
+
+    // Notes that say the same thing about different values.
+    struct Group {
+        std::string file;
+        std::string message; // the first note's message
+        std::string pattern; // the message without the values it quotes
+        bool lostContact = false;
+        int64_t count = 0;
+        std::vector<int64_t> firstContacts; // at most kShownContacts
+        int64_t lastContact = 0;
+        std::vector<std::string> examples; // values as quoted, at most kShownExamples
+    };
+    static constexpr size_t kMaxGroups = 1000;
+    static constexpr size_t kShownContacts = 3;
+    static constexpr size_t kShownExamples = 3;
+    const std::vector<Group>& Groups() const { return groups_; }
 
   private:
+    void AddToGroup(const RunNote& note);
+
     std::vector<RunNote> kept_;
+    std::vector<Group> groups_;
+    std::map<std::pair<std::string, std::string>, size_t> groupIndex_;
+    size_t ungrouped_ = 0; // notes that came after kMaxGroups groups were full
     size_t total_ = 0;
     int64_t lost_ = 0;
     bool advanceModeWouldRead_ = false;
 };
+
+// A note's message without the values it quotes: every "..." but one that
+// opens the message (a column's title, which says what the note is about),
+// with the bracketed remarks that quote one. The values are handed to
+// quoted in their order.
+std::string NotePattern(const std::string& message, std::vector<std::string>* quoted = nullptr);
 
 } // namespace velloquin

@@ -60,13 +60,16 @@ Form1::Form1(Services services)
         services.messages = (ownMessages_ = std::make_unique<QtMessageBox>(this)).get();
     if (!services.pump) services.pump = (ownPump_ = std::make_unique<QtWindowPump>()).get();
     if (!services.shell) services.shell = (ownShell_ = std::make_unique<QtShell>()).get();
+    if (!services.saveFiles)
+        services.saveFiles = (ownSaveFiles_ = std::make_unique<QtSaveFileDialog>(this)).get();
     if (services.programFolder.empty())
         services.programFolder = QCoreApplication::applicationDirPath().toStdString();
     logic_ = std::make_unique<app::FormLogic>(
         app::FormLogic::Platform{
             *services.files, *services.folders, *services.messages, *services.pump, *services.shell,
             services.programFolder,
-            QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation).toStdString()},
+            QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation).toStdString(),
+            services.saveFiles},
         *this, *this);
 
     BuildControls();
@@ -238,9 +241,6 @@ bool Form1::OptNormal() {
 }
 bool Form1::OptAdvance() {
     return OptAdvance_->isChecked();
-}
-void Form1::SelectOptAdvance() {
-    OptAdvance_->setChecked(true);
 }
 
 void Form1::SetProgressCaption(const std::string& caption) {

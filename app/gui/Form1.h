@@ -56,6 +56,7 @@ struct FormServices {
     app::Shell* shell = nullptr;
     // Where the Help Manual is looked for; empty: the program's own folder.
     std::string programFolder;
+    app::SaveFileDialog* saveFiles = nullptr;
 };
 
 class Form1 : public QWidget, public app::FormControls, public app::RunControls {
@@ -76,7 +77,6 @@ class Form1 : public QWidget, public app::FormControls, public app::RunControls 
     bool OptPST() override;
     bool OptNormal() override;
     bool OptAdvance() override;
-    void SelectOptAdvance() override;
     void SetProgressCaption(const std::string& caption) override;
     void SetCmdSplitEnabled(bool enabled) override;
     void SetRunUnderWay(bool underWay) override;
@@ -103,6 +103,7 @@ class Form1 : public QWidget, public app::FormControls, public app::RunControls 
     std::unique_ptr<app::MessageBox> ownMessages_;
     std::unique_ptr<app::WindowPump> ownPump_;
     std::unique_ptr<app::Shell> ownShell_;
+    std::unique_ptr<app::SaveFileDialog> ownSaveFiles_;
     std::unique_ptr<app::FormLogic> logic_;
 
     QLabel* lblTitle_ = nullptr;

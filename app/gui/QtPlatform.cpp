@@ -1,11 +1,22 @@
 #include "QtPlatform.h"
 
+#include "app/FormLogic.h"
+
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QGuiApplication>
+#include <QLabel>
 #include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
 #include <QUrl>
+#include <QVBoxLayout>
 
 namespace velloquin::gui {
 
@@ -34,6 +45,17 @@ std::string QtFileDialog::ShowOpen(const std::string& filter, int /*flags*/, int
     return path;
 }
 
+std::string QtSaveFileDialog::ShowSave(const std::string& title, const std::string& suggestedName,
+                                       const std::string& filter) {
+    // Over the notes dialog that asks for it, where there is one.
+    QWidget* modal = QApplication::activeModalWidget();
+    const QString name = QFileDialog::getSaveFileName(
+        modal ? modal : owner_.data(), QString::fromStdString(title),
+        QString::fromStdString(suggestedName), NameFilters(filter).join(";;"), nullptr,
+        QFileDialog::HideNameFilterDetails);
+    return QDir::toNativeSeparators(name).toStdString();
+}
+
 std::string QtFolderPicker::BrowseForFolder(const std::string& prompt) {
     const QString folder = QFileDialog::getExistingDirectory(owner_, QString::fromStdString(prompt),
                                                              QString::fromStdString(start_),
@@ -57,14 +79,59 @@ bool QtMessageBox::AskYesNo(const std::string& text, const std::string& title) {
     return box.exec() == QMessageBox::Yes;
 }
 
+bool QtMessageBox::ShowNotes(const app::NotesBox& box) {
+    QDialog dialog(owner_);
+    dialog.setObjectName("notesDialog");
+    dialog.setWindowTitle(QString::fromStdString(box.title));
+    // One size for ten notes and for a hundred thousand: the text scrolls.
+    QScreen* screen = owner_ ? owner_->screen() : QGuiApplication::primaryScreen();
+    const QRect free = screen ? screen->availableGeometry() : QRect(0, 0, 640, 480);
+    const app::DialogSize size = app::NotesDialogSize(free.width(), free.height());
+    dialog.setFixedSize(size.width, size.height);
+
+    auto* layout = new QVBoxLayout(&dialog);
+    auto* text = new QPlainTextEdit(QString::fromStdString(box.text), &dialog);
+    text->setObjectName("notesText");
+    text->setReadOnly(true);
+    text->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    layout->addWidget(text, 1);
+    if (!box.question.empty()) {
+        auto* question = new QLabel(QString::fromStdString(box.question), &dialog);
+        question->setObjectName("notesQuestion");
+        question->setTextFormat(Qt::PlainText);
+        question->setWordWrap(true);
+        layout->addWidget(question);
+    }
+    auto* buttons = new QDialogButtonBox(&dialog);
+    QPushButton* defaultButton = nullptr;
+    if (box.question.empty()) {
+        defaultButton = buttons->addButton(QDialogButtonBox::Ok);
+    } else {
+        defaultButton = buttons->addButton(QDialogButtonBox::Yes);
+        buttons->addButton(QDialogButtonBox::No);
+    }
+    if (box.saveNotes) {
+        QPushButton* save = buttons->addButton("Save Notes...", QDialogButtonBox::ActionRole);
+        save->setObjectName("saveNotes");
+        save->setAutoDefault(false);
+        QObject::connect(save, &QPushButton::clicked, &dialog, [&box] { box.saveNotes(); });
+    }
+    defaultButton->setDefault(true);
+    defaultButton->setFocus();
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    // Yes is the "accept" role of the box; No and Escape reject it.
+    layout->addWidget(buttons);
+    return dialog.exec() == QDialog::Accepted && !box.question.empty();
+}
+
 void QtWindowPump::LetTheWindowWork() {
     QCoreApplication::processEvents();
 }
 
-void QtShell::ShellOpen(const std::string& target) {
-    if (target.empty()) return;
-    // The outcome is not reported: without a browser there is nothing to do.
-    QDesktopServices::openUrl(QUrl::fromUserInput(QString::fromStdString(target)));
+bool QtShell::ShellOpen(const std::string& target) {
+    if (target.empty()) return true;
+    return QDesktopServices::openUrl(QUrl::fromUserInput(QString::fromStdString(target)));
 }
 
 } // namespace velloquin::gui

@@ -26,6 +26,16 @@ class QtFileDialog : public app::FileDialog {
     std::string start_;
 };
 
+class QtSaveFileDialog : public app::SaveFileDialog {
+  public:
+    explicit QtSaveFileDialog(QWidget* owner) : owner_(owner) {}
+    std::string ShowSave(const std::string& title, const std::string& suggestedName,
+                         const std::string& filter) override;
+
+  private:
+    QPointer<QWidget> owner_;
+};
+
 class QtFolderPicker : public app::FolderPicker {
   public:
     explicit QtFolderPicker(QWidget* owner) : owner_(owner) {}
@@ -42,6 +52,9 @@ class QtMessageBox : public app::MessageBox {
     explicit QtMessageBox(QWidget* owner) : owner_(owner) {}
     void Show(const std::string& text, const std::string& title) override;
     bool AskYesNo(const std::string& text, const std::string& title) override;
+    // A dialog named "notesDialog": the text "notesText", the buttons
+    // "saveNotes" and OK, or Yes and No under the question "notesQuestion".
+    bool ShowNotes(const app::NotesBox& box) override;
 
   private:
     QPointer<QWidget> owner_;
@@ -54,7 +67,7 @@ class QtWindowPump : public app::WindowPump {
 
 class QtShell : public app::Shell {
   public:
-    void ShellOpen(const std::string& target) override;
+    bool ShellOpen(const std::string& target) override;
 };
 
 } // namespace velloquin::gui

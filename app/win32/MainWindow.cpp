@@ -302,13 +302,14 @@ bool MainWindow::Create(int showCommand) {
     if (!hwnd_) return false;
 
     files_ = std::make_unique<Win32FileDialog>(hwnd_);
+    saveFiles_ = std::make_unique<Win32SaveFileDialog>(hwnd_);
     folders_ = std::make_unique<Win32FolderPicker>(hwnd_);
     messages_ = std::make_unique<Win32MessageBox>(hwnd_);
     pump_ = std::make_unique<Win32WindowPump>([this](MSG& msg) { return PreTranslate(msg); });
     shell_ = std::make_unique<Win32Shell>();
     logic_ = std::make_unique<app::FormLogic>(
         app::FormLogic::Platform{*files_, *folders_, *messages_, *pump_, *shell_, ProgramFolder(),
-                                 DocumentsFolder()},
+                                 DocumentsFolder(), saveFiles_.get()},
         *this, *this);
 
     BuildControls();
@@ -646,10 +647,6 @@ bool MainWindow::OptNormal() {
 }
 bool MainWindow::OptAdvance() {
     return SendMessageW(Control("OptAdvance"), BM_GETCHECK, 0, 0) == BST_CHECKED;
-}
-
-void MainWindow::SelectOptAdvance() {
-    Select(*app::FindControl(layout_, "OptAdvance"));
 }
 
 void MainWindow::SetProgressCaption(const std::string& caption) {

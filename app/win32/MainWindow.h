@@ -53,7 +53,6 @@ class MainWindow : public app::FormControls, public app::RunControls {
     bool OptPST() override;
     bool OptNormal() override;
     bool OptAdvance() override;
-    void SelectOptAdvance() override;
     void SetProgressCaption(const std::string& caption) override;
     void SetCmdSplitEnabled(bool enabled) override;
     void SetRunUnderWay(bool underWay) override;
@@ -93,6 +92,7 @@ class MainWindow : public app::FormControls, public app::RunControls {
     std::wstring statePath_;
 
     std::unique_ptr<Win32FileDialog> files_;
+    std::unique_ptr<Win32SaveFileDialog> saveFiles_;
     std::unique_ptr<Win32FolderPicker> folders_;
     std::unique_ptr<Win32MessageBox> messages_;
     std::unique_ptr<Win32WindowPump> pump_;

@@ -23,6 +23,17 @@ class Win32FileDialog : public app::FileDialog {
     std::string start_;
 };
 
+// The common save dialog, asking before it replaces a file.
+class Win32SaveFileDialog : public app::SaveFileDialog {
+  public:
+    explicit Win32SaveFileDialog(HWND owner) : owner_(owner) {}
+    std::string ShowSave(const std::string& title, const std::string& suggestedName,
+                         const std::string& filter) override;
+
+  private:
+    HWND owner_;
+};
+
 // The system's folder picker (the common item dialog in its folder mode,
 // where a path can also be typed), modal to the owner.
 class Win32FolderPicker : public app::FolderPicker {
@@ -41,8 +52,20 @@ class Win32MessageBox : public app::MessageBox {
     explicit Win32MessageBox(HWND owner) : owner_(owner) {}
     void Show(const std::string& text, const std::string& title) override;
     bool AskYesNo(const std::string& text, const std::string& title) override;
+    // A dialog of its own: a read-only scrolling text (control kNotesText),
+    // "Save Notes..." (kSaveNotes), the question (kNotesQuestion) and OK, or
+    // Yes and No.
+    bool ShowNotes(const app::NotesBox& box) override;
+
+    static constexpr int kNotesText = 100;
+    static constexpr int kSaveNotes = 101;
+    static constexpr int kNotesQuestion = 102;
 
   private:
+    // The window the box belongs to: the active one of the program (a notes
+    // dialog that saves), else the main window.
+    HWND Owner() const;
+
     HWND owner_;
 };
 
@@ -60,7 +83,7 @@ class Win32WindowPump : public app::WindowPump {
 
 class Win32Shell : public app::Shell {
   public:
-    void ShellOpen(const std::string& target) override;
+    bool ShellOpen(const std::string& target) override;
 };
 
 // The filter of a file dialog, "Description|*.a;*.b|...", in the form the

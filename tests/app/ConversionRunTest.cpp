@@ -3,6 +3,7 @@
 #include "app/ConversionRun.h"
 #include "Fakes.h"
 #include "app/ThrottledPump.h"
+#include "excel/CodePageChoice.h"
 #include "outlook/RecordingRdo.h"
 #include "support/Readers.h"
 
@@ -13,6 +14,7 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <sstream>
 #include <tuple>
 
 namespace fs = std::filesystem;
@@ -83,19 +85,36 @@ TEST_F(RunTest, FolderRunReadsVisibleVcfFilesOnlyCountsOnAndNotesAfterTheComplet
     fs::create_directories(src / "sub.vcf");
     window.folder = out.string();
     run.srcFolder = app::WithFinalSeparator(src.string());
+    auto folderCaptions = [&] {
+        Strings captions;
+        std::copy_if(window.captions.begin(), window.captions.end(), std::back_inserter(captions),
+                     [](const std::string& c) { return c.ends_with("Contacts Saved"); });
+        window.captions.clear();
+        return captions;
+    };
     run.inputMode = 2;
-    log.failing = {"Save"}; // every contact lost, and told
     run.CmdSplit_Click();
     // The totals after each file in the platform's listing order ((2), (2), (5) when
     // sorted); the label is not told again a caption it already shows.
-    Strings expected, captions;
+    Strings expected;
     int total = 0;
     for (const std::string& name : app::ListBackupFiles(src.string()))
         expected.push_back("(" + std::to_string(total += counts.at(name)) + ") Contacts Saved");
     expected.erase(std::unique(expected.begin(), expected.end()), expected.end());
-    std::copy_if(window.captions.begin(), window.captions.end(), std::back_inserter(captions),
-                 [](const std::string& c) { return c.ends_with("Contacts Saved"); });
-    EXPECT_EQ(captions, expected);
+    EXPECT_EQ(folderCaptions(), expected);
+
+    // Again, with every contact lost: the label counts what the store holds.
+    window.shown.clear();
+    window.cmdSplit.clear();
+    log.calls.clear();
+    run.inputMode = 2;
+    log.failing = {"Save"};
+    run.CmdSplit_Click();
+    const Strings lostCaptions = folderCaptions();
+    EXPECT_TRUE(!lostCaptions.empty() &&
+                std::all_of(lostCaptions.begin(), lostCaptions.end(),
+                            [](const std::string& c) { return c == "(0) Contacts Saved"; }))
+        << lostCaptions.size();
     EXPECT_EQ(run.cardCounter, 6);
     EXPECT_EQ(run.inputMode, 0);
     EXPECT_EQ(log.Count("Save"), 5u);
@@ -105,6 +124,9 @@ TEST_F(RunTest, FolderRunReadsVisibleVcfFilesOnlyCountsOnAndNotesAfterTheComplet
     EXPECT_EQ(window.shown[0], kCompletion);
     EXPECT_EQ(window.shown[1].rfind("Corvanth Velloquin: ", 0), 0u);
     EXPECT_NE(window.shown[1].find("someday"), std::string::npos) << window.shown[1];
+    EXPECT_EQ(window.shown[1].find("The store holds 0 of the 5 contacts read; 5 were not written"),
+              20u)
+        << window.shown[1];
     EXPECT_EQ(run.LastSummary().contactsLost, 5);
 
     std::string error;
@@ -181,7 +203,7 @@ TEST_F(RunTest, OfferToReadAgainInAdvanceMode) {
         run.CmdSplit_Click();
 
         EXPECT_EQ(window.prompts.size(), 1u) << "the folder is asked for once";
-        EXPECT_EQ(window.advance, yes);
+        EXPECT_FALSE(window.advance) << "the second reading leaves the window's mode alone";
         Strings shown = {kCompletion, question};
         if (yes) shown.push_back(kCompletion);
         EXPECT_EQ(window.shown, shown);
@@ -237,6 +259,203 @@ TEST_F(RunTest, OfferToReadAgainInAdvanceMode) {
             EXPECT_EQ(tables[i][2].at(0) + " " + tables[i][2].at(2), "Giv2 Fam2");
         }
     }
+}
+
+// A second reading in Advance Mode is for that run: the next run reads in the
+// mode the window shows, here Normal, which again finds nothing in LF lines.
+TEST_F(RunTest, AReadingAgainInAdvanceModeDoesNotOutliveItsRun) {
+    run.chosenFileName =
+        testsupport::WriteFile(src / "lf.vcf", "BEGIN:VCARD\nN:Fam;Giv\nEND:VCARD\n");
+    NewWindow(out, true, true);
+    run.CmdSplit_Click();
+    EXPECT_EQ(run.cardCounter, 2) << "the second reading read the contact";
+    EXPECT_FALSE(window.advance);
+    window.answers = {false};
+    run.CmdSplit_Click();
+    EXPECT_EQ(run.cardCounter, 1) << "the next run read in Normal Mode again";
+    EXPECT_EQ(window.notes.size(), 2u);
+    EXPECT_EQ(window.notes.back().question, "Read it again in Advance Mode?");
+}
+
+// A thousand bad birthdays: one line in the dialog, every note in the saved
+// file; a file that cannot be written is reported.
+TEST_F(RunTest, ManyNotesAreToldOnceOnScreenAndSavedInFull) {
+    // Dates without digits, which the notes quote as they are.
+    auto letters = [](int i) {
+        std::string word = "x";
+        for (const char digit : std::to_string(i))
+            word += static_cast<char>('a' + (digit - '0'));
+        return word;
+    };
+    std::string backup;
+    for (int i = 1; i <= 1000; ++i)
+        backup += "BEGIN:VCARD\r\nN:Fam" + std::to_string(i) + ";Giv\r\nBDAY:" + letters(i) +
+                  "\r\nEND:VCARD\r\n";
+    run.chosenFileName = testsupport::WriteFile(src / "dates.vcf", backup);
+    window.folder = out.string();
+    window.saveNotesPresses = 1;
+    window.saveAs = (root.Path() / "notes.txt").string();
+    app::SaveFileDialog& saves = window;
+    run.notesSaveDialog = &saves;
+    run.CmdSplit_Click();
+
+    ASSERT_EQ(window.notes.size(), 1u);
+    const app::NotesBox& box = window.notes[0];
+    EXPECT_EQ(box.text, run.chosenFileName +
+                            ": 1000 contacts: the birthday is not a date with day, month and "
+                            "year; it was left empty (contacts 1, 2, 3 \u2026 1000; for example "
+                            "\"xb\", \"xc\", \"xd\").\n");
+    EXPECT_TRUE(box.question.empty());
+    EXPECT_EQ(window.saveQuestions,
+              Strings{"Save Notes|Velloquin notes.txt|Text file (*.txt)|*.txt"});
+    std::string text = testsupport::ReadFile(window.saveAs);
+#ifdef _WIN32
+    // For the Notepad of the older systems: a byte-order mark and CR LF.
+    EXPECT_TRUE(text.starts_with("\xEF\xBB\xBF"));
+    text.erase(0, 3);
+    const std::string lineEnd = "\r";
+#else
+    const std::string lineEnd;
+#endif
+    std::istringstream saved(text);
+    int lines = 0;
+    for (std::string line; std::getline(saved, line);) {
+        ++lines;
+        // The value as the date rules saw it, then as the backup holds it.
+        const std::string start =
+            run.chosenFileName + ": contact " + std::to_string(lines) + ": The birthday \"";
+        const std::string end = "(taken from \"" + letters(lines) +
+                                "\") is not a date with day, month and year; it was left empty." +
+                                lineEnd;
+        EXPECT_TRUE(line.starts_with(start) && line.ends_with(end)) << line;
+    }
+    EXPECT_EQ(lines, 1000);
+
+    window.notes.clear();
+    window.shown.clear();
+    window.saveAs = (root.Path() / "no-such-folder" / "notes.txt").string();
+    run.CmdSplit_Click();
+    ASSERT_EQ(window.shown.size(), 3u);
+    EXPECT_EQ(window.shown[1].rfind(
+                  "Corvanth Velloquin: The notes could not be saved as " + window.saveAs + ": ", 0),
+              0u)
+        << window.shown[1];
+}
+
+// A sheet ends at row 65536: the label and the notes count the contacts the
+// workbook holds, and say how many it lacks and why.
+TEST_F(RunTest, TheRowLimitIsCountedInTheLabelAndTheNotes) {
+    std::string backup;
+    for (int i = 0; i < 65537; ++i)
+        backup += "BEGIN:VCARD\r\nN:F;G\r\nEND:VCARD\r\n";
+    run.chosenFileName = testsupport::WriteFile(src / "many.vcf", backup);
+    window.xls = true;
+    window.folder = out.string();
+    run.CmdSplit_Click();
+    EXPECT_EQ(window.captions.back(), "(65535) vCards Saved");
+    EXPECT_EQ(run.LastSummary().contactsRead, 65537);
+    EXPECT_EQ(run.LastSummary().contactsLost, 2);
+    ASSERT_EQ(window.notes.size(), 1u);
+    EXPECT_EQ(window.notes[0].text,
+              "The workbook holds 65535 of the 65537 contacts read; 2 were not written, for the "
+              "reasons below.\n\n" +
+                  (out / excel::kExcelSheetName).string() +
+                  ": 2 contacts: missing from the workbook: a sheet ends at row 65536, which "
+                  "leaves room for 65535 contacts below the title row (contacts 65536, 65537).\n");
+}
+
+// The reading ahead of a workbook run lets the window work after every vCard,
+// counts them for the label and ends soon after a stop is asked for.
+TEST(ReadingAhead, ShowsItsProgressAndHearsAStop) {
+    testsupport::TempDir dir("velloquin-ahead");
+    std::string backup;
+    for (int i = 0; i < 50; ++i)
+        backup += "BEGIN:VCARD\r\nN:F;G\r\nEND:VCARD\r\n";
+    const std::string file = testsupport::WriteFile(dir.Path() / "a.vcf", backup);
+    for (const int64_t stopAt : {int64_t{0}, int64_t{10}}) {
+        std::vector<int64_t> seen;
+        int pumps = 0;
+        excel::PrereadHooks hooks;
+        hooks.letTheWindowWork = [&] { ++pumps; };
+        hooks.cardsSeen = [&](int64_t cards) { seen.push_back(cards); };
+        hooks.stopRequested = [&] { return stopAt > 0 && !seen.empty() && seen.back() >= stopAt; };
+        excel::ChooseWorkbookCodePage({file, file}, hooks);
+        // The stop is heard between the pieces of a backup (a quarter of a
+        // megabyte each): here, after the first file.
+        const int64_t expected = stopAt > 0 ? 50 : 100;
+        ASSERT_EQ(seen.size(), static_cast<size_t>(expected)) << stopAt;
+        for (size_t i = 0; i < seen.size(); ++i)
+            EXPECT_EQ(seen[i], static_cast<int64_t>(i) + 1);
+        EXPECT_GE(pumps, expected);
+    }
+}
+
+// The run shows the reading ahead in the label; a stop asked for then leaves
+// no output at all.
+TEST_F(RunTest, AStopWhileReadingAheadLeavesNoOutput) {
+    run.chosenFileName = Cards("a.vcf", 20);
+    window.xls = true;
+    window.folder = out.string();
+    window.onPump = [&] {
+        if (run.ReadingAhead()) run.RequestStop();
+    };
+    run.CmdSplit_Click();
+    EXPECT_EQ(window.captions.front(), "Reading the backup... 0 contacts");
+    EXPECT_TRUE(run.LastSummary().stopped);
+    EXPECT_TRUE(fs::is_empty(out));
+    EXPECT_TRUE(window.shown.empty());
+    EXPECT_EQ(run.OutputPath(), "");
+
+    window.onPump = [] {};
+    window.captions.clear();
+    run.CmdSplit_Click();
+    EXPECT_NE(std::find(window.captions.begin(), window.captions.end(),
+                        "Reading the backup... 20 contacts"),
+              window.captions.end());
+    EXPECT_EQ(window.captions.back(), "(20) vCards Saved");
+    EXPECT_EQ(run.OutputPath(), (out / excel::kExcelSheetName).string());
+}
+
+// Notes that differ only in the values they quote are told once, with their
+// number, their first contacts and values; a title that opens a note is what
+// the note is about and keeps it apart.
+TEST(NoteGroups, RepeatedNotesAreToldOnce) {
+    const std::pair<std::string, std::string> patterns[] = {
+        {"The birthday \"x\" is not a date.", "The birthday is not a date."},
+        {"The birthday \"x\" (taken from \"y\") is bad.", "The birthday is bad."},
+        {"\"Notes\" is longer than a cell holds.", "\"Notes\" is longer than a cell holds."},
+        {"A sheet ends at row 65536 (the title row).",
+         "A sheet ends at row 65536 (the title row)."},
+        {"Half \"quoted", "Half \"quoted"},
+    };
+    for (const auto& [message, pattern] : patterns)
+        EXPECT_EQ(NotePattern(message), pattern) << message;
+
+    RunNotes notes;
+    auto add = [&](const std::string& file, int64_t contact, const std::string& message) {
+        notes.Add(RunNote{file, contact, message, false});
+    };
+    for (int64_t i = 1; i <= 5; ++i)
+        add("a.vcf", i * 10, "The birthday \"b" + std::to_string(i % 2) + "\" is not a date.");
+    for (int64_t i = 1; i <= 4; ++i)
+        add("a.vcf", i, "\"Notes\" is longer than a cell holds.");
+    add("a.vcf", 7, "\"Title\" is longer than a cell holds.");
+    add("b.vcf", 3, "The birthday \"c\" is not a date.");
+    for (int i = 0; i < 3; ++i)
+        add("", 0, "Writing failed: disk full");
+    EXPECT_EQ(notes.FormatGrouped(),
+              "a.vcf: 5 contacts: the birthday is not a date (contacts 10, 20, 30 \u2026 50; for "
+              "example \"b1\", \"b0\").\n"
+              "a.vcf: 4 contacts: \"Notes\" is longer than a cell holds (contacts 1, 2, 3, 4).\n"
+              "a.vcf: contact 7: \"Title\" is longer than a cell holds.\n"
+              "b.vcf: contact 3: The birthday \"c\" is not a date.\n"
+              "3 times: writing failed: disk full.\n");
+
+    // Past the bound of groups, notes are only counted.
+    RunNotes many;
+    for (size_t i = 0; i < RunNotes::kMaxGroups + 2; ++i)
+        many.Add(RunNote{"f" + std::to_string(i), 1, "Bad.", false});
+    EXPECT_TRUE(many.FormatGrouped().ends_with("f999: contact 1: Bad.\n... and 2 more notes.\n"));
 }
 
 // "Let the window work" made cheap, on a clock the test moves by hand.

@@ -8,13 +8,20 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <stdexcept>
 
@@ -30,6 +37,7 @@ struct Script : velloquin::testing::FakeWindow, app::FileDialog, app::Shell {
     std::string file;
     std::string sourceFolder; // the source folder's answer when not empty, else folder's
     Strings opened;
+    bool canOpen = true; // whether the shell finds a program for what it opens
     std::string ShowOpen(const std::string& filter, int flags, int size) override {
         prompts.push_back(filter + "|" + std::to_string(flags) + "|" + std::to_string(size));
         return file;
@@ -43,7 +51,10 @@ struct Script : velloquin::testing::FakeWindow, app::FileDialog, app::Shell {
         FakeWindow::LetTheWindowWork();
         QCoreApplication::processEvents();
     }
-    void ShellOpen(const std::string& target) override { opened.push_back(target); }
+    bool ShellOpen(const std::string& target) override {
+        opened.push_back(target);
+        return canOpen;
+    }
 };
 
 struct Form1Window : ::testing::Test {
@@ -173,6 +184,13 @@ TEST_F(Form1Window, HelpThePanelTheInstructionsExitAndTheFilter) {
     EXPECT_EQ(script.opened, Strings({manual, "https://velloquin.example/"}));
     EXPECT_TRUE(script.shown.empty() && script.prompts.empty());
     EXPECT_NE(testsupport::ReadFile(manual).find("Advance Mode"), std::string::npos);
+    // With nothing to open it, the user is told where the manual is.
+    script.canOpen = false;
+    Click("CmdHelp");
+    ASSERT_EQ(script.shown.size(), 1u);
+    EXPECT_TRUE(script.shown[0].ends_with("it is the file:\r\n" + manual)) << script.shown[0];
+    script.shown.clear();
+    script.opened.clear();
     QStringList seen; // the instruction window, modal and owned by this one
     QTimer::singleShot(0, [&] {
         if (QWidget* modal = QApplication::activeModalWidget()) {
@@ -239,6 +257,108 @@ TEST_F(Form1Window, QuestionBoxAnswersYesOrNo) {
     }
 }
 
+// The notes dialog: one size within the screen for a thousand notes, the text
+// read-only, "Save Notes..." saving without closing it, then Yes or No under
+// the question, or OK alone.
+TEST_F(Form1Window, NotesDialogKeepsItsSizeAndSaves) {
+    gui::QtMessageBox boxes(&form);
+    std::string text;
+    for (int i = 1; i <= 1000; ++i)
+        text += "notes.vcf: contact " + std::to_string(i) + ": The birthday \"x\" is wrong.\n";
+    int saves = 0;
+    for (const char* press : {"Yes", "No", "Ok"}) {
+        SCOPED_TRACE(press);
+        const bool question = std::string(press) != "Ok";
+        app::NotesBox box{"Corvanth Velloquin", text,
+                          question ? "Read it again in Advance Mode?" : "", [&] { ++saves; }, text};
+        QStringList seen;
+        QTimer::singleShot(0, [&, key = std::string(press)] {
+            QWidget* dialog = QApplication::activeModalWidget();
+            if (!dialog || dialog->objectName() != "notesDialog") return;
+            const QRect screen = dialog->screen()->availableGeometry();
+            const QRect frame = dialog->frameGeometry();
+            seen << dialog->windowTitle()
+                 << QString::number(frame.width() <= screen.width() &&
+                                    frame.height() <= screen.height());
+            auto* notes = dialog->findChild<QPlainTextEdit*>("notesText");
+            seen << QString::number(notes->isReadOnly())
+                 << QString::number(notes->document()->blockCount());
+            if (auto* label = dialog->findChild<QLabel*>("notesQuestion")) seen << label->text();
+            QTest::mouseClick(dialog->findChild<QPushButton*>("saveNotes"), Qt::LeftButton);
+            seen << QString::number(dialog->isVisible());
+            auto* buttons = dialog->findChild<QDialogButtonBox*>();
+            buttons
+                ->button(key == "Yes"  ? QDialogButtonBox::Yes
+                         : key == "No" ? QDialogButtonBox::No
+                                       : QDialogButtonBox::Ok)
+                ->click();
+        });
+        EXPECT_EQ(boxes.ShowNotes(box), std::string(press) == "Yes");
+        QStringList expected = {"Corvanth Velloquin", "1", "1", "1001"};
+        if (question) expected << "Read it again in Advance Mode?";
+        EXPECT_EQ(seen, expected << "1");
+    }
+    EXPECT_EQ(saves, 3);
+}
+
+// The Qt save dialog: the suggested name and the title shown, the chosen path
+// returned in the system's form, a cancel as empty text.
+TEST_F(Form1Window, SaveDialogReturnsTheChosenFile) {
+    gui::QtSaveFileDialog saves(&form);
+    const std::string chosen = (dir.Path() / "Notizen.txt").string();
+    for (const bool accept : {true, false}) {
+        QStringList seen;
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (!dialog) return;
+            seen << dialog->windowTitle() << QFileInfo(dialog->selectedFiles().value(0)).fileName();
+            if (!accept) return dialog->reject();
+            dialog->selectFile(QString::fromStdString(chosen));
+            static_cast<QDialog*>(dialog)->accept(); // as the Save button does
+        });
+        EXPECT_EQ(saves.ShowSave("Save Notes", "Velloquin notes.txt", "Text file (*.txt)|*.txt"),
+                  accept ? chosen : "");
+        EXPECT_EQ(seen, QStringList({"Save Notes", "Velloquin notes.txt"}));
+    }
+}
+
+// A run with a thousand notes through the window's own message boxes: the
+// notes dialog within the screen, and the notes saved from it all there.
+TEST_F(Form1Window, AThousandNotesFitTheScreenAndAreSavedInFull) {
+    gui::Form1 window{
+        {&script, &script, nullptr, &script, &script, VELLOQUIN_PROGRAM_DIR, &script}};
+    window.show();
+    std::string backup;
+    for (int i = 1; i <= 1000; ++i)
+        backup += "BEGIN:VCARD\r\nN:F" + std::to_string(i) + ";G\r\nBDAY:never\r\nEND:VCARD\r\n";
+    script.file = Write("dates.vcf", backup);
+    fs::create_directories(script.folder = (dir.Path() / "out").string());
+    script.saveAs = (dir.Path() / "notes.txt").string();
+    QStringList seen;
+    QTimer answering; // every box the run shows, in turn
+    QObject::connect(&answering, &QTimer::timeout, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            seen << box->windowTitle();
+            box->button(QMessageBox::Ok)->click();
+        } else if (modal && modal->objectName() == "notesDialog") {
+            const QRect screen = modal->screen()->availableGeometry();
+            seen << modal->windowTitle()
+                 << QString::number(screen.contains(modal->frameGeometry()));
+            QTest::mouseClick(modal->findChild<QPushButton*>("saveNotes"), Qt::LeftButton);
+            modal->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+        }
+    });
+    answering.start(10);
+    QTest::mouseClick(window.findChild<QWidget*>("CmdBrowse"), Qt::LeftButton);
+    QTest::mouseClick(window.findChild<QWidget*>("CmdSplit"), Qt::LeftButton);
+    answering.stop();
+    EXPECT_EQ(seen, QStringList({"Velloquin", "Corvanth Velloquin", "1"}));
+    const std::string saved = testsupport::ReadFile(script.saveAs);
+    EXPECT_EQ(std::count(saved.begin(), saved.end(), '\n'), 1000);
+    EXPECT_NE(saved.find("contact 1000: The birthday"), std::string::npos);
+}
+
 // Closing the window while a run is under way asks first. Yes stops after the
 // contact under way, closes the output so that it holds exactly the contacts
 // saved, then closes the window; No lets the run finish. The run reads a
@@ -299,11 +419,16 @@ TEST_F(Form1Window, ClosingDuringARunAsksFirstAndKeepsEveryContactSaved) {
         const size_t saved = yes ? kCloseAt : kFiles * kPerFile;
         EXPECT_EQ(window.Run().cardCounter, static_cast<int32_t>(saved + 1));
         EXPECT_EQ(window.Run().LastSummary().stopped, yes);
-        // Yes: nobody is left to read more messages. No: the completion message.
-        EXPECT_EQ(script.shown.size(), yes ? 1u : 2u);
+        // Yes: the window's last word says what the output holds, as the label
+        // goes with it. No: the completion message.
+        ASSERT_EQ(script.shown.size(), 2u);
 
         std::vector<fs::path> outputs(fs::directory_iterator(script.folder), {});
         ASSERT_EQ(outputs.size(), 1u);
+        if (yes) {
+            EXPECT_EQ(script.shown[1], "Velloquin: The conversion was stopped. " +
+                                           outputs[0].string() + " holds 100 contacts.");
+        }
         if (outlook) {
             EXPECT_EQ(testsupport::ReadpstContactNames(outputs[0]),
                       Strings(inReadingOrder.begin(), inReadingOrder.begin() + saved));
@@ -314,7 +439,7 @@ TEST_F(Form1Window, ClosingDuringARunAsksFirstAndKeepsEveryContactSaved) {
         }
         window.close(); // after the run nothing is asked
         EXPECT_FALSE(window.isVisible());
-        EXPECT_EQ(script.shown.size(), yes ? 1u : 2u);
+        EXPECT_EQ(script.shown.size(), 2u);
     }
     if (!testsupport::SofficeInstalled()) GTEST_SKIP() << "LibreOffice is not installed";
     const std::vector<testsupport::CsvTable> tables = testsupport::ReadWorkbooks(workbooks);
@@ -335,7 +460,8 @@ TEST_F(Form1Window, LfOnlyBackupReachesBothOutputsWithTheMouseOnly) {
     script.answers = {true};
     Click("CmdBrowse");
     Click("CmdSplit");
-    EXPECT_TRUE(form.OptAdvance() && !form.OptNormal());
+    // The second reading was in Advance Mode; the window's choice stays.
+    EXPECT_TRUE(form.OptNormal() && !form.OptAdvance());
     EXPECT_EQ(script.prompts.size(), 2u) << "the file and the folder, once";
     ASSERT_EQ(script.shown.size(), 3u);
     EXPECT_TRUE(script.shown[1].ends_with("\n\nRead it again in Advance Mode?")) << script.shown[1];

@@ -8,13 +8,35 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <fstream>
 #include <set>
 #include <string>
 #include <tuple>
+#include <thread>
 #include <utility>
 
 using namespace velloquin::app;
+using velloquin::testing::Strings;
+
+namespace {
+
+// The window's platform and controls at once; the shell opens what it is
+// given unless told that no program is set up.
+struct Platform : velloquin::testing::FakeWindow, FileDialog, Shell, FormControls {
+    Strings opened;
+    bool canOpen = true;
+    std::string ShowOpen(const std::string&, int, int) override { return {}; }
+    bool ShellOpen(const std::string& target) override {
+        opened.push_back(target);
+        return canOpen;
+    }
+    void SetPathText(const std::string&) override {}
+    std::string PathText() override { return {}; }
+    void SetCmdSplitEnabled(bool) override {}
+};
+
+} // namespace
 
 TEST(FileRules, NameAndBeginLine) {
     for (const char* name : {"contacts.VCF", "contacts.vcf", ".vcf"})
@@ -46,14 +68,6 @@ TEST(FileRules, NameAndBeginLine) {
 // Help Manual: the manual next to the program, else the one of an
 // installation's shared data folder, else a message naming both places.
 TEST(FormLogic, HelpManualOpensInTheBrowserOrSaysWhereItWasLookedFor) {
-    struct Platform : velloquin::testing::FakeWindow, FileDialog, Shell, FormControls {
-        velloquin::testing::Strings opened;
-        std::string ShowOpen(const std::string&, int, int) override { return {}; }
-        void ShellOpen(const std::string& target) override { opened.push_back(target); }
-        void SetPathText(const std::string&) override {}
-        std::string PathText() override { return {}; }
-        void SetCmdSplitEnabled(bool) override {}
-    };
     velloquin::testsupport::TempDir dir("velloquin-help");
     const std::filesystem::path bin = dir.Path() / "bin",
                                 share = dir.Path() / "share" / "velloquin";
@@ -89,6 +103,103 @@ TEST(FormLogic, HelpManualOpensInTheBrowserOrSaysWhereItWasLookedFor) {
     }
     EXPECT_EQ(CloseDuringRunQuestion(1), "A conversion is running. Stop it and close? The output "
                                          "keeps the 1 contact saved so far.");
+
+    // No program to open the manual or the web page: the user is told where
+    // they are, to open them by hand.
+    std::ofstream(nextTo) << "<html></html>";
+    Platform p;
+    p.canOpen = false;
+    FormLogic logic({p, p, p, p, p, bin.string()}, p, p);
+    logic.CmdHelp_Click();
+    logic.Picture3_Click();
+    EXPECT_EQ(p.opened, Strings({nextTo, kProductPage}));
+    EXPECT_EQ(
+        p.shown,
+        Strings({"Corvanth Velloquin: The Help Manual could not be opened, as no program is "
+                 "set up to open it. Please open it in a web browser; it is the file:\r\n" +
+                     nextTo,
+                 "Corvanth Velloquin: The web page could not be opened, as no web browser "
+                 "is set up on this computer. Its address is:\r\nhttps://velloquin.example/"}));
+}
+
+// The notes dialog keeps its size on any screen and fits on a small one.
+TEST(NotesDialog, SizeStaysWithinTheScreen) {
+    const std::pair<std::pair<int, int>, std::pair<int, int>> cases[] = {
+        {{1920, 1080}, {640, 440}}, {{800, 600}, {640, 440}}, {{600, 400}, {540, 360}},
+        {{320, 240}, {288, 216}},   {{0, 0}, {1, 1}},
+    };
+    for (const auto& [screen, expected] : cases) {
+        const DialogSize size = NotesDialogSize(screen.first, screen.second);
+        EXPECT_EQ(std::make_pair(size.width, size.height), expected) << screen.first;
+    }
+}
+
+// Closing the window during a run: the question promises what the output then
+// holds, and the window's last message says it again, with the output's place.
+// While the backup is still read ahead, nothing is made at all.
+TEST(FormLogic, ClosingDuringARunKeepsThePromisedCount) {
+    velloquin::testsupport::TempDir dir("velloquin-close");
+    std::string backup;
+    for (int i = 0; i < 400; ++i)
+        backup += "BEGIN:VCARD\r\nN:Fam;Giv\r\nEND:VCARD\r\n";
+    const std::string file = velloquin::testsupport::WriteFile(dir.Path() / "a.vcf", backup);
+    std::vector<std::filesystem::path> workbooks;
+    std::vector<size_t> rows;
+    // Asked while reading ahead, or a number of the window's turns after the
+    // first contact: between two contacts or inside the second.
+    const std::pair<int, int> cases[] = {{0, 0}, {1, 0}, {1, 2}, {1, 5}};
+    for (const auto& [askAt, turnsLater] : cases) {
+        SCOPED_TRACE(std::to_string(askAt) + "+" + std::to_string(turnsLater));
+        const std::filesystem::path out =
+            dir.Path() / ("out" + std::to_string(askAt) + "-" + std::to_string(turnsLater));
+        std::filesystem::create_directories(out);
+        Platform p;
+        p.folder = out.string();
+        p.answers = {true};
+        FormLogic logic({p, p, p, p, p, dir.Path().string()}, p, p);
+        ConversionRun& run = logic.Run();
+        run.chosenFileName = file;
+        bool asked = false;
+        int turns = 0;
+        p.onPump = [&, askAt = askAt, turnsLater = turnsLater] {
+            if (asked || (askAt > 0 && run.ReadingAhead())) return;
+            const bool now =
+                askAt == 0 ? run.ReadingAhead() : run.cardCounter > askAt && turns++ == turnsLater;
+            if (now) {
+                asked = true;
+                EXPECT_FALSE(logic.QueryClose());
+            } else {
+                // Longer than the run's pump waits between two turns of the
+                // window: it gets one at every chance the reader gives it.
+                std::this_thread::sleep_for(std::chrono::milliseconds(31));
+            }
+        };
+        logic.CmdSplit_Click();
+        ASSERT_TRUE(asked && logic.CloseAfterRun());
+        ASSERT_EQ(p.shown.size(), 2u);
+        const RunSummary& summary = run.LastSummary();
+        if (askAt == 0) {
+            EXPECT_EQ(p.shown[0], "Corvanth Velloquin? " + CloseDuringRunQuestion(0, true));
+            EXPECT_EQ(p.shown[1], "Velloquin: The conversion was stopped before any output was "
+                                  "made.");
+            EXPECT_TRUE(std::filesystem::is_empty(out));
+            continue;
+        }
+        const int64_t kept = summary.contactsRead - summary.contactsLost;
+        EXPECT_TRUE(kept >= askAt && kept <= askAt + 6) << kept;
+        EXPECT_EQ(p.shown[0], "Corvanth Velloquin? " + CloseDuringRunQuestion(kept));
+        EXPECT_EQ(p.shown[1], "Velloquin: The conversion was stopped. " +
+                                  (out / "vCardContactsExported.xls").string() + " holds " +
+                                  std::to_string(kept) + " contacts.");
+        // LibreOffice takes the workbooks together, under names of their own.
+        workbooks.push_back(out.string() + ".xls");
+        std::filesystem::rename(out / "vCardContactsExported.xls", workbooks.back());
+        rows.push_back(static_cast<size_t>(kept) + 1); // the title row and the contacts
+    }
+    if (!velloquin::testsupport::SofficeInstalled()) GTEST_SKIP() << "LibreOffice is not installed";
+    const auto tables = velloquin::testsupport::ReadWorkbooks(workbooks);
+    for (size_t i = 0; i < tables.size(); ++i)
+        EXPECT_EQ(tables[i].size(), rows[i]) << workbooks[i];
 }
 
 // Where the dialogs open: a backup is looked for in Documents first, then

@@ -4,7 +4,9 @@
 # built) under wine on a private Xvfb display with xdotool,
 # as a user would: the controls as laid out, the focus order, the file-choice
 # rules, conversions to both outputs (read back and compared with the Linux
-# build's), the guards while a run is under way, and closing during a run.
+# build's), a run with many notes (the notes dialog within the screen, its
+# notes saved), the guards while a run is under way, and closing during a run.
+# VELLOQUIN_SHOTS, when set, names a folder for a picture of the notes dialog.
 # Waits for states (window titles, the window's state file, output files),
 # never for a fixed time. Non-ASCII text goes in through the clipboard. With
 # VELLOQUIN_ARTEFACTS set, leaves pictures of both windows at 96 and 144 dpi
@@ -135,10 +137,14 @@ answer() { # the window of that title (a message box): press a key, wait until i
 
 # The inputs, in folders with non-ASCII names.
 data="$work/Daten-Ünïcødé-Данные"
-mkdir -p "$data/out-xls" "$data/out-pst" "$data/out-stop" "$work/linux"
+mkdir -p "$data/out-xls" "$data/out-pst" "$data/out-notes" "$data/out-stop" "$work/linux"
 cp "$samples/skype-contacts-sample.vcf" "$data/Sicherung-ä.VCF"
 printf 'just some notes\r\nnothing else\r\n' >"$data/notes.txt"
 printf 'note\r\n  begin:vcard  \r\nFN:Late Card\r\nEND:VCARD\r\n' >"$data/Kontakte.txt"
+# Every contact with a birthday that is not a date: one note each.
+awk 'BEGIN { for (i = 1; i <= 300; i++)
+    printf "BEGIN:VCARD\r\nN:Datum%d;Vorname\r\nBDAY:kein Datum %d\r\nEND:VCARD\r\n", i, i }' \
+    >"$data/Geburtstage.vcf"
 # A backup long enough to close the window while it is being read.
 awk 'BEGIN { for (i = 0; i < 200000; i++)
     printf "BEGIN:VCARD\r\nN:Nachname%d;Vorname\r\nFN:Vorname Nachname%d\r\nEMAIL:p%d@example.com\r\nEND:VCARD\r\n", i, i, i }' \
@@ -238,6 +244,31 @@ mkdir -p "$work/read"
 readpst -q -o "$work/read" "$store" >/dev/null 2>&1 || fail "readpst cannot read the window's store"
 grep -rq 'Hélène' "$work/read" || fail "the store lacks the non-ASCII contact"
 
+echo "== a run with many notes"
+choose_file "$data/Geburtstage.vcf"
+wait_for 'has CmdSplit 7 1'
+click CmdSplit
+choose_folder "$data/out-notes"
+answer Velloquin Return
+notes=$(wait_window 'Corvanth Velloquin')
+eval "$(xdotool getwindowgeometry --shell "$notes")"
+[ "$WIDTH" -le 1024 ] && [ "$HEIGHT" -le 768 ] || fail "the notes dialog is ${WIDTH}x$HEIGHT"
+if [ -n "${VELLOQUIN_SHOTS:-}" ] && command -v import >/dev/null; then
+    import -window root "$VELLOQUIN_SHOTS/notes-dialog.png"
+fi
+# From the default button (OK) back to "Save Notes...".
+xdotool windowactivate --sync "$notes" 2>/dev/null || true
+key shift+Tab space
+activate 'Save Notes'
+paste "$(winpath "$data/out-notes/Notizen.txt")"
+key Return
+wait_gone 'Save Notes'
+wait_for '[ -s "$data/out-notes/Notizen.txt" ]'
+[ "$(grep -c 'The birthday' "$data/out-notes/Notizen.txt")" = 300 ] ||
+    fail "the saved notes lack some of the 300"
+answer 'Corvanth Velloquin' Escape
+wait_for 'has CmdSplit 7 0'
+
 echo "== the guards of a run, and closing the window during it"
 choose_file "$data/long.vcf"
 wait_for 'has CmdSplit 7 1'
@@ -254,6 +285,8 @@ answer 'Corvanth Velloquin' n
 [ -n "$(window 'Corvanth Velloquin v1.2')" ] || fail "No closed the window"
 ask_to_close >/dev/null
 answer 'Corvanth Velloquin' y
+# The window's last word: what the store holds, as the label goes with it.
+answer Velloquin Return
 # The program ends once the run has closed its output.
 wait_gone 'Corvanth Velloquin v1.2'
 wait_for '! kill -0 ${pids[2]} 2>/dev/null' 120
