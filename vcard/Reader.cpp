@@ -101,6 +101,9 @@ void FileReader::ShowProgress() {
 bool FileReader::ProcessPiece(std::string_view piece, ReadMode mode) {
     const std::string_view t = TrimView(piece);
     host_.LetTheWindowWork();
+    // A stop asked for in that turn of the window, between two contacts,
+    // begins no further contact: the user was promised none.
+    if (!inCard_ && host_.StopRequested()) return false;
     if (EqualsUpperAscii(t, "BEGIN:VCARD")) {
         sawBoundary_ = true;
         // The open card's values stay and mix with the next card's; the user
