@@ -10,71 +10,92 @@ namespace velloquin::pst {
 
 namespace {
 
-// Object-model name -> property id, for the names stored as one plain string.
-// Ids >= 0x8000 here are PSETID_Address LIDs, resolved through the name map.
-struct SimpleField {
+using T = ContactText;
+
+// Every text field by object-model name, in the order of ContactText. A plain
+// field is stored as one string property: ids >= 0x8000 are PSETID_Address
+// LIDs, resolved through the name map, and 0 marks a field whose properties
+// are derived below.
+struct TextField {
+    ContactText field;
     const char* name;
     uint16_t id;
     bool addressPart = false; // written with its address group
 };
-constexpr SimpleField kSimple[] = {
-    {"FirstName", 0x3A06},
-    {"MiddleName", 0x3A44},
-    {"LastName", 0x3A11},
-    {"JobTitle", 0x3A17},
-    {"CompanyName", 0x3A16},
-    {"BusinessTelephoneNumber", 0x3A08},
-    {"BusinessFaxNumber", 0x3A24},
-    {"HomeTelephoneNumber", 0x3A09},
-    {"HomeFaxNumber", 0x3A25},
-    {"MobileTelephoneNumber", 0x3A1C},
-    {"PagerNumber", 0x3A21},
-    {"CarTelephoneNumber", 0x3A1E},
-    {"BusinessAddressStreet", kLidWorkAddressStreet, true},
-    {"BusinessAddressCity", kLidWorkAddressCity, true},
-    {"BusinessAddressState", kLidWorkAddressState, true},
-    {"BusinessAddressPostalCode", kLidWorkAddressPostalCode, true},
-    {"BusinessAddressCountry", kLidWorkAddressCountry, true},
-    {"HomeAddressStreet", 0x3A5D, true},
-    {"HomeAddressCity", 0x3A59, true},
-    {"HomeAddressState", 0x3A5C, true},
-    {"HomeAddressPostalCode", 0x3A5B, true},
-    {"HomeAddressCountry", 0x3A5A, true},
-    {"BusinessHomePage", 0x3A51},
-    {"WebPage", kLidHtml},
-    {"IMAddress", kLidInstantMessagingAddress},
-    {"Department", 0x3A18},
-    {"OfficeLocation", 0x3A19},
-    {"Profession", 0x3A46},
-    {"ManagerName", 0x3A4E},
-    {"AssistantName", 0x3A30},
-    {"Title", 0x3A45},
-    {"Suffix", 0x3A05},
-    {"Spouse", 0x3A48},
-    {"Body", 0x1000},
+constexpr TextField kTextFields[] = {
+    {T::FirstName, "FirstName", 0x3A06},
+    {T::MiddleName, "MiddleName", 0x3A44},
+    {T::LastName, "LastName", 0x3A11},
+    {T::JobTitle, "JobTitle", 0x3A17},
+    {T::CompanyName, "CompanyName", 0x3A16},
+    {T::BusinessTelephoneNumber, "BusinessTelephoneNumber", 0x3A08},
+    {T::BusinessFaxNumber, "BusinessFaxNumber", 0x3A24},
+    {T::HomeTelephoneNumber, "HomeTelephoneNumber", 0x3A09},
+    {T::HomeFaxNumber, "HomeFaxNumber", 0x3A25},
+    {T::MobileTelephoneNumber, "MobileTelephoneNumber", 0x3A1C},
+    {T::PagerNumber, "PagerNumber", 0x3A21},
+    {T::CarTelephoneNumber, "CarTelephoneNumber", 0x3A1E},
+    {T::BusinessAddressStreet, "BusinessAddressStreet", kLidWorkAddressStreet, true},
+    {T::BusinessAddressCity, "BusinessAddressCity", kLidWorkAddressCity, true},
+    {T::BusinessAddressState, "BusinessAddressState", kLidWorkAddressState, true},
+    {T::BusinessAddressPostalCode, "BusinessAddressPostalCode", kLidWorkAddressPostalCode, true},
+    {T::BusinessAddressCountry, "BusinessAddressCountry", kLidWorkAddressCountry, true},
+    {T::HomeAddressStreet, "HomeAddressStreet", 0x3A5D, true},
+    {T::HomeAddressCity, "HomeAddressCity", 0x3A59, true},
+    {T::HomeAddressState, "HomeAddressState", 0x3A5C, true},
+    {T::HomeAddressPostalCode, "HomeAddressPostalCode", 0x3A5B, true},
+    {T::HomeAddressCountry, "HomeAddressCountry", 0x3A5A, true},
+    {T::BusinessHomePage, "BusinessHomePage", 0x3A51},
+    {T::WebPage, "WebPage", kLidHtml},
+    {T::IMAddress, "IMAddress", kLidInstantMessagingAddress},
+    {T::Department, "Department", 0x3A18},
+    {T::OfficeLocation, "OfficeLocation", 0x3A19},
+    {T::Profession, "Profession", 0x3A46},
+    {T::ManagerName, "ManagerName", 0x3A4E},
+    {T::AssistantName, "AssistantName", 0x3A30},
+    {T::Title, "Title", 0x3A45},
+    {T::Suffix, "Suffix", 0x3A05},
+    {T::Spouse, "Spouse", 0x3A48},
+    {T::Body, "Body", 0x1000},
+    {T::FullName, "FullName", 0},
+    {T::BusinessAddress, "BusinessAddress", 0},
+    {T::HomeAddress, "HomeAddress", 0},
+    {T::Email1Address, "Email1Address", 0},
+    {T::Email2Address, "Email2Address", 0},
+    {T::Email3Address, "Email3Address", 0},
+    {T::Categories, "Categories", 0},
 };
-// Names with derived properties, handled one by one below.
-constexpr const char* kSpecialText[] = {"FullName",      "BusinessAddress", "HomeAddress",
-                                        "Email1Address", "Email2Address",   "Email3Address",
-                                        "Categories"};
-constexpr const char* kDates[] = {"Birthday", "Anniversary"};
+constexpr const char* kDateNames[] = {"Birthday", "Anniversary"};
+
+constexpr bool InEnumOrder() {
+    for (size_t i = 0; i < std::size(kTextFields); ++i)
+        if (size_t(kTextFields[i].field) != i) return false;
+    return std::size(kTextFields) == kContactTextCount &&
+           std::size(kDateNames) == kContactDateCount;
+}
+static_assert(InEnumOrder(), "kTextFields and kDateNames follow the enums");
+
 // What names a contact that has no name, in this order.
-constexpr const char* kNameFallbacks[] = {
-    "CompanyName",        "Email1Address",         "Email2Address",           "Email3Address",
-    "IMAddress",          "MobileTelephoneNumber", "BusinessTelephoneNumber", "HomeTelephoneNumber",
-    "CarTelephoneNumber", "PagerNumber",           "BusinessFaxNumber",       "HomeFaxNumber"};
+constexpr ContactText kNameFallbacks[] = {T::CompanyName,
+                                          T::Email1Address,
+                                          T::Email2Address,
+                                          T::Email3Address,
+                                          T::IMAddress,
+                                          T::MobileTelephoneNumber,
+                                          T::BusinessTelephoneNumber,
+                                          T::HomeTelephoneNumber,
+                                          T::CarTelephoneNumber,
+                                          T::PagerNumber,
+                                          T::BusinessFaxNumber,
+                                          T::HomeFaxNumber};
 
 uint16_t Resolve(uint16_t id) {
     return id >= 0x8000 ? NamedId(id) : id;
 }
 
-const std::string* Get(const ContactFields& f, const char* name) {
-    auto it = f.text.find(name);
-    return it == f.text.end() || it->second.empty() ? nullptr : &it->second;
-}
-std::string GetOr(const ContactFields& f, const char* name) {
-    const std::string* v = Get(f, name);
-    return v ? *v : std::string();
+const std::string* Get(const ContactFields& f, ContactText field) {
+    const std::string& v = f[field];
+    return v.empty() ? nullptr : &v;
 }
 
 std::string JoinNonEmpty(std::initializer_list<std::string> parts, const char* sep) {
@@ -100,32 +121,28 @@ constexpr double kDaysFrom1601To1899 = 109205;
 
 } // namespace
 
-std::optional<FieldKind> ContactFieldKind(const std::string& name) {
+std::optional<ContactFieldRef> FindContactField(std::string_view name) {
     // Called for every property write of every contact.
-    static const std::unordered_map<std::string, FieldKind> kinds = [] {
-        std::unordered_map<std::string, FieldKind> m;
-        for (const auto& s : kSimple)
-            m.emplace(s.name, FieldKind::Text);
-        for (const char* s : kSpecialText)
-            m.emplace(s, FieldKind::Text);
-        for (const char* s : kDates)
-            m.emplace(s, FieldKind::Date);
+    static const std::unordered_map<std::string_view, ContactFieldRef> fields = [] {
+        std::unordered_map<std::string_view, ContactFieldRef> m;
+        for (const auto& t : kTextFields)
+            m.emplace(t.name, ContactFieldRef{FieldKind::Text, uint8_t(t.field)});
+        for (size_t i = 0; i < std::size(kDateNames); ++i)
+            m.emplace(kDateNames[i], ContactFieldRef{FieldKind::Date, uint8_t(i)});
         return m;
     }();
-    auto it = kinds.find(name);
-    if (it == kinds.end()) return std::nullopt;
+    auto it = fields.find(name);
+    if (it == fields.end()) return std::nullopt;
     return it->second;
 }
 
 const std::vector<std::string>& ContactFieldNames() {
     static const std::vector<std::string> names = [] {
         std::vector<std::string> n;
-        for (const auto& s : kSimple)
-            n.emplace_back(s.name);
-        for (const char* s : kSpecialText)
-            n.emplace_back(s);
-        for (const char* s : kDates)
-            n.emplace_back(s);
+        for (const auto& t : kTextFields)
+            n.emplace_back(t.name);
+        for (const char* d : kDateNames)
+            n.emplace_back(d);
         return n;
     }();
     return names;
@@ -144,24 +161,22 @@ uint64_t FileTimeNow() {
 }
 
 std::string ContactDisplayName(const ContactFields& f) {
-    if (const std::string* full = Get(f, "FullName")) return *full;
-    std::string composed =
-        JoinNonEmpty({GetOr(f, "Title"), GetOr(f, "FirstName"), GetOr(f, "MiddleName"),
-                      GetOr(f, "LastName"), GetOr(f, "Suffix")},
-                     " ");
+    if (const std::string* full = Get(f, T::FullName)) return *full;
+    std::string composed = JoinNonEmpty(
+        {f[T::Title], f[T::FirstName], f[T::MiddleName], f[T::LastName], f[T::Suffix]}, " ");
     if (!composed.empty()) return composed;
     // A card without a name still needs a line in the Contacts list.
-    for (const char* name : kNameFallbacks)
-        if (const std::string* v = Get(f, name)) return *v;
+    for (const ContactText field : kNameFallbacks)
+        if (const std::string* v = Get(f, field)) return *v;
     return {};
 }
 
 std::pair<std::string, uint32_t> ContactFileAs(const ContactFields& f) {
-    const std::string given = JoinNonEmpty({GetOr(f, "FirstName"), GetOr(f, "MiddleName")}, " ");
-    const std::string byName = JoinNonEmpty({GetOr(f, "LastName"), given}, ", ");
+    const std::string given = JoinNonEmpty({f[T::FirstName], f[T::MiddleName]}, " ");
+    const std::string byName = JoinNonEmpty({f[T::LastName], given}, ", ");
     if (!byName.empty()) return {byName, 0x8017};
-    if (const std::string* full = Get(f, "FullName")) return {*full, 0x3001};
-    if (const std::string* company = Get(f, "CompanyName")) return {*company, 0x3A16};
+    if (const std::string* full = Get(f, T::FullName)) return {*full, 0x3001};
+    if (const std::string* company = Get(f, T::CompanyName)) return {*company, 0x3A16};
     const std::string display = ContactDisplayName(f);
     if (!display.empty()) return {display, 0x3001};
     return {std::string(), 0};
@@ -184,8 +199,8 @@ ContactAddress ResolveAddress(const std::string& whole, const std::string& stree
 
 std::string ContactInitials(const ContactFields& f) {
     std::string out;
-    for (const char* name : {"FirstName", "MiddleName", "LastName"}) {
-        const std::string* v = Get(f, name);
+    for (const ContactText field : {T::FirstName, T::MiddleName, T::LastName}) {
+        const std::string* v = Get(f, field);
         if (!v) continue;
         // the first character, with all of its UTF-8 bytes
         size_t n = 1;
@@ -253,8 +268,8 @@ std::vector<Property> ContactProperties(const ContactFields& f, bool hasPicture,
     auto text = [&p](uint16_t id, const std::string& v) {
         if (!v.empty()) p.push_back(TextProp(id, v));
     };
-    for (const auto& s : kSimple)
-        if (!s.addressPart) text(Resolve(s.id), GetOr(f, s.name));
+    for (const auto& t : kTextFields)
+        if (t.id != 0 && !t.addressPart) text(Resolve(t.id), f[t.field]);
 
     // Names: display name doubles as subject; FileAs like Outlook's default.
     const std::string display = ContactDisplayName(f);
@@ -270,14 +285,12 @@ std::vector<Property> ContactProperties(const ContactFields& f, bool hasPicture,
     // Addresses, each set as a group: the whole address composed of its
     // parts. The business address, else the home address, is the mailing
     // address.
-    const ContactAddress work =
-        ResolveAddress(GetOr(f, "BusinessAddress"), GetOr(f, "BusinessAddressStreet"),
-                       GetOr(f, "BusinessAddressCity"), GetOr(f, "BusinessAddressState"),
-                       GetOr(f, "BusinessAddressPostalCode"), GetOr(f, "BusinessAddressCountry"));
-    const ContactAddress home =
-        ResolveAddress(GetOr(f, "HomeAddress"), GetOr(f, "HomeAddressStreet"),
-                       GetOr(f, "HomeAddressCity"), GetOr(f, "HomeAddressState"),
-                       GetOr(f, "HomeAddressPostalCode"), GetOr(f, "HomeAddressCountry"));
+    const ContactAddress work = ResolveAddress(
+        f[T::BusinessAddress], f[T::BusinessAddressStreet], f[T::BusinessAddressCity],
+        f[T::BusinessAddressState], f[T::BusinessAddressPostalCode], f[T::BusinessAddressCountry]);
+    const ContactAddress home = ResolveAddress(
+        f[T::HomeAddress], f[T::HomeAddressStreet], f[T::HomeAddressCity], f[T::HomeAddressState],
+        f[T::HomeAddressPostalCode], f[T::HomeAddressCountry]);
     auto address = [&](const ContactAddress& a, const uint16_t(&ids)[6]) {
         text(ids[0], a.whole);
         text(ids[1], a.street);
@@ -301,9 +314,9 @@ std::vector<Property> ContactProperties(const ContactFields& f, bool hasPicture,
     // home fax 4 (bit 1 << entry in the array type).
     ByteSink emailList;
     uint32_t arrayType = 0;
+    const ContactText emails[] = {T::Email1Address, T::Email2Address, T::Email3Address};
     for (uint16_t k = 0; k < 3; ++k) {
-        const std::string name = "Email" + std::to_string(k + 1) + "Address";
-        const std::string addr = GetOr(f, name.c_str());
+        const std::string& addr = f[emails[k]];
         if (addr.empty()) continue;
         const auto base = static_cast<uint16_t>(kLidEmail1DisplayName + 0x10 * k);
         const std::string shown = display.empty() ? addr : display + " (" + addr + ")";
@@ -316,13 +329,13 @@ std::vector<Property> ContactProperties(const ContactFields& f, bool hasPicture,
         emailList.U32(k);
         arrayType |= 1u << k;
     }
-    const std::pair<const char*, uint16_t> faxes[] = {{"BusinessFaxNumber", kLidFax1AddressType},
-                                                      {"HomeFaxNumber", kLidFax2AddressType}};
+    const std::pair<ContactText, uint16_t> faxes[] = {{T::BusinessFaxNumber, kLidFax1AddressType},
+                                                      {T::HomeFaxNumber, kLidFax2AddressType}};
     for (uint16_t k = 0; k < 2; ++k) {
-        const auto [name, base] = faxes[k];
+        const auto [field, base] = faxes[k];
         // Outlook names the type of every fax entry, filled or not.
         text(NamedId(base), "FAX");
-        const std::string number = GetOr(f, name);
+        const std::string& number = f[field];
         if (number.empty()) continue;
         const std::string addr = display + "@" + number;
         text(NamedId(static_cast<uint16_t>(base + 1)), addr);
@@ -339,7 +352,7 @@ std::vector<Property> ContactProperties(const ContactFields& f, bool hasPicture,
         p.push_back(LongProp(NamedId(kLidAddressBookProviderArrayType), arrayType));
     }
 
-    if (const std::string* cats = Get(f, "Categories")) {
+    if (const std::string* cats = Get(f, T::Categories)) {
         const std::vector<std::string> items = SplitCategories(*cats);
         if (!items.empty()) {
             ByteSink head, body;
@@ -355,15 +368,14 @@ std::vector<Property> ContactProperties(const ContactFields& f, bool hasPicture,
     }
 
     // Dates: the day at 11:59 UTC, and its local midnight stored unconverted.
-    auto date = [&](const char* name, uint16_t tagId, uint16_t localLid) {
-        auto it = f.dates.find(name);
-        if (it == f.dates.end() || it->second == 0) return;
-        const double day = std::floor(it->second);
+    auto date = [&](ContactDate field, uint16_t tagId, uint16_t localLid) {
+        if (f[field] == 0) return;
+        const double day = std::floor(f[field]);
         p.push_back(TimeProp(tagId, FileTimeFromAutomationDate(day + (11 * 60 + 59) / 1440.0)));
         p.push_back(TimeProp(NamedId(localLid), FileTimeFromAutomationDate(day)));
     };
-    date("Birthday", 0x3A42, kLidBirthdayLocal);
-    date("Anniversary", 0x3A41, kLidWeddingAnniversaryLocal);
+    date(ContactDate::Birthday, 0x3A42, kLidBirthdayLocal);
+    date(ContactDate::Anniversary, 0x3A41, kLidWeddingAnniversaryLocal);
 
     if (hasPicture) p.push_back(BoolProp(NamedId(kLidHasPicture), true));
 

@@ -4,25 +4,87 @@
 
 #include "pst/Ltp.h"
 
+#include <array>
 #include <cstdint>
-#include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace velloquin::pst {
 
-enum class FieldKind { Text, Date };
-// The kind of an object-model property name, or nothing for an unknown name.
-std::optional<FieldKind> ContactFieldKind(const std::string& name);
+// A contact item's text fields, one slot each. The first run (up to Body) is
+// stored as one plain property each; the rest have derived properties.
+enum class ContactText : uint8_t {
+    FirstName,
+    MiddleName,
+    LastName,
+    JobTitle,
+    CompanyName,
+    BusinessTelephoneNumber,
+    BusinessFaxNumber,
+    HomeTelephoneNumber,
+    HomeFaxNumber,
+    MobileTelephoneNumber,
+    PagerNumber,
+    CarTelephoneNumber,
+    BusinessAddressStreet,
+    BusinessAddressCity,
+    BusinessAddressState,
+    BusinessAddressPostalCode,
+    BusinessAddressCountry,
+    HomeAddressStreet,
+    HomeAddressCity,
+    HomeAddressState,
+    HomeAddressPostalCode,
+    HomeAddressCountry,
+    BusinessHomePage,
+    WebPage,
+    IMAddress,
+    Department,
+    OfficeLocation,
+    Profession,
+    ManagerName,
+    AssistantName,
+    Title,
+    Suffix,
+    Spouse,
+    Body,
+    FullName,
+    BusinessAddress,
+    HomeAddress,
+    Email1Address,
+    Email2Address,
+    Email3Address,
+    Categories,
+};
+constexpr size_t kContactTextCount = size_t(ContactText::Categories) + 1;
+enum class ContactDate : uint8_t { Birthday, Anniversary };
+constexpr size_t kContactDateCount = size_t(ContactDate::Anniversary) + 1;
+
+// The fields of one contact item. An empty text or a zero date is a field
+// that is not set.
+struct ContactFields {
+    std::array<std::string, kContactTextCount> texts;
+    std::array<double, kContactDateCount> dates{}; // automation dates
+
+    std::string& operator[](ContactText f) { return texts[size_t(f)]; }
+    const std::string& operator[](ContactText f) const { return texts[size_t(f)]; }
+    double& operator[](ContactDate f) { return dates[size_t(f)]; }
+    double operator[](ContactDate f) const { return dates[size_t(f)]; }
+};
+
+enum class FieldKind : uint8_t { Text, Date };
+// Where an object-model property name ("FirstName", "Birthday", ...) goes:
+// an index into ContactFields::texts or ::dates.
+struct ContactFieldRef {
+    FieldKind kind;
+    uint8_t index;
+};
+// The field of an object-model name, or nothing for an unknown name.
+std::optional<ContactFieldRef> FindContactField(std::string_view name);
 // Every object-model name the contact item accepts, in a fixed order.
 const std::vector<std::string>& ContactFieldNames();
-
-struct ContactFields {
-    // std::less<> lets lookups by a literal name skip building a string
-    std::map<std::string, std::string, std::less<>> text; // empty texts are not kept
-    std::map<std::string, double, std::less<>> dates;     // automation dates
-};
 
 // FILETIME (100-ns ticks since 1601-01-01 UTC) of an automation date.
 uint64_t FileTimeFromAutomationDate(double date);

@@ -27,22 +27,16 @@ class ContactItem final : public outlook::RdoContactItem {
     }
 
     void SetProperty(const std::string& name, const PropertyValue& value) override {
-        const auto kind = ContactFieldKind(name);
-        if (!kind) throw RdoError("Unknown contact property: " + name);
-        if (*kind == FieldKind::Text) {
+        const auto field = FindContactField(name);
+        if (!field) throw RdoError("Unknown contact property: " + name);
+        if (field->kind == FieldKind::Text) {
             const auto* text = std::get_if<std::string>(&value);
             if (!text) throw RdoError("The property " + name + " takes a text");
-            if (text->empty())
-                fields_.text.erase(name);
-            else
-                fields_.text[name] = *text;
+            fields_.texts[field->index] = *text;
         } else {
             const auto* date = std::get_if<DateValue>(&value);
             if (!date) throw RdoError("The property " + name + " takes a date");
-            if (date->value == 0)
-                fields_.dates.erase(name);
-            else
-                fields_.dates[name] = date->value;
+            fields_.dates[field->index] = date->value;
         }
     }
 

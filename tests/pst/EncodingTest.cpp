@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <span>
 #include <string>
 
@@ -146,6 +147,27 @@ TEST(Limits, HeapBlocksAndBthLevels) {
     }
 }
 
+// The library's names resolve to one slot each: every accepted name to its
+// own field of the right kind, anything else (other spellings included) to none.
+TEST(Values, EveryFieldNameHasItsOwnSlot) {
+    std::map<std::pair<FieldKind, int>, std::string> taken;
+    for (const std::string& name : ContactFieldNames()) {
+        const auto ref = FindContactField(name);
+        ASSERT_TRUE(ref) << name;
+        const bool date = name == "Birthday" || name == "Anniversary";
+        EXPECT_EQ(ref->kind, date ? FieldKind::Date : FieldKind::Text) << name;
+        EXPECT_LT(ref->index, date ? kContactDateCount : kContactTextCount) << name;
+        const auto [it, fresh] = taken.emplace(std::make_pair(ref->kind, ref->index), name);
+        EXPECT_TRUE(fresh) << name << " shares a slot with " << it->second;
+    }
+    EXPECT_EQ(taken.size(), kContactTextCount + kContactDateCount);
+    EXPECT_EQ(FindContactField("LastName")->index, size_t(ContactText::LastName));
+    EXPECT_EQ(FindContactField("Anniversary")->index, size_t(ContactDate::Anniversary));
+    for (const char* unknown :
+         {"", "Nickname", "firstname", "FirstName ", "Birthdays", "Email4Address"})
+        EXPECT_FALSE(FindContactField(unknown)) << unknown;
+}
+
 TEST(Values, FileAsAndDisplayName) {
     const struct {
         std::map<std::string, std::string, std::less<>> text;
@@ -165,12 +187,15 @@ TEST(Values, FileAsAndDisplayName) {
     };
     for (const auto& c : cases) {
         ContactFields f;
-        f.text = c.text;
+        for (const auto& [name, value] : c.text)
+            f.texts[FindContactField(name).value().index] = value;
         EXPECT_EQ(ContactFileAs(f), std::make_pair(c.fileAs, c.fileAsId)) << c.display;
         EXPECT_EQ(ContactDisplayName(f), c.display);
     }
     ContactFields initials;
-    initials.text = {{"FirstName", "Ann"}, {"LastName", "\xC3\x89toile"}, {"Suffix", "Jr"}};
+    initials[ContactText::FirstName] = "Ann";
+    initials[ContactText::LastName] = "\xC3\x89toile";
+    initials[ContactText::Suffix] = "Jr";
     EXPECT_EQ(ContactInitials(initials), "A.\xC3\x89.");
 }
 

@@ -177,7 +177,7 @@ TEST(Library, AFailedWriteThrowsAndKeepsTheLastCommit) {
         if (inMemory) options.memory = &memory;
         pst::PstStore store(file.string(), "full", options);
         pst::ContactFields f;
-        f.text["FirstName"] = "A";
+        f[pst::ContactText::FirstName] = "A";
         store.SaveContact(f, nullptr);
         store.Commit();
         EXPECT_THROW(

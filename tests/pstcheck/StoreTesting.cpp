@@ -346,9 +346,11 @@ void WriteStore(const std::string& pst, const std::vector<TestContact>& contacts
 }
 
 void SaveContact(pst::PstStore& store, const TestContact& c, const std::string& pictureFile) {
-    pst::ContactFields fields{{c.text.begin(), c.text.end()}, {}};
-    if (c.birthday) fields.dates["Birthday"] = c.birthday;
-    if (c.anniversary) fields.dates["Anniversary"] = c.anniversary;
+    pst::ContactFields fields;
+    for (const auto& [name, value] : c.text)
+        fields.texts[pst::FindContactField(name).value().index] = value;
+    fields[pst::ContactDate::Birthday] = c.birthday;
+    fields[pst::ContactDate::Anniversary] = c.anniversary;
     std::optional<pst::StoredPicture> picture;
     if (!c.picture.empty()) picture = store.StorePicture(WriteFile(pictureFile, c.picture));
     store.SaveContact(fields, picture ? &*picture : nullptr);
