@@ -1,5 +1,6 @@
 #include "ConversionRun.h"
 
+#include "PictureFiles.h"
 #include "excel/CodePageChoice.h"
 #include "platform/Files.h"
 #include "platform/Utf8Path.h"
@@ -224,7 +225,8 @@ bool ConversionRun::ConvertOnce() {
 
     auto readOneFile = [this](const std::string& path) {
         try {
-            ReadvCard(path, cardCounter, record, *this);
+            ReadvCard(path, OptAdvance() ? ReadMode::Advance : ReadMode::Normal, cardCounter,
+                      record, *this);
         } catch (const std::exception& e) {
             notes_.Add(RunNote{path, 0, std::string("Reading stopped: ") + e.what(), false});
         }
@@ -386,24 +388,29 @@ bool ConversionRun::OptAdvance() {
 bool ConversionRun::OptNormal() {
     return !rereadInAdvance_ && controls_.OptNormal();
 }
-bool ConversionRun::OptPST() {
-    return usePst_;
-}
-bool ConversionRun::OptXLS() {
-    return useXls_;
-}
-
-void ConversionRun::LetTheWindowWork() {
+void ConversionRun::Poll() {
     throttle_.LetTheWindowWork();
 }
 
-void ConversionRun::SetProgressCaption(const std::string& caption) {
-    // The reader counts the contacts it handed off; once the output has
-    // turned some away, the label counts the ones it holds.
-    if (outputLost_ == 0)
-        throttle_.SetCaption(caption);
-    else
-        throttle_.SetCaption(SavedCaption("vCards"));
+void ConversionRun::Progress(int64_t contactsFinished) {
+    // The label counts the contacts the output holds: those the reader
+    // finished less those the output turned away.
+    const int64_t saved = contactsFinished - outputLost_;
+    if (captionCount_ != saved) {
+        captionCount_ = saved;
+        caption_ = "(" + std::to_string(saved) + ") vCards Saved";
+    }
+    throttle_.SetCaption(caption_);
+}
+
+void ConversionRun::ContactFinished(const ContactRecord& finished, ReadMode mode, int32_t ivCard) {
+    if (usePst_) CreateContactItem(MakeOutlookHandOff(finished, pst.pstStoreID));
+    if (useXls_) Save2ExcelContact(MakeExcelHandOff(finished, mode == ReadMode::Advance, ivCard));
+}
+
+std::string ConversionRun::KeepPicture(std::string_view bytes, int32_t ivCard,
+                                       std::string& failure) {
+    return WritePictureFile(saveFolder, bytes, ivCard, failure);
 }
 
 void ConversionRun::CreateContactItem(const OutlookContactArgs& args) {

@@ -30,7 +30,7 @@ struct RunSummary {
     bool stopped = false;     // RequestStop ended the reading early
 };
 
-class ConversionRun : public ReaderHost {
+class ConversionRun : public ContactSink {
   public:
     ConversionRun(FolderPicker& picker, MessageBox& messages, WindowPump& pump,
                   RunControls& controls);
@@ -71,20 +71,25 @@ class ConversionRun : public ReaderHost {
     const RunNotes& LastNotes() const { return notes_; }
     const RunSummary& LastSummary() const { return summary_; }
 
-    // ReaderHost.
-    bool OptAdvance() override;
-    bool OptNormal() override;
-    bool OptPST() override;
-    bool OptXLS() override;
-    void LetTheWindowWork() override;
-    void SetProgressCaption(const std::string& caption) override;
-    const std::string& SaveFolder() override { return saveFolder; }
-    const std::string& PstStoreID() override { return pst.pstStoreID; }
-    void CreateContactItem(const OutlookContactArgs& args) override;
-    void Save2ExcelContact(const ExcelContactArgs& args) override;
+    // The reading mode: the window's, or Advance for a second reading the
+    // user asked for.
+    bool OptAdvance();
+    bool OptNormal();
+
+    // The two hand-offs of a finished contact, Outlook first, then Excel, as
+    // the output chosen for the run selects them. Virtual for the tests that
+    // look at what reaches the outputs.
+    virtual void CreateContactItem(const OutlookContactArgs& args);
+    virtual void Save2ExcelContact(const ExcelContactArgs& args);
+
+    // ContactSink: what the reader reports.
+    void ContactFinished(const ContactRecord& finished, ReadMode mode, int32_t ivCard) override;
+    void Poll() override;
+    void Progress(int64_t contactsFinished) override;
     RunNotes& Notes() override { return notes_; }
     bool StopRequested() override { return stopRequested_; }
     void CardOpened() override { openCard_ = cardCounter; }
+    std::string KeepPicture(std::string_view bytes, int32_t ivCard, std::string& failure) override;
 
   private:
     // One conversion into saveFolder, from the set-up of the output to the
@@ -129,6 +134,10 @@ class ConversionRun : public ReaderHost {
     // alone is in Advance Mode, the window's choice stays as it was.
     bool rereadInAdvance_ = false;
     int32_t openCard_ = 0; // the number of the vCard the reader is in
+    // The progress caption and the count it was made for, made afresh only
+    // when the count changes (the reader reports after every line).
+    int64_t captionCount_ = -1;
+    std::string caption_;
     std::optional<std::tm> previousStoreStamp_;
 };
 

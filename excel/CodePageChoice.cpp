@@ -30,32 +30,25 @@ constexpr uint16_t kUnknown = 0xFFFF;
 
 // The reader's output during the reading ahead: every contact's texts go to
 // the choice, nothing is written and no note is kept.
-class CollectingHost : public ReaderHost {
+class CollectingSink : public ContactSink {
   public:
-    CollectingHost(CodePageChoice& choice, const PrereadHooks& hooks)
+    CollectingSink(CodePageChoice& choice, const PrereadHooks& hooks)
         : choice_(choice), hooks_(hooks) {}
-    bool OptAdvance() override { return hooks_.advance; }
-    bool OptNormal() override { return !hooks_.advance; }
-    bool OptPST() override { return false; }
-    bool OptXLS() override { return true; }
-    void LetTheWindowWork() override { hooks_.letTheWindowWork(); }
-    void SetProgressCaption(const std::string&) override {}
-    const std::string& SaveFolder() override { return none_; }
-    const std::string& PstStoreID() override { return none_; }
-    void CreateContactItem(const OutlookContactArgs&) override {}
-    void Save2ExcelContact(const ExcelContactArgs& args) override { choice_.AddContact(args); }
+    void ContactFinished(const ContactRecord& record, ReadMode mode, int32_t ivCard) override {
+        choice_.AddContact(MakeExcelHandOff(record, mode == ReadMode::Advance, ivCard));
+    }
+    void Poll() override { hooks_.letTheWindowWork(); }
     RunNotes& Notes() override {
         notes_.Clear();
         return notes_;
     }
     bool StopRequested() override { return hooks_.stopRequested(); }
-    bool WritePictures() override { return false; }
+    bool WantsPictures() override { return false; }
 
   private:
     CodePageChoice& choice_;
     const PrereadHooks& hooks_;
     RunNotes notes_;
-    std::string none_;
 };
 
 // Where the line from pos ends as the reader cuts lines: at CR, and in
@@ -279,7 +272,8 @@ CodePageVerdict ChooseWorkbookCodePage(const std::vector<std::string>& backups,
     KeptCards kept;                   // those some candidate cannot hold
     std::array<size_t, n> unparsed{}; // per candidate, its cards not parsed yet
 
-    CollectingHost host(choice, hooks);
+    CollectingSink sink(choice, hooks);
+    const ReadMode mode = hooks.advance ? ReadMode::Advance : ReadMode::Normal;
     ContactRecord record;
     int32_t counter = 1;
     // Parses the unparsed cards that one of the wanted candidates cannot
@@ -304,11 +298,11 @@ CodePageVerdict ChooseWorkbookCodePage(const std::vector<std::string>& backups,
                 unparsed[i] -= (cards[c].holders >> i & 1u) == 0;
             // Parsed in slices, so that the vCards are not held twice.
             if (text.size() > kParseSlice) {
-                ReadvCardText("", text, counter, record, host);
+                ReadvCardText("", text, mode, counter, record, sink);
                 text.clear();
             }
         }
-        ReadvCardText("", text, counter, record, host);
+        ReadvCardText("", text, mode, counter, record, sink);
     };
 
     int64_t cardsSeen = 0;
