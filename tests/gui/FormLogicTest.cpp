@@ -109,7 +109,7 @@ TEST(FormLogic, HelpManualOpensInTheBrowserOrSaysWhereItWasLookedFor) {
     std::ofstream(nextTo) << "<html></html>";
     Platform p;
     p.canOpen = false;
-    FormLogic logic({p, p, p, p, p, bin.string()}, p, p);
+    FormLogic logic({p, p, p, p, p, bin.string(), {}}, p, p);
     logic.CmdHelp_Click();
     logic.Picture3_Click();
     EXPECT_EQ(p.opened, Strings({nextTo, kProductPage}));
@@ -156,7 +156,7 @@ TEST(FormLogic, ClosingDuringARunKeepsThePromisedCount) {
         Platform p;
         p.folder = out.string();
         p.answers = {true};
-        FormLogic logic({p, p, p, p, p, dir.Path().string()}, p, p);
+        FormLogic logic({p, p, p, p, p, dir.Path().string(), {}}, p, p);
         ConversionRun& run = logic.Run();
         run.chosenFileName = file;
         bool asked = false;
@@ -212,7 +212,7 @@ TEST(FormLogic, DialogsOpenWhereTheUserIs) {
         velloquin::testing::Strings openStarts;
         void StartOpenIn(const std::string& start) override { openStarts.push_back(start); }
         std::string ShowOpen(const std::string&, int, int) override { return file; }
-        void ShellOpen(const std::string&) override {}
+        bool ShellOpen(const std::string&) override { return true; }
         void SetPathText(const std::string& text) override { path = text; }
         std::string PathText() override { return path; }
         void SetCmdSplitEnabled(bool) override {}
