@@ -1,7 +1,7 @@
 #include "ConversionRun.h"
 
+#include "LookAhead.h"
 #include "PictureFiles.h"
-#include "excel/CodePageChoice.h"
 #include "platform/Files.h"
 #include "platform/Utf8Path.h"
 #include "vcard/Rules.h"
@@ -153,13 +153,13 @@ bool ConversionRun::ChooseCodePage() {
     };
     throttle_.SetCaption(caption(0));
     throttle_.PumpNow();
-    excel::PrereadHooks hooks;
+    PrereadHooks hooks;
     hooks.advance = OptAdvance();
     hooks.letTheWindowWork = [this] { throttle_.LetTheWindowWork(); };
     hooks.stopRequested = [this] { return stopRequested_; };
     hooks.cardsSeen = [this, caption](int64_t cards) { throttle_.SetCaption(caption(cards)); };
     const excel::CodePageVerdict verdict =
-        excel::ChooseWorkbookCodePage(BackupsOfRun(srcFolder, chosenFileName, inputMode), hooks);
+        ChooseWorkbookCodePage(BackupsOfRun(srcFolder, chosenFileName, inputMode), hooks);
     throttle_.Flush();
     readingAhead_ = false;
     if (stopRequested_) return false;

@@ -1,4 +1,4 @@
-// Times the reader alone over a backup: every contact is handed to a host
+// Times the reader alone over a backup: every contact is handed to a sink
 // that keeps nothing, so the figure is the reading and the rules.
 #include "app/PictureFiles.h"
 #include "vcard/Reader.h"

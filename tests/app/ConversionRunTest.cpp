@@ -2,8 +2,8 @@
 // or a real workbook, and the pump that lets the window work during it.
 #include "app/ConversionRun.h"
 #include "Fakes.h"
+#include "app/LookAhead.h"
 #include "app/ThrottledPump.h"
-#include "excel/CodePageChoice.h"
 #include "outlook/RecordingRdo.h"
 #include "support/Readers.h"
 
@@ -375,11 +375,11 @@ TEST(ReadingAhead, ShowsItsProgressAndHearsAStop) {
     for (const int64_t stopAt : {int64_t{0}, int64_t{10}}) {
         std::vector<int64_t> seen;
         int pumps = 0;
-        excel::PrereadHooks hooks;
+        app::PrereadHooks hooks;
         hooks.letTheWindowWork = [&] { ++pumps; };
         hooks.cardsSeen = [&](int64_t cards) { seen.push_back(cards); };
         hooks.stopRequested = [&] { return stopAt > 0 && !seen.empty() && seen.back() >= stopAt; };
-        excel::ChooseWorkbookCodePage({file, file}, hooks);
+        app::ChooseWorkbookCodePage({file, file}, hooks);
         // The stop is heard between the pieces of a backup (a quarter of a
         // megabyte each): here, after the first file.
         const int64_t expected = stopAt > 0 ? 50 : 100;
