@@ -1,6 +1,7 @@
 #include "app/LookAhead.h"
 
 #include "vcard/BackupText.h"
+#include "vcard/CardStart.h"
 #include "vcard/Dates.h"
 #include "vcard/Reader.h"
 #include "vcard/Text.h"
@@ -17,14 +18,6 @@ using excel::CodePageVerdict;
 namespace {
 
 constexpr size_t kParseSlice = 256u << 10;
-
-// BEGIN:VCARD and END:VCARD in any case.
-bool IsBeginLine(std::string_view line) {
-    return EqualsUpperAscii(line, "BEGIN:VCARD");
-}
-bool IsEndLine(std::string_view line) {
-    return EqualsUpperAscii(line, "END:VCARD");
-}
 
 // The reader's output during the reading ahead: every contact's texts go to
 // the choice, nothing is written and no note is kept.
@@ -155,8 +148,8 @@ void CardCutter::Cut(bool atEnd, const std::function<void(std::string_view)>& on
         // A BEGIN:VCARD inside an open vCard merges the two, as the reader
         // merges them; an END:VCARD outside one hands off an empty contact,
         // which has no value to look at.
-        if (open_ == std::string::npos && IsBeginLine(line)) open_ = scan_;
-        if (open_ != std::string::npos && IsEndLine(line)) {
+        if (open_ == std::string::npos && IsCardStart(line)) open_ = scan_;
+        if (open_ != std::string::npos && IsCardEnd(line)) {
             onCard(text.substr(open_, std::min(next, text.size()) - open_));
             open_ = std::string::npos;
         }

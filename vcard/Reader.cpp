@@ -1,6 +1,7 @@
 #include "Reader.h"
 
 #include "BackupText.h"
+#include "CardStart.h"
 #include "Rules.h"
 #include "Text.h"
 
@@ -24,7 +25,7 @@ int64_t CountBeginLinesCutAtLf(std::string_view text, int64_t firstLine,
         const size_t end = text.find_first_of("\r\n", start);
         const std::string_view piece = text.substr(
             start, end == std::string_view::npos ? std::string_view::npos : end - start);
-        if (EqualsUpperAscii(TrimView(piece), "BEGIN:VCARD")) {
+        if (IsCardStart(piece)) {
             ++count;
             if (lines.size() < kMaxLinesKept) lines.push_back(line);
         }
@@ -89,7 +90,7 @@ class FileReader {
 bool FileReader::ProcessPiece(std::string_view piece, ReadMode mode) {
     const std::string_view t = TrimView(piece);
     sink_.Poll();
-    if (EqualsUpperAscii(t, "BEGIN:VCARD")) {
+    if (IsCardStart(t)) {
         sawBoundary_ = true;
         // The open card's values stay and mix with the next card's; the user
         // is told that one contact went into another.
@@ -100,7 +101,7 @@ bool FileReader::ProcessPiece(std::string_view piece, ReadMode mode) {
         inCard_ = true;
         sink_.CardOpened();
     }
-    if (EqualsUpperAscii(t, "END:VCARD")) {
+    if (IsCardEnd(t)) {
         sawBoundary_ = true;
         cardEnded_ = true;
     }
