@@ -44,8 +44,8 @@ bool EndsWithVcf(const std::string& name) {
 
 // The backups a run reads, in the order it reads them.
 std::vector<std::string> BackupsOfRun(const std::string& srcFolder,
-                                      const std::string& chosenFileName, int16_t inputMode) {
-    if (inputMode != 2) return {Trim(chosenFileName)};
+                                      const std::string& chosenFileName, InputMode inputMode) {
+    if (inputMode != InputMode::Folder) return {Trim(chosenFileName)};
     std::vector<std::string> paths = ListBackupFiles(srcFolder);
     for (std::string& name : paths)
         name = (srcFolder.empty() ? srcFolder : WithFinalSeparator(srcFolder)) + name;
@@ -114,7 +114,7 @@ void ConversionRun::CmdSplit_Click() {
 
     // A second reading in Advance Mode reads what the user chose the first
     // time, although a folder run has set the mode back to the file by then.
-    const int16_t chosenInputMode = inputMode;
+    const InputMode chosenInputMode = inputMode;
     previousStoreStamp_.reset();
     rereadInAdvance_ = false;
     while (ConvertOnce()) {
@@ -190,7 +190,7 @@ bool ConversionRun::ConvertOnce() {
                                "The run was stopped while the backup was read ahead; no output "
                                "was made.",
                                false});
-            if (inputMode == 2) inputMode = 0;
+            if (inputMode == InputMode::Folder) inputMode = InputMode::File;
             return false;
         }
         std::string errorMessage;
@@ -235,7 +235,7 @@ bool ConversionRun::ConvertOnce() {
         throttle_.Flush();
     };
 
-    const bool folderRun = inputMode == 2;
+    const bool folderRun = inputMode == InputMode::Folder;
     if (folderRun) {
         std::string listError;
         const std::vector<std::string> names = ListBackupFiles(srcFolder, &listError);
@@ -251,7 +251,7 @@ bool ConversionRun::ConvertOnce() {
             throttle_.SetCaption(SavedCaption("Contacts"));
             throttle_.Flush();
         }
-        inputMode = 0;
+        inputMode = InputMode::File;
     } else if (!stopRequested_) {
         readOneFile(Trim(chosenFileName));
     }

@@ -21,6 +21,9 @@ namespace velloquin::app {
 inline constexpr const char* kAppTitle = "Corvanth Velloquin";
 inline constexpr const char* kSupportAddress = "support@velloquin.example";
 
+// What a run reads: the one chosen file, or every backup of srcFolder.
+enum class InputMode : int16_t { File = 0, Folder = 2 };
+
 // The summary of the last run, for the command line and the tests.
 struct RunSummary {
     bool started = false;     // false when the folder picker was cancelled
@@ -57,7 +60,7 @@ class ConversionRun : public ContactSink {
     std::string saveFolder;
     std::string srcFolder;
     std::string chosenFileName;
-    int16_t inputMode = 0;
+    InputMode inputMode = InputMode::File;
     int32_t cardCounter = 0;
     ContactRecord record;
     outlook::PstState pst;

@@ -109,7 +109,7 @@ FormLogic::FormLogic(const Platform& platform, FormControls& form, RunControls& 
 }
 
 void FormLogic::Form_Load() {
-    run_.inputMode = 0;
+    run_.inputMode = InputMode::File;
 }
 
 std::string FormLogic::BackupDialogFolder() const {
@@ -119,7 +119,7 @@ std::string FormLogic::BackupDialogFolder() const {
 
 std::string FormLogic::SaveDialogFolder() const {
     // The backup the next run reads, as the run itself picks it.
-    const std::string backup = run_.inputMode != 2 ? ParentFolder(Trim(run_.chosenFileName))
+    const std::string backup = run_.inputMode != InputMode::Folder ? ParentFolder(Trim(run_.chosenFileName))
                                : run_.srcFolder.empty()
                                    ? std::string()
                                    : ParentFolder(WithFinalSeparator(run_.srcFolder));
@@ -163,7 +163,7 @@ void FormLogic::CmdBrowse_Click() {
     // The run converts what the path box shows: this file, even after an
     // earlier folder choice.
     run_.chosenFileName = shown;
-    run_.inputMode = 0;
+    run_.inputMode = InputMode::File;
     form_.SetCmdSplitEnabled(true);
 }
 
@@ -183,7 +183,7 @@ void FormLogic::Command1_Click() {
     run_.srcFolder = WithFinalSeparator(folder);
     platform_.pump.LetTheWindowWork();
     form_.SetPathText(run_.srcFolder);
-    run_.inputMode = 2;
+    run_.inputMode = InputMode::Folder;
     form_.SetCmdSplitEnabled(true);
 }
 

@@ -177,7 +177,7 @@ int Convert(const Arguments& args) {
 
     if (args.folder) {
         run.srcFolder = app::WithFinalSeparator(*args.folder);
-        run.inputMode = 2;
+        run.inputMode = app::InputMode::Folder;
     } else {
         run.chosenFileName = *args.file;
     }
