@@ -1,6 +1,7 @@
 #include "ConversionRun.h"
 
-#include "excel/CodePageChoice.h"
+#include "LookAhead.h"
+#include "PictureFiles.h"
 #include "platform/Files.h"
 #include "platform/Utf8Path.h"
 #include "vcard/Rules.h"
@@ -43,8 +44,8 @@ bool EndsWithVcf(const std::string& name) {
 
 // The backups a run reads, in the order it reads them.
 std::vector<std::string> BackupsOfRun(const std::string& srcFolder,
-                                      const std::string& chosenFileName, int16_t inputMode) {
-    if (inputMode != 2) return {Trim(chosenFileName)};
+                                      const std::string& chosenFileName, InputMode inputMode) {
+    if (inputMode != InputMode::Folder) return {Trim(chosenFileName)};
     std::vector<std::string> paths = ListBackupFiles(srcFolder);
     for (std::string& name : paths)
         name = (srcFolder.empty() ? srcFolder : WithFinalSeparator(srcFolder)) + name;
@@ -113,7 +114,7 @@ void ConversionRun::CmdSplit_Click() {
 
     // A second reading in Advance Mode reads what the user chose the first
     // time, although a folder run has set the mode back to the file by then.
-    const int16_t chosenInputMode = inputMode;
+    const InputMode chosenInputMode = inputMode;
     previousStoreStamp_.reset();
     rereadInAdvance_ = false;
     while (ConvertOnce()) {
@@ -152,13 +153,13 @@ bool ConversionRun::ChooseCodePage() {
     };
     throttle_.SetCaption(caption(0));
     throttle_.PumpNow();
-    excel::PrereadHooks hooks;
+    PrereadHooks hooks;
     hooks.advance = OptAdvance();
     hooks.letTheWindowWork = [this] { throttle_.LetTheWindowWork(); };
     hooks.stopRequested = [this] { return stopRequested_; };
     hooks.cardsSeen = [this, caption](int64_t cards) { throttle_.SetCaption(caption(cards)); };
     const excel::CodePageVerdict verdict =
-        excel::ChooseWorkbookCodePage(BackupsOfRun(srcFolder, chosenFileName, inputMode), hooks);
+        ChooseWorkbookCodePage(BackupsOfRun(srcFolder, chosenFileName, inputMode), hooks);
     throttle_.Flush();
     readingAhead_ = false;
     if (stopRequested_) return false;
@@ -189,7 +190,7 @@ bool ConversionRun::ConvertOnce() {
                                "The run was stopped while the backup was read ahead; no output "
                                "was made.",
                                false});
-            if (inputMode == 2) inputMode = 0;
+            if (inputMode == InputMode::Folder) inputMode = InputMode::File;
             return false;
         }
         std::string errorMessage;
@@ -224,7 +225,8 @@ bool ConversionRun::ConvertOnce() {
 
     auto readOneFile = [this](const std::string& path) {
         try {
-            ReadvCard(path, cardCounter, record, *this);
+            ReadvCard(path, OptAdvance() ? ReadMode::Advance : ReadMode::Normal, cardCounter,
+                      record, *this);
         } catch (const std::exception& e) {
             notes_.Add(RunNote{path, 0, std::string("Reading stopped: ") + e.what(), false});
         }
@@ -233,7 +235,7 @@ bool ConversionRun::ConvertOnce() {
         throttle_.Flush();
     };
 
-    const bool folderRun = inputMode == 2;
+    const bool folderRun = inputMode == InputMode::Folder;
     if (folderRun) {
         std::string listError;
         const std::vector<std::string> names = ListBackupFiles(srcFolder, &listError);
@@ -249,7 +251,7 @@ bool ConversionRun::ConvertOnce() {
             throttle_.SetCaption(SavedCaption("Contacts"));
             throttle_.Flush();
         }
-        inputMode = 0;
+        inputMode = InputMode::File;
     } else if (!stopRequested_) {
         readOneFile(Trim(chosenFileName));
     }
@@ -386,24 +388,29 @@ bool ConversionRun::OptAdvance() {
 bool ConversionRun::OptNormal() {
     return !rereadInAdvance_ && controls_.OptNormal();
 }
-bool ConversionRun::OptPST() {
-    return usePst_;
-}
-bool ConversionRun::OptXLS() {
-    return useXls_;
-}
-
-void ConversionRun::LetTheWindowWork() {
+void ConversionRun::Poll() {
     throttle_.LetTheWindowWork();
 }
 
-void ConversionRun::SetProgressCaption(const std::string& caption) {
-    // The reader counts the contacts it handed off; once the output has
-    // turned some away, the label counts the ones it holds.
-    if (outputLost_ == 0)
-        throttle_.SetCaption(caption);
-    else
-        throttle_.SetCaption(SavedCaption("vCards"));
+void ConversionRun::Progress(int64_t contactsFinished) {
+    // The label counts the contacts the output holds: those the reader
+    // finished less those the output turned away.
+    const int64_t saved = contactsFinished - outputLost_;
+    if (captionCount_ != saved) {
+        captionCount_ = saved;
+        caption_ = "(" + std::to_string(saved) + ") vCards Saved";
+    }
+    throttle_.SetCaption(caption_);
+}
+
+void ConversionRun::ContactFinished(const ContactRecord& finished, ReadMode mode, int32_t ivCard) {
+    if (usePst_) CreateContactItem(MakeOutlookHandOff(finished, pst.pstStoreID));
+    if (useXls_) Save2ExcelContact(MakeExcelHandOff(finished, mode == ReadMode::Advance, ivCard));
+}
+
+std::string ConversionRun::KeepPicture(std::string_view bytes, int32_t ivCard,
+                                       std::string& failure) {
+    return WritePictureFile(saveFolder, bytes, ivCard, failure);
 }
 
 void ConversionRun::CreateContactItem(const OutlookContactArgs& args) {

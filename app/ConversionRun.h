@@ -21,6 +21,9 @@ namespace velloquin::app {
 inline constexpr const char* kAppTitle = "Corvanth Velloquin";
 inline constexpr const char* kSupportAddress = "support@velloquin.example";
 
+// What a run reads: the one chosen file, or every backup of srcFolder.
+enum class InputMode : int16_t { File = 0, Folder = 2 };
+
 // The summary of the last run, for the command line and the tests.
 struct RunSummary {
     bool started = false;     // false when the folder picker was cancelled
@@ -30,7 +33,7 @@ struct RunSummary {
     bool stopped = false;     // RequestStop ended the reading early
 };
 
-class ConversionRun : public ReaderHost {
+class ConversionRun : public ContactSink {
   public:
     ConversionRun(FolderPicker& picker, MessageBox& messages, WindowPump& pump,
                   RunControls& controls);
@@ -57,7 +60,7 @@ class ConversionRun : public ReaderHost {
     std::string saveFolder;
     std::string srcFolder;
     std::string chosenFileName;
-    int16_t inputMode = 0;
+    InputMode inputMode = InputMode::File;
     int32_t cardCounter = 0;
     ContactRecord record;
     outlook::PstState pst;
@@ -71,20 +74,25 @@ class ConversionRun : public ReaderHost {
     const RunNotes& LastNotes() const { return notes_; }
     const RunSummary& LastSummary() const { return summary_; }
 
-    // ReaderHost.
-    bool OptAdvance() override;
-    bool OptNormal() override;
-    bool OptPST() override;
-    bool OptXLS() override;
-    void LetTheWindowWork() override;
-    void SetProgressCaption(const std::string& caption) override;
-    const std::string& SaveFolder() override { return saveFolder; }
-    const std::string& PstStoreID() override { return pst.pstStoreID; }
-    void CreateContactItem(const OutlookContactArgs& args) override;
-    void Save2ExcelContact(const ExcelContactArgs& args) override;
+    // The reading mode: the window's, or Advance for a second reading the
+    // user asked for.
+    bool OptAdvance();
+    bool OptNormal();
+
+    // The two hand-offs of a finished contact, Outlook first, then Excel, as
+    // the output chosen for the run selects them. Virtual for the tests that
+    // look at what reaches the outputs.
+    virtual void CreateContactItem(const OutlookContactArgs& args);
+    virtual void Save2ExcelContact(const ExcelContactArgs& args);
+
+    // ContactSink: what the reader reports.
+    void ContactFinished(const ContactRecord& finished, ReadMode mode, int32_t ivCard) override;
+    void Poll() override;
+    void Progress(int64_t contactsFinished) override;
     RunNotes& Notes() override { return notes_; }
     bool StopRequested() override { return stopRequested_; }
     void CardOpened() override { openCard_ = cardCounter; }
+    std::string KeepPicture(std::string_view bytes, int32_t ivCard, std::string& failure) override;
 
   private:
     // One conversion into saveFolder, from the set-up of the output to the
@@ -129,6 +137,10 @@ class ConversionRun : public ReaderHost {
     // alone is in Advance Mode, the window's choice stays as it was.
     bool rereadInAdvance_ = false;
     int32_t openCard_ = 0; // the number of the vCard the reader is in
+    // The progress caption and the count it was made for, made afresh only
+    // when the count changes (the reader reports after every line).
+    int64_t captionCount_ = -1;
+    std::string caption_;
     std::optional<std::tm> previousStoreStamp_;
 };
 

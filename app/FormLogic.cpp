@@ -1,6 +1,7 @@
 #include "FormLogic.h"
 
 #include "platform/Files.h"
+#include "vcard/CardStart.h"
 #include "vcard/Rules.h"
 #include "vcard/Text.h"
 
@@ -59,39 +60,6 @@ DialogSize NotesDialogSize(int screenWidth, int screenHeight) {
 
 namespace {
 
-// Follows one line at a time while only remembering whether it can still be
-// "BEGIN:VCARD": the text between the leading and trailing blanks is kept up
-// to one character more than the word, trailing blanks are only counted.
-class BeginLineMatcher {
-  public:
-    // Returns true when the line just ended is the begin line.
-    bool EndLine() {
-        bool match = !tooLong_ && UpperAscii(core_) == "BEGIN:VCARD";
-        core_.clear();
-        pendingBlanks_ = 0;
-        tooLong_ = false;
-        return match;
-    }
-
-    void Add(char c) {
-        if (tooLong_) return;
-        if (c == ' ') {
-            if (!core_.empty()) ++pendingBlanks_;
-            return;
-        }
-        core_.append(pendingBlanks_, ' ');
-        pendingBlanks_ = 0;
-        core_.push_back(c);
-        if (core_.size() > kWord) tooLong_ = true;
-    }
-
-  private:
-    static constexpr size_t kWord = 11; // "BEGIN:VCARD"
-    std::string core_;
-    size_t pendingBlanks_ = 0;
-    bool tooLong_ = false;
-};
-
 bool IsFolder(const std::string& path) {
     std::error_code ec;
     return !path.empty() && std::filesystem::is_directory(PathFromUtf8(path), ec);
@@ -117,52 +85,13 @@ BackupLook LookForBeginVCard(const std::string& path, WindowPump* pump) {
     }
     if (pump) pump->LetTheWindowWork();
 
-    // The reader takes a file that starts with a UTF-16 byte-order mark as
-    // UTF-16 text and drops a UTF-8 one; everything else goes byte by byte.
-    enum class Units { Bytes, Utf16LE, Utf16BE } units = Units::Bytes;
-    BeginLineMatcher matcher;
-    bool afterCr = false;
-    auto feed = [&](uint32_t unit) {
-        if (unit == '\n' && afterCr) {
-            afterCr = false;
-            return false;
-        }
-        afterCr = unit == '\r';
-        if (afterCr) return matcher.EndLine();
-        // Anything beyond ASCII only has to differ from the word and the blank.
-        matcher.Add(unit < 0x80 ? static_cast<char>(unit) : '\x80');
-        return false;
-    };
-
-    // Whole reads of an even size keep UTF-16 units within one buffer.
+    // The scanner reads the bytes as the reader does (byte-order marks,
+    // UTF-16, CR LF) and keeps only what can still make a begin line.
+    CardStartScanner scanner;
     std::vector<char> buffer(64 * 1024);
-    bool first = true;
     for (;;) {
         const size_t got = std::fread(buffer.data(), 1, buffer.size(), file.get());
-        const auto* bytes = reinterpret_cast<const unsigned char*>(buffer.data());
-        size_t i = 0;
-        if (first) {
-            first = false;
-            if (got >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) {
-                i = 3;
-            } else if (got >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) {
-                units = Units::Utf16LE;
-                i = 2;
-            } else if (got >= 2 && bytes[0] == 0xFE && bytes[1] == 0xFF) {
-                units = Units::Utf16BE;
-                i = 2;
-            }
-        }
-        if (units == Units::Bytes) {
-            for (; i < got; ++i)
-                if (feed(bytes[i])) return {BackupLook::Found, {}};
-        } else {
-            for (; i + 1 < got; i += 2) {
-                const uint32_t unit = units == Units::Utf16LE ? bytes[i] | bytes[i + 1] << 8
-                                                              : bytes[i] << 8 | bytes[i + 1];
-                if (feed(unit)) return {BackupLook::Found, {}};
-            }
-        }
+        if (scanner.Feed(std::string_view(buffer.data(), got)) > 0) return {BackupLook::Found, {}};
         if (got < buffer.size()) break;
     }
     if (std::ferror(file.get())) {
@@ -170,7 +99,7 @@ BackupLook LookForBeginVCard(const std::string& path, WindowPump* pump) {
         return {BackupLook::ReadFailed, err ? std::strerror(err) : "the file could not be read"};
     }
     // The last line needs no line end.
-    return {matcher.EndLine() ? BackupLook::Found : BackupLook::NotFound, {}};
+    return {scanner.Finish() > 0 ? BackupLook::Found : BackupLook::NotFound, {}};
 }
 
 FormLogic::FormLogic(const Platform& platform, FormControls& form, RunControls& runControls)
@@ -180,7 +109,7 @@ FormLogic::FormLogic(const Platform& platform, FormControls& form, RunControls& 
 }
 
 void FormLogic::Form_Load() {
-    run_.inputMode = 0;
+    run_.inputMode = InputMode::File;
 }
 
 std::string FormLogic::BackupDialogFolder() const {
@@ -190,7 +119,7 @@ std::string FormLogic::BackupDialogFolder() const {
 
 std::string FormLogic::SaveDialogFolder() const {
     // The backup the next run reads, as the run itself picks it.
-    const std::string backup = run_.inputMode != 2 ? ParentFolder(Trim(run_.chosenFileName))
+    const std::string backup = run_.inputMode != InputMode::Folder ? ParentFolder(Trim(run_.chosenFileName))
                                : run_.srcFolder.empty()
                                    ? std::string()
                                    : ParentFolder(WithFinalSeparator(run_.srcFolder));
@@ -234,7 +163,7 @@ void FormLogic::CmdBrowse_Click() {
     // The run converts what the path box shows: this file, even after an
     // earlier folder choice.
     run_.chosenFileName = shown;
-    run_.inputMode = 0;
+    run_.inputMode = InputMode::File;
     form_.SetCmdSplitEnabled(true);
 }
 
@@ -254,7 +183,7 @@ void FormLogic::Command1_Click() {
     run_.srcFolder = WithFinalSeparator(folder);
     platform_.pump.LetTheWindowWork();
     form_.SetPathText(run_.srcFolder);
-    run_.inputMode = 2;
+    run_.inputMode = InputMode::Folder;
     form_.SetCmdSplitEnabled(true);
 }
 

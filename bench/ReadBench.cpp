@@ -1,5 +1,6 @@
-// Times the reader alone over a backup: every contact is handed to a host
+// Times the reader alone over a backup: every contact is handed to a sink
 // that keeps nothing, so the figure is the reading and the rules.
+#include "app/PictureFiles.h"
 #include "vcard/Reader.h"
 
 #include <chrono>
@@ -9,26 +10,21 @@
 
 namespace {
 
-class NullHost : public velloquin::ReaderHost {
+class NullSink : public velloquin::ContactSink {
   public:
-    explicit NullHost(std::string folder, bool advance) : folder_(std::move(folder)), advance_(advance) {}
-    bool OptAdvance() override { return advance_; }
-    bool OptNormal() override { return !advance_; }
-    bool OptPST() override { return false; }
-    bool OptXLS() override { return true; }
-    void LetTheWindowWork() override {}
-    void SetProgressCaption(const std::string& caption) override { last_ = caption; }
-    const std::string& SaveFolder() override { return folder_; }
-    const std::string& PstStoreID() override { return id_; }
-    void CreateContactItem(const velloquin::OutlookContactArgs&) override {}
-    void Save2ExcelContact(const velloquin::ExcelContactArgs&) override { ++contacts; }
+    explicit NullSink(std::string folder) : folder_(std::move(folder)) {}
+    void ContactFinished(const velloquin::ContactRecord&, velloquin::ReadMode, int32_t) override {
+        ++contacts;
+    }
     velloquin::RunNotes& Notes() override { return notes_; }
+    std::string KeepPicture(std::string_view bytes, int32_t ivCard, std::string& failure) override {
+        return velloquin::app::WritePictureFile(folder_, bytes, ivCard, failure);
+    }
 
     long contacts = 0;
 
   private:
-    std::string folder_, id_, last_;
-    bool advance_;
+    std::string folder_;
     velloquin::RunNotes notes_;
 };
 
@@ -42,12 +38,16 @@ int main(int argc, char** argv) {
     std::string folder = argv[2];
     if (!folder.empty() && folder.back() != '/') folder += '/';
     std::filesystem::create_directories(folder);
-    NullHost host(folder, argc > 3 && std::string(argv[3]) == "--advance");
+    NullSink host(folder);
+    const bool advance = argc > 3 && std::string(argv[3]) == "--advance";
     velloquin::ContactRecord record;
     int32_t counter = 1;
     auto start = std::chrono::steady_clock::now();
-    velloquin::ReadvCard(argv[1], counter, record, host);
-    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    velloquin::ReadvCard(argv[1],
+                         advance ? velloquin::ReadMode::Advance : velloquin::ReadMode::Normal,
+                         counter, record, host);
+    double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     std::printf("%ld contacts read in %.3f s (%zu notes)\n", host.contacts, seconds,
                 host.Notes().Total());
     return 0;

@@ -1,6 +1,7 @@
 #include "CliPlatform.h"
 
 #include "platform/Utf8Path.h"
+#include "vcard/CardStart.h"
 #include "vcard/Text.h"
 
 #include <algorithm>
@@ -35,26 +36,19 @@ constexpr int kBarWidth = 30;
 
 } // namespace
 
-int64_t CountCards(const std::string& path) {
+int64_t CountCards(const std::string& path, bool advance) {
     std::ifstream in(platform::PathFromUtf8(path), std::ios::binary);
     if (!in) return 0;
-    static const std::string kBegin = "BEGIN:VCARD";
+    CardStartScanner scanner(advance);
     int64_t count = 0;
     std::vector<char> buffer(1 << 20);
-    std::string carry;
     while (in) {
         in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
         const auto got = static_cast<size_t>(in.gcount());
         if (got == 0) break;
-        // A boundary line may straddle two reads: keep the tail of the last one.
-        std::string chunk = carry + UpperAscii(std::string_view(buffer.data(), got));
-        for (size_t at = chunk.find(kBegin); at != std::string::npos;
-             at = chunk.find(kBegin, at + kBegin.size()))
-            ++count;
-        const size_t keep = std::min(chunk.size(), kBegin.size() - 1);
-        carry = chunk.substr(chunk.size() - keep);
+        count += scanner.Feed(std::string_view(buffer.data(), got));
     }
-    return count;
+    return count + scanner.Finish();
 }
 
 void PrintedMessages::Show(const std::string& text, const std::string& title) {

@@ -12,9 +12,10 @@
 
 namespace velloquin::cli {
 
-// Counts the vCards of a backup roughly (its BEGIN:VCARD lines), for the
-// length of the progress bar. 0 when the file cannot be read.
-int64_t CountCards(const std::string& path);
+// Counts the vCards of a backup (its BEGIN:VCARD lines, as the reader sees
+// them in the mode), for the length of the progress bar. 0 when the file
+// cannot be read.
+int64_t CountCards(const std::string& path, bool advance);
 
 class FixedFolder : public app::FolderPicker {
   public:

@@ -155,10 +155,11 @@ int Convert(const Arguments& args) {
     int64_t expected = 0;
     if (terminal) {
         if (args.file) {
-            expected = cli::CountCards(*args.file);
+            expected = cli::CountCards(*args.file, args.advance);
         } else {
             for (const std::string& name : app::ListBackupFiles(*args.folder))
-                expected += cli::CountCards(app::WithFinalSeparator(*args.folder) + name);
+                expected +=
+                    cli::CountCards(app::WithFinalSeparator(*args.folder) + name, args.advance);
         }
     }
 
@@ -176,7 +177,7 @@ int Convert(const Arguments& args) {
 
     if (args.folder) {
         run.srcFolder = app::WithFinalSeparator(*args.folder);
-        run.inputMode = 2;
+        run.inputMode = app::InputMode::Folder;
     } else {
         run.chosenFileName = *args.file;
     }

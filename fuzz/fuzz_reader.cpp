@@ -6,6 +6,7 @@
 // both as they are.
 #include "FuzzSupport.h"
 
+#include "app/PictureFiles.h"
 #include "excel/ByteSink.h"
 #include "excel/ContactSheet.h"
 #include "vcard/Reader.h"
@@ -21,28 +22,21 @@ namespace {
 
 using namespace velloquin;
 
-class SheetHost : public ReaderHost {
+class SheetSink : public ContactSink {
   public:
-    SheetHost(excel::ContactSheet& sheet, bool advance) : sheet_(sheet), advance_(advance) {}
+    explicit SheetSink(excel::ContactSheet& sheet) : sheet_(sheet) {}
 
-    bool OptAdvance() override { return advance_; }
-    bool OptNormal() override { return !advance_; }
-    bool OptPST() override { return false; }
-    bool OptXLS() override { return true; }
-    void LetTheWindowWork() override {}
-    void SetProgressCaption(const std::string&) override {}
-    const std::string& SaveFolder() override { return fuzz::WorkFolderText(); }
-    const std::string& PstStoreID() override { return storeId_; }
-    void CreateContactItem(const OutlookContactArgs&) override { std::abort(); }
-    void Save2ExcelContact(const ExcelContactArgs& args) override {
-        sheet_.Save2ExcelContact(args, notes_);
+    void ContactFinished(const ContactRecord& record, ReadMode mode, int32_t ivCard) override {
+        sheet_.Save2ExcelContact(MakeExcelHandOff(record, mode == ReadMode::Advance, ivCard),
+                                 notes_);
     }
     RunNotes& Notes() override { return notes_; }
+    std::string KeepPicture(std::string_view bytes, int32_t ivCard, std::string& failure) override {
+        return app::WritePictureFile(fuzz::WorkFolderText(), bytes, ivCard, failure);
+    }
 
   private:
     excel::ContactSheet& sheet_;
-    bool advance_;
-    std::string storeId_;
     RunNotes notes_;
 };
 
@@ -59,11 +53,12 @@ void ReadInMode(std::string_view bytes, bool advance) {
     if (!sheet.CreateExcelSheet(std::make_unique<excel::MemorySink>(workbook), "memory", error))
         std::abort();
 
-    SheetHost host(sheet, advance);
+    SheetSink host(sheet);
     ContactRecord record;
     int32_t cardCounter = 1;
     MemorySource source(bytes);
-    ReadvCardFrom("backup.vcf", source, cardCounter, record, host);
+    ReadvCardFrom("backup.vcf", source, advance ? ReadMode::Advance : ReadMode::Normal, cardCounter,
+                  record, host);
     sheet.CloseExcelSheet(host.Notes());
 
     // A finished workbook: BOF first, EOF last.

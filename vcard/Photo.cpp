@@ -4,7 +4,6 @@
 
 #include <array>
 #include <cstdint>
-#include <fstream>
 
 namespace velloquin {
 namespace {
@@ -40,32 +39,18 @@ bool IsPhotoLine(std::string_view t) {
            t.find(':') != std::string_view::npos;
 }
 
-bool WritePicture(const std::string& path, std::string_view bytes) {
-    std::ofstream out(PathFromUtf8(path), std::ios::binary | std::ios::trunc);
-    if (!out) return false;
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    return !out.fail();
-}
-
-// The picture file of the contact being read: named by the run's contact
-// number only, so that nothing in a backup chooses where it is written, and
-// every picture of a run gets a file of its own.
+// The picture of the contact being read goes to the sink, which keeps it
+// where the run's output is; the contact's ePhoto names where.
 void StorePicture(std::string_view bytes, ContactRecord& record, RuleContext& ctx) {
-    ctx.host.LetTheWindowWork();
+    ctx.sink.Poll();
     // A PHOTO without data would only leave an empty picture to attach.
     if (bytes.empty()) {
         record.ePhoto.clear();
         return;
     }
-    const std::string path = ctx.host.SaveFolder() + std::to_string(ctx.ivCard) + ".gif";
-    if (WritePicture(path, bytes)) {
-        record.ePhoto = path;
-    } else {
-        record.ePhoto.clear();
-        NoteContact(ctx, "The picture file \"" + path +
-                             "\" could not be written; the picture was left out.");
-    }
+    std::string failure;
+    record.ePhoto = ctx.sink.KeepPicture(bytes, ctx.ivCard, failure);
+    if (record.ePhoto.empty()) NoteContact(ctx, std::move(failure));
 }
 
 void NoteUndecodable(RuleContext& ctx, ContactRecord& record, const std::string& why) {
@@ -197,7 +182,7 @@ std::optional<std::string> Base64Decode(std::string_view base64String, std::stri
 void ApplyPhotoRules(std::string_view piece, ReadMode mode, ContactRecord& record,
                      RuleContext& ctx) {
     // The pictures' lines hold nothing that other rules read.
-    if (!ctx.host.WritePictures()) return;
+    if (!ctx.sink.WantsPictures()) return;
     if (mode == ReadMode::Advance)
         AdvancePhotoRules(piece, record, ctx);
     else

@@ -1,13 +1,12 @@
 #include "Reader.h"
 
 #include "BackupText.h"
+#include "CardStart.h"
 #include "Rules.h"
 #include "Text.h"
 
 #include <algorithm>
 #include <cerrno>
-#include <filesystem>
-#include <fstream>
 #include <system_error>
 
 namespace velloquin {
@@ -26,7 +25,7 @@ int64_t CountBeginLinesCutAtLf(std::string_view text, int64_t firstLine,
         const size_t end = text.find_first_of("\r\n", start);
         const std::string_view piece = text.substr(
             start, end == std::string_view::npos ? std::string_view::npos : end - start);
-        if (EqualsUpperAscii(TrimView(piece), "BEGIN:VCARD")) {
+        if (IsCardStart(piece)) {
             ++count;
             if (lines.size() < kMaxLinesKept) lines.push_back(line);
         }
@@ -53,8 +52,10 @@ std::string LinesText(const std::vector<int64_t>& lines, int64_t total) {
 
 class FileReader {
   public:
-    FileReader(const std::string& file, int32_t& ivCard, ContactRecord& record, ReaderHost& host)
-        : ivCard_(ivCard), record_(record), host_(host), ctx_{host, file, ivCard, {}} {}
+    FileReader(const std::string& file, ReadMode mode, int32_t& ivCard, ContactRecord& record,
+               ContactSink& sink)
+        : mode_(mode), ivCard_(ivCard), record_(record), sink_(sink), ctx_{sink, file, ivCard, {}} {
+    }
 
     // The text in pieces as it is read; false once reading is to stop.
     bool Feed(std::string_view text);
@@ -66,15 +67,15 @@ class FileReader {
     bool ProcessLine(std::string_view line);
     bool ProcessPiece(std::string_view piece, ReadMode mode);
     bool HandOff(ReadMode mode);
-    void ShowProgress();
     void Note(std::string message, bool lostContact) {
         ctx_.ivCard = ivCard_;
         NoteContact(ctx_, std::move(message), lostContact);
     }
 
+    const ReadMode mode_;
     int32_t& ivCard_;
     ContactRecord& record_;
-    ReaderHost& host_;
+    ContactSink& sink_;
     RuleContext ctx_;
     bool inCard_ = false;
     bool cardEnded_ = false;
@@ -84,27 +85,15 @@ class FileReader {
     int64_t fileLine_ = 1;            // the file's line where the current line starts
     std::string pending_;             // a line not yet ended by its CR
     bool skipLf_ = false; // the last piece ended in CR; an LF first in the next belongs to it
-    int64_t captionCount_ = -1;
-    std::string caption_;
 };
-
-void FileReader::ShowProgress() {
-    // The caption only changes with the counter; the host decides how often
-    // it is drawn.
-    if (captionCount_ != ivCard_) {
-        captionCount_ = ivCard_;
-        caption_ = "(" + std::to_string(static_cast<int64_t>(ivCard_) - 1) + ") vCards Saved";
-    }
-    host_.SetProgressCaption(caption_);
-}
 
 bool FileReader::ProcessPiece(std::string_view piece, ReadMode mode) {
     const std::string_view t = TrimView(piece);
-    host_.LetTheWindowWork();
+    sink_.Poll();
     // A stop asked for in that turn of the window, between two contacts,
     // begins no further contact: the user was promised none.
-    if (!inCard_ && host_.StopRequested()) return false;
-    if (EqualsUpperAscii(t, "BEGIN:VCARD")) {
+    if (!inCard_ && sink_.StopRequested()) return false;
+    if (IsCardStart(t)) {
         sawBoundary_ = true;
         // The open card's values stay and mix with the next card's; the user
         // is told that one contact went into another.
@@ -113,41 +102,38 @@ bool FileReader::ProcessPiece(std::string_view piece, ReadMode mode) {
                  "merged into the next contact.",
                  true);
         inCard_ = true;
-        host_.CardOpened();
+        sink_.CardOpened();
     }
-    if (EqualsUpperAscii(t, "END:VCARD")) {
+    if (IsCardEnd(t)) {
         sawBoundary_ = true;
         cardEnded_ = true;
     }
-    host_.LetTheWindowWork();
+    sink_.Poll();
     if (inCard_) {
         ctx_.ivCard = ivCard_;
         ApplyPropertyRules(t, mode, record_, ctx_);
-        host_.LetTheWindowWork();
+        sink_.Poll();
     }
-    host_.LetTheWindowWork();
+    sink_.Poll();
     if (cardEnded_) return HandOff(mode);
     return true;
 }
 
 bool FileReader::HandOff(ReadMode mode) {
-    host_.LetTheWindowWork();
+    sink_.Poll();
     if (ivCard_ > kMaxCardCounter) {
         // The counter cannot number this contact: say so rather than let it
         // disappear.
         Note("The run's contact counter is at its limit; this contact was not converted.", true);
     } else {
-        if (host_.OptPST())
-            host_.CreateContactItem(MakeOutlookHandOff(record_, host_.PstStoreID()));
-        if (host_.OptXLS())
-            host_.Save2ExcelContact(MakeExcelHandOff(record_, mode == ReadMode::Advance, ivCard_));
+        sink_.ContactFinished(record_, mode, ivCard_);
     }
     FreevCard(record_);
     inCard_ = false;
     cardEnded_ = false;
     ctx_.photo.Clear();
     if (ivCard_ <= kMaxCardCounter) ++ivCard_;
-    return !host_.StopRequested();
+    return !sink_.StopRequested();
 }
 
 bool FileReader::Feed(std::string_view text) {
@@ -184,11 +170,9 @@ bool FileReader::Feed(std::string_view text) {
 }
 
 bool FileReader::ProcessLine(std::string_view line) {
-    // The options are asked afresh for every line. One of the two is
-    // always chosen in the window; with neither, Normal mode applies.
     // A stop asked for between contacts ends the file here.
-    if (!inCard_ && host_.StopRequested()) return false;
-    if (host_.OptAdvance()) {
+    if (!inCard_ && sink_.StopRequested()) return false;
+    if (mode_ == ReadMode::Advance) {
         fileLine_ += 1 + std::count(line.begin(), line.end(), '\n');
         size_t start = 0;
         for (;;) {
@@ -196,8 +180,8 @@ bool FileReader::ProcessLine(std::string_view line) {
             const std::string_view piece = line.substr(
                 start, lf == std::string_view::npos ? std::string_view::npos : lf - start);
             if (!ProcessPiece(piece, ReadMode::Advance)) return false;
-            host_.LetTheWindowWork();
-            ShowProgress();
+            sink_.Poll();
+            sink_.Progress(static_cast<int64_t>(ivCard_) - 1);
             if (lf == std::string_view::npos) break;
             start = lf + 1;
         }
@@ -213,8 +197,8 @@ bool FileReader::ProcessLine(std::string_view line) {
     }
     ++fileLine_;
     if (!ProcessPiece(line, ReadMode::Normal)) return false;
-    host_.LetTheWindowWork();
-    ShowProgress();
+    sink_.Poll();
+    sink_.Progress(static_cast<int64_t>(ivCard_) - 1);
     return true;
 }
 
@@ -224,7 +208,7 @@ void FileReader::Finish() {
         pending_.clear();
         if (!ProcessLine(line)) return;
     }
-    host_.LetTheWindowWork();
+    sink_.Poll();
     if (inCard_)
         Note("The file ends inside a vCard (BEGIN:VCARD without END:VCARD); that contact was not "
              "converted.",
@@ -243,7 +227,7 @@ void FileReader::Finish() {
                        "Mode reads; " +
                        (beginLinesCutAtLf_ == 1 ? "that contact was" : "those contacts were") +
                        " not converted.";
-        host_.Notes().Add(std::move(note));
+        sink_.Notes().Add(std::move(note));
         return;
     }
     // The whole file would be lost without a word.
@@ -261,7 +245,7 @@ void FileReader::Finish() {
     } else {
         note.message = "No vCard was found in the file.";
     }
-    host_.Notes().Add(std::move(note));
+    sink_.Notes().Add(std::move(note));
 }
 
 // Where a UTF-8 backup held bytes that are not UTF-8, so that the user can
@@ -275,33 +259,34 @@ std::string StrayBytesMessage(const BackupText& text) {
 
 } // namespace
 
-void ReadvCardText(const std::string& file, std::string_view text, int32_t& ivCard,
-                   ContactRecord& record, ReaderHost& host) {
+void ReadvCardText(const std::string& file, std::string_view text, ReadMode mode, int32_t& ivCard,
+                   ContactRecord& record, ContactSink& sink) {
     MemorySource source(text);
-    ReadvCardFrom(file, source, ivCard, record, host);
+    ReadvCardFrom(file, source, mode, ivCard, record, sink);
 }
 
-void ReadvCard(std::string vcardFile, int32_t& ivCard, ContactRecord& record, ReaderHost& host) {
+void ReadvCard(std::string vcardFile, ReadMode mode, int32_t& ivCard, ContactRecord& record,
+               ContactSink& sink) {
     const std::string path = Trim(vcardFile);
     const auto source = MakeFileSource(path);
-    ReadvCardFrom(path, *source, ivCard, record, host);
+    ReadvCardFrom(path, *source, mode, ivCard, record, sink);
 }
 
-void ReadvCardFrom(const std::string& file, ByteSource& source, int32_t& ivCard,
-                   ContactRecord& record, ReaderHost& host) {
+void ReadvCardFrom(const std::string& file, ByteSource& source, ReadMode mode, int32_t& ivCard,
+                   ContactRecord& record, ContactSink& sink) {
     RunNote failure;
     failure.file = file;
     BackupText text(source);
     std::string why;
     if (!text.Open(why)) {
         failure.message = "The file could not be opened: " + why + ".";
-        host.Notes().Add(std::move(failure));
+        sink.Notes().Add(std::move(failure));
         return;
     }
-    host.LetTheWindowWork();
+    sink.Poll();
     FreevCard(record);
     try {
-        FileReader reader(file, ivCard, record, host);
+        FileReader reader(file, mode, ivCard, record, sink);
         std::string_view piece;
         bool goOn = true;
         while (goOn && text.Next(piece))
@@ -310,17 +295,17 @@ void ReadvCardFrom(const std::string& file, ByteSource& source, int32_t& ivCard,
         if (!text.Failure().empty()) {
             failure.message = "Reading the file failed after " + std::to_string(text.BytesRead()) +
                               " bytes (" + text.Failure() + "); the rest of it was not converted.";
-            host.Notes().Add(failure);
+            sink.Notes().Add(failure);
         }
         if (goOn) reader.Finish();
         if (text.StrayLineCount() > 0)
-            host.Notes().Add(RunNote{file, 0, StrayBytesMessage(text), false});
+            sink.Notes().Add(RunNote{file, 0, StrayBytesMessage(text), false});
     } catch (const std::exception& e) {
         failure.contact = ivCard;
         failure.lostContact = true;
         failure.message = std::string("Reading stopped at this contact (") + e.what() +
                           "); it and the rest of the file were not converted.";
-        host.Notes().Add(std::move(failure));
+        sink.Notes().Add(std::move(failure));
     }
 }
 

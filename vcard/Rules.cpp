@@ -313,7 +313,7 @@ void NoteContact(RuleContext& ctx, std::string message, bool lostContact) {
     note.contact = ctx.ivCard;
     note.message = std::move(message);
     note.lostContact = lostContact;
-    ctx.host.Notes().Add(std::move(note));
+    ctx.sink.Notes().Add(std::move(note));
 }
 
 std::string ShownValue(std::string_view value) {

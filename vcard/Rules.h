@@ -15,8 +15,6 @@
 
 namespace velloquin {
 
-enum class ReadMode { Normal, Advance };
-
 // The picture of the contact being read, while it is being gathered. The
 // Base64 text and the decoded bytes stay here and never in ePhoto, so that
 // ePhoto holds nothing but empty text or a file path when a contact is
@@ -32,7 +30,7 @@ struct PhotoState {
 
 // What the rules need besides the piece and the record.
 struct RuleContext {
-    ReaderHost& host;
+    ContactSink& sink;
     std::string file;   // the backup file, for notes
     int32_t ivCard = 0; // the run's number of the contact being read
     PhotoState photo;

@@ -2,8 +2,8 @@
 // or a real workbook, and the pump that lets the window work during it.
 #include "app/ConversionRun.h"
 #include "Fakes.h"
+#include "app/LookAhead.h"
 #include "app/ThrottledPump.h"
-#include "excel/CodePageChoice.h"
 #include "outlook/RecordingRdo.h"
 #include "support/Readers.h"
 
@@ -59,7 +59,7 @@ struct RunTest : ::testing::Test {
 
 TEST_F(RunTest, CancelledPickerLeavesNoTraceThenATrimmedFileGoesToTheFolderWithItsSeparator) {
     run.chosenFileName = "  " + Cards("one.vcf", 2) + "  ";
-    run.inputMode = 1;
+    run.inputMode = app::InputMode::File;
     run.CmdSplit_Click();
     EXPECT_EQ(window.prompts, Strings{"Choose Folder to Save..."});
     EXPECT_TRUE(window.shown.empty() && window.cmdSplit.empty() && log.calls.empty());
@@ -71,7 +71,7 @@ TEST_F(RunTest, CancelledPickerLeavesNoTraceThenATrimmedFileGoesToTheFolderWithI
     EXPECT_EQ(log.calls.at(3).rfind("AddPSTStore " + run.saveFolder + "Contacts", 0), 0u);
     EXPECT_EQ(log.Count("Save"), 2u);
     EXPECT_EQ(run.cardCounter, 3);
-    EXPECT_EQ(run.inputMode, 1) << "a single-file run leaves the mode alone";
+    EXPECT_EQ(run.inputMode, app::InputMode::File) << "a single-file run leaves the mode alone";
     EXPECT_EQ(window.shown, Strings{kCompletion});
     EXPECT_EQ(app::WithFinalSeparator("out/"), "out/");
 }
@@ -92,7 +92,7 @@ TEST_F(RunTest, FolderRunReadsVisibleVcfFilesOnlyCountsOnAndNotesAfterTheComplet
         window.captions.clear();
         return captions;
     };
-    run.inputMode = 2;
+    run.inputMode = app::InputMode::Folder;
     run.CmdSplit_Click();
     // The totals after each file in the platform's listing order ((2), (2), (5) when
     // sorted); the label is not told again a caption it already shows.
@@ -107,7 +107,7 @@ TEST_F(RunTest, FolderRunReadsVisibleVcfFilesOnlyCountsOnAndNotesAfterTheComplet
     window.shown.clear();
     window.cmdSplit.clear();
     log.calls.clear();
-    run.inputMode = 2;
+    run.inputMode = app::InputMode::Folder;
     log.failing = {"Save"};
     run.CmdSplit_Click();
     const Strings lostCaptions = folderCaptions();
@@ -116,7 +116,7 @@ TEST_F(RunTest, FolderRunReadsVisibleVcfFilesOnlyCountsOnAndNotesAfterTheComplet
                             [](const std::string& c) { return c == "(0) Contacts Saved"; }))
         << lostCaptions.size();
     EXPECT_EQ(run.cardCounter, 6);
-    EXPECT_EQ(run.inputMode, 0);
+    EXPECT_EQ(run.inputMode, app::InputMode::File);
     EXPECT_EQ(log.Count("Save"), 5u);
     EXPECT_EQ(log.calls.back(), "Logoff");
     EXPECT_EQ(window.cmdSplit, std::vector<bool>{false});
@@ -141,7 +141,7 @@ TEST_F(RunTest, AFolderRunChoosesTheCodePageFromEveryFile) {
     window.xls = true;
     window.folder = out.string();
     run.srcFolder = src.string();
-    run.inputMode = 2;
+    run.inputMode = app::InputMode::Folder;
     run.CmdSplit_Click();
     const std::string bytes = testsupport::ReadFile(out / excel::kExcelSheetName);
     // BOF, then CODEPAGE 1251; "Иван" a byte per letter.
@@ -199,7 +199,7 @@ TEST_F(RunTest, OfferToReadAgainInAdvanceMode) {
         run.rdoFactory = outlook::CreateRdoObject; // real stores, for readpst
         run.chosenFileName = (src / "lf.vcf").string();
         run.srcFolder = src.string();
-        run.inputMode = folderRun ? 2 : 0;
+        run.inputMode = folderRun ? app::InputMode::Folder : app::InputMode::File;
         run.CmdSplit_Click();
 
         EXPECT_EQ(window.prompts.size(), 1u) << "the folder is asked for once";
@@ -209,7 +209,7 @@ TEST_F(RunTest, OfferToReadAgainInAdvanceMode) {
         EXPECT_EQ(window.shown, shown);
         EXPECT_EQ(run.LastNotes().Empty(), yes);
         EXPECT_EQ(run.cardCounter, yes ? 3 : 1);
-        EXPECT_EQ(run.inputMode, 0);
+        EXPECT_EQ(run.inputMode, app::InputMode::File);
         EXPECT_EQ(window.underWay, std::vector<bool>({true, false}));
         // One output in the folder: the empty one is gone or is the only one.
         std::vector<fs::path> files(fs::directory_iterator(folder), {});
@@ -241,7 +241,7 @@ TEST_F(RunTest, OfferToReadAgainInAdvanceMode) {
         return t;
     };
     run.srcFolder = src.string();
-    run.inputMode = 2;
+    run.inputMode = app::InputMode::Folder;
     run.CmdSplit_Click();
     const size_t readpst = testsupport::ReadpstAvailable(); // else each counts 0
     std::map<std::string, size_t> stores;
@@ -375,11 +375,11 @@ TEST(ReadingAhead, ShowsItsProgressAndHearsAStop) {
     for (const int64_t stopAt : {int64_t{0}, int64_t{10}}) {
         std::vector<int64_t> seen;
         int pumps = 0;
-        excel::PrereadHooks hooks;
+        app::PrereadHooks hooks;
         hooks.letTheWindowWork = [&] { ++pumps; };
         hooks.cardsSeen = [&](int64_t cards) { seen.push_back(cards); };
         hooks.stopRequested = [&] { return stopAt > 0 && !seen.empty() && seen.back() >= stopAt; };
-        excel::ChooseWorkbookCodePage({file, file}, hooks);
+        app::ChooseWorkbookCodePage({file, file}, hooks);
         // The stop is heard between the pieces of a backup (a quarter of a
         // megabyte each): here, after the first file.
         const int64_t expected = stopAt > 0 ? 50 : 100;

@@ -170,10 +170,10 @@ TEST_F(Form1Window, FileAndFolderChoices) {
     EXPECT_EQ(script.prompts, Strings(2, "Choose Source Folder Having Documents..."));
     EXPECT_EQ(Text("txtvCFPath"), (dir.Path() / "cards/").string());
     EXPECT_EQ(form.Run().srcFolder, (dir.Path() / "cards/").string());
-    EXPECT_TRUE(form.Run().inputMode == 2 && Enabled("CmdSplit"));
+    EXPECT_TRUE(form.Run().inputMode == app::InputMode::Folder && Enabled("CmdSplit"));
     script.file = "/data/one.vcf";
     Click("CmdBrowse");
-    EXPECT_EQ(form.Run().inputMode, 0);
+    EXPECT_EQ(form.Run().inputMode, app::InputMode::File);
 }
 
 TEST_F(Form1Window, HelpThePanelTheInstructionsExitAndTheFilter) {

@@ -63,8 +63,8 @@ TEST_P(Backups, ReadInBothModes) {
             << (advance ? "advance\n" : "normal\n") << run.host.notes.Format();
         const size_t count = run.host.excel.size();
         EXPECT_EQ(run.ivCard, static_cast<int32_t>(1 + count));
-        ASSERT_FALSE(run.host.captions.empty());
-        EXPECT_EQ(run.host.captions.back(), "(" + std::to_string(count) + ") vCards Saved");
+        ASSERT_FALSE(run.host.progress.empty());
+        EXPECT_EQ(run.host.progress.back(), static_cast<int64_t>(count));
         // The reader holds a piece of the file at a time; where the pieces
         // are cut changes nothing.
         for (const size_t step : {1, 2, 3, 5}) {

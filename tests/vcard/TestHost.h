@@ -2,6 +2,7 @@
 // reader into a private folder, for the tests.
 #pragma once
 
+#include "app/PictureFiles.h"
 #include "support/Readers.h"
 #include "vcard/Reader.h"
 
@@ -15,47 +16,47 @@ namespace velloquin::testing_support {
 using testsupport::ReadFile;
 using testsupport::WriteFile;
 
-class RecordingHost : public ReaderHost {
+// Hands each finished contact on as the run does: Outlook first, then Excel,
+// as pst and xls select them; the pictures go to saveFolder.
+class RecordingHost : public ContactSink {
   public:
-    bool advance = false, pst = true, xls = true;
+    bool pst = true, xls = true;
     std::string saveFolder, storeId = "store-1";
     std::string order; // "O" per Outlook, "X" per Excel hand-off
     std::vector<OutlookContactArgs> outlook;
     std::vector<ExcelContactArgs> excel;
-    std::vector<std::string> captions;
+    std::vector<int64_t> progress;
     RunNotes notes;
 
-    bool OptAdvance() override { return advance; }
-    bool OptNormal() override { return !advance; }
-    bool OptPST() override { return pst; }
-    bool OptXLS() override { return xls; }
-    void LetTheWindowWork() override {}
-    void SetProgressCaption(const std::string& caption) override { captions.push_back(caption); }
-    const std::string& SaveFolder() override { return saveFolder; }
-    const std::string& PstStoreID() override { return storeId; }
-    void CreateContactItem(const OutlookContactArgs& args) override {
-        order += "O";
-        outlook.push_back(args);
+    void ContactFinished(const ContactRecord& record, ReadMode mode, int32_t ivCard) override {
+        if (pst) {
+            order += "O";
+            outlook.push_back(MakeOutlookHandOff(record, storeId));
+        }
+        if (xls) {
+            order += "X";
+            excel.push_back(MakeExcelHandOff(record, mode == ReadMode::Advance, ivCard));
+        }
     }
-    void Save2ExcelContact(const ExcelContactArgs& args) override {
-        order += "X";
-        excel.push_back(args);
-    }
+    void Progress(int64_t contactsFinished) override { progress.push_back(contactsFinished); }
     RunNotes& Notes() override { return notes; }
-    bool StopRequested() override { return false; }
+    std::string KeepPicture(std::string_view bytes, int32_t ivCard, std::string& failure) override {
+        return app::WritePictureFile(saveFolder, bytes, ivCard, failure);
+    }
 };
 
 // One conversion run of the reader; the pictures go to a fresh folder of
 // its own (ctest runs the tests side by side).
 struct Reading {
     RecordingHost host;
+    ReadMode mode = ReadMode::Normal;
     int32_t ivCard = 1;
     ContactRecord record;
     testsupport::TempDir dir{"velloquin-vcard"};
     const std::filesystem::path folder = dir.Path();
 
     explicit Reading(bool advance = false) {
-        host.advance = advance;
+        mode = advance ? ReadMode::Advance : ReadMode::Normal;
         host.saveFolder = (folder / "").string(); // with the system's separator
     }
     // The bytes as they come from a slow source: a few at a time, so that
@@ -77,11 +78,11 @@ struct Reading {
         } source;
         source.bytes = bytes;
         source.step = step;
-        ReadvCardFrom((folder / "b.vcf").string(), source, ivCard, record, host);
+        ReadvCardFrom((folder / "b.vcf").string(), source, mode, ivCard, record, host);
         return *this;
     }
     Reading& File(const std::string& path) {
-        ReadvCard(path, ivCard, record, host);
+        ReadvCard(path, mode, ivCard, record, host);
         return *this;
     }
     // The bytes as a backup file, its name passed with spaces around as a

@@ -1,6 +1,6 @@
 // The workbook's code page: chosen from the values that will be written, by
 // reading the backups ahead.
-#include "excel/CodePageChoice.h"
+#include "app/LookAhead.h"
 #include "support/Readers.h"
 #include "vcard/TestHost.h"
 
@@ -9,8 +9,10 @@
 #include <random>
 #include <set>
 
-namespace velloquin::excel {
+namespace velloquin::app {
 namespace {
+
+using excel::CodePageChoice;
 
 // A backup of cards "N:last;first" (none when both are empty) and an
 // optional FN line, CR LF ends.
@@ -38,7 +40,7 @@ struct Folder {
     }
 };
 
-TEST(CodePageChoice, TheFirstThatHoldsEveryValueElseTheOneKeepingMost) {
+TEST(LookAhead, TheFirstThatHoldsEveryValueElseTheOneKeepingMost) {
     struct Case {
         const char* what;
         std::vector<std::string> backups;
@@ -70,7 +72,7 @@ TEST(CodePageChoice, TheFirstThatHoldsEveryValueElseTheOneKeepingMost) {
     }
 }
 
-TEST(CodePageChoice, ReadingAheadAgreesWithReadingEverything) {
+TEST(LookAhead, ReadingAheadAgreesWithReadingEverything) {
     const std::vector<std::string> names[] = {
         {"Doe", "Smith"},    {"José", "Müller", "Søren", "Núñez"},
         {"Łukasz", "Wąsik"}, {"Иван", "Пётр"},
@@ -133,7 +135,7 @@ TEST(CodePageChoice, ReadingAheadAgreesWithReadingEverything) {
     EXPECT_GE(winners.size(), 4u) << "the mixes should favour different code pages";
 }
 
-TEST(CodePageChoice, DatesWrittenInTheUsersScriptCountEvenInAnAsciiBackup) {
+TEST(LookAhead, DatesWrittenInTheUsersScriptCountEvenInAnAsciiBackup) {
     Folder folder;
     const auto paths = folder.Write({"BEGIN:VCARD\r\nN:Doe;Jane\r\nBDAY:19520303\r\nEND:VCARD\r\n"
                                      "BEGIN:VCARD\r\nN:Roe;Rick\r\nEND:VCARD\r\n"});
@@ -146,7 +148,7 @@ TEST(CodePageChoice, DatesWrittenInTheUsersScriptCountEvenInAnAsciiBackup) {
     EXPECT_EQ(verdict.valuesLosing, 0);
 }
 
-TEST(CodePageChoice, CardsAreCutAsTheReaderHandsThemOff) {
+TEST(LookAhead, CardsAreCutAsTheReaderHandsThemOff) {
     const std::string crlf =
         "x\r\nBEGIN:VCARD\r\nN:a\r\nEND:VCARD\r\n begin:vcard \r\nEND:VCARD\r\n";
     const std::string lf = "BEGIN:VCARD\nN:a\nEND:VCARD\nBEGIN:VCARD\nEND:VCARD\n";
@@ -179,4 +181,4 @@ TEST(CodePageChoice, CardsAreCutAsTheReaderHandsThemOff) {
 }
 
 } // namespace
-} // namespace velloquin::excel
+} // namespace velloquin::app
