@@ -336,6 +336,17 @@ TEST(FormLayout, EveryWindowIsConsistent) {
     }
 }
 
+// The one place the main window's keyboard order is written out: both
+// windows' tests take it from the table.
+TEST(FormLayout, FocusOrderOfTheMainWindow) {
+    Strings order;
+    for (const ControlLayout* c : FocusOrder(Form1Layout()))
+        order.push_back(c->name);
+    EXPECT_EQ(order,
+              Strings({"txtvCFPath", "CmdBrowse", "CmdSplit", "Picture3", "CmdHelp", "cmdEnd",
+                       "Command1", "OptNormal", "OptAdvance", "OptPST", "OptXLS"}));
+}
+
 // The resolution a window is laid out at: the screen's while every caption
 // fits, else the least one above it at which all fit, whatever rounding the
 // edges take; controls out of sight do not count.

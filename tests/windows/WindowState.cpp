@@ -5,6 +5,8 @@
 // (client pixels), enabled, checked, focused, text.
 // window-state --layout: the same lines as the layout table asks for them
 // when the window opens at 96 dpi, the focus left out.
+// window-state --focus-order: the controls that the Tab key visits when the
+// window opens (the enabled ones of the table's focus order), one a line.
 //
 // It reads only what any program may read of another's windows (places,
 // styles, the focus, the controls' answers to WM_GETTEXT and BM_GETCHECK), so
@@ -131,12 +133,18 @@ void Write(const std::wstring& path, const std::string& state) {
 
 int wmain(int argc, wchar_t** argv) {
     if (argc != 2) {
-        std::fputs("usage: window-state STATE_FILE | --layout\n", stderr);
+        std::fputs("usage: window-state STATE_FILE | --layout | --focus-order\n", stderr);
         return 2;
     }
     const WindowLayout& layout = velloquin::app::Form1Layout();
     if (std::wstring(argv[1]) == L"--layout") {
         PrintLayout(layout);
+        return 0;
+    }
+    if (std::wstring(argv[1]) == L"--focus-order") {
+        _setmode(_fileno(stdout), _O_BINARY);
+        for (const velloquin::app::ControlLayout* c : velloquin::app::FocusOrder(layout))
+            if (c->enabled) std::printf("%s\n", c->name);
         return 0;
     }
     const std::wstring title = velloquin::platform::WideFromUtf8(layout.title);
