@@ -21,6 +21,19 @@ enum class ControlKind {
     Picture,      // shows one of the pictures below
 };
 
+// What a control's click does. The front ends hand it to FormLogic::Click
+// as it is, so that both windows do the same with the same control.
+enum class ControlAction {
+    None,         // shows or marks a choice only
+    Browse,       // chooses a backup file
+    BrowseFolder, // chooses a folder of backups
+    Convert,      // runs the conversion
+    WebLink,      // opens the product's web page
+    Help,         // opens the Help Manual
+    Instructions, // shows how to back the contacts up
+    End,          // closes the window, and with it the program
+};
+
 // Pixels (at 15 twips a pixel) within the window's client area; a control
 // inside a container is given in the window's coordinates too.
 struct LayoutRect {
@@ -56,6 +69,7 @@ struct ControlLayout {
     bool enabled;          // when the window opens
     bool lockedDuringRun;  // disabled while a run is under way (it would change the run)
     LayoutColour textColour;
+    ControlAction action;
 };
 
 inline constexpr LayoutColour kDefaultText = 0x000000;

@@ -102,9 +102,42 @@ BackupLook LookForBeginVCard(const std::string& path, WindowPump* pump) {
     return {scanner.Finish() > 0 ? BackupLook::Found : BackupLook::NotFound, {}};
 }
 
+std::vector<FileFilter> ParseFileFilter(const std::string& filter) {
+    std::vector<std::string> parts;
+    for (size_t from = 0;;) {
+        const size_t bar = filter.find('|', from);
+        parts.push_back(filter.substr(from, bar == std::string::npos ? bar : bar - from));
+        if (bar == std::string::npos) break;
+        from = bar + 1;
+    }
+    std::vector<FileFilter> filters;
+    for (size_t i = 0; i + 1 < parts.size(); i += 2) {
+        FileFilter entry{parts[i], {}};
+        const std::string& patterns = parts[i + 1];
+        for (size_t from = 0; from <= patterns.size();) {
+            size_t semicolon = patterns.find(';', from);
+            if (semicolon == std::string::npos) semicolon = patterns.size();
+            std::string pattern = Trim(patterns.substr(from, semicolon - from));
+            if (!pattern.empty()) entry.patterns.push_back(std::move(pattern));
+            from = semicolon + 1;
+        }
+        if (!entry.patterns.empty()) filters.push_back(std::move(entry));
+    }
+    return filters;
+}
+
+void FormLogic::RunLock::SetRunUnderWay(bool underWay) {
+    // The run lets the window work while it reads; these would change what it
+    // reads or writes, or end the program under it.
+    for (const ControlLayout& control : Form1Layout().controls)
+        if (control.lockedDuringRun) form_.SetControlEnabled(control, !underWay);
+    inner_.SetRunUnderWay(underWay);
+}
+
 FormLogic::FormLogic(const Platform& platform, FormControls& form, RunControls& runControls)
-    : platform_(platform), form_(form), gate_(platform.messages, closePending_),
-      run_(platform.folders, gate_, platform.pump, runControls) {
+    : platform_(platform), form_(form), runLock_(runControls, form),
+      gate_(platform.messages, closePending_),
+      run_(platform.folders, gate_, platform.pump, runLock_) {
     run_.notesSaveDialog = platform.saveFiles;
 }
 
@@ -231,6 +264,39 @@ void FormLogic::CmdHelp_Click() {
     for (const std::string& place : places)
         text += "\r\n" + place;
     platform_.messages.Show(text + "\r\n\r\nPlease install the program again.", kAppTitle);
+}
+
+void FormLogic::Click(ControlAction action) {
+    switch (action) {
+    case ControlAction::None:
+        break;
+    case ControlAction::Browse:
+        CmdBrowse_Click();
+        break;
+    case ControlAction::BrowseFolder:
+        Command1_Click();
+        break;
+    case ControlAction::Convert:
+        CmdSplit_Click();
+        // The window was closed while the run went on: now that its output
+        // is closed, the program may end.
+        if (closePending_) form_.CloseWindow();
+        break;
+    case ControlAction::WebLink:
+        Picture3_Click();
+        break;
+    case ControlAction::Help:
+        CmdHelp_Click();
+        break;
+    case ControlAction::Instructions:
+        form_.ShowInstructions(InstructionsModal());
+        break;
+    case ControlAction::End:
+        // The main window is the program's last window: closing it ends the
+        // program.
+        form_.CloseWindow();
+        break;
+    }
 }
 
 bool FormLogic::QueryClose() {

@@ -1,9 +1,12 @@
-// The main window's behaviour without its widgets: the file and folder
-// choices, the guards while a run is under way and the way the window closes.
-// The Qt window forwards its clicks here; tests drive it with fakes.
+// The main window's behaviour without its widgets: what each control's click
+// does, the file and folder choices, the controls locked while a run is under
+// way, the instruction window's modality and the way the window closes. Both
+// windows (Qt and Win32) only draw and forward their clicks here; tests drive
+// it with fakes.
 #pragma once
 
 #include "app/ConversionRun.h"
+#include "app/FormLayout.h"
 #include "app/Platform.h"
 
 #include <cstdint>
@@ -67,6 +70,19 @@ struct BackupLook {
 // worked once after the file is open.
 BackupLook LookForBeginVCard(const std::string& path, WindowPump* pump);
 
+// One entry of a file dialog's list of types: its description and the
+// patterns it shows.
+struct FileFilter {
+    std::string description;
+    std::vector<std::string> patterns;
+    bool operator==(const FileFilter&) const = default;
+};
+
+// A filter as the dialogs are given it ("Text (*.txt)|*.txt;*.*"): pairs of
+// description and patterns, the patterns separated by ";" and trimmed of
+// blanks; empty patterns and a description without patterns are left out.
+std::vector<FileFilter> ParseFileFilter(const std::string& filter);
+
 // The window's own controls that the choices touch.
 class FormControls {
   public:
@@ -74,6 +90,13 @@ class FormControls {
     virtual void SetPathText(const std::string& text) = 0; // txtvCFPath
     virtual std::string PathText() = 0;
     virtual void SetCmdSplitEnabled(bool enabled) = 0;
+    // A control of the layout table turned on or off.
+    virtual void SetControlEnabled(const ControlLayout& control, bool enabled) = 0;
+    // The instruction window (FrmSkype); `modal`: the main window waits
+    // until it is closed.
+    virtual void ShowInstructions(bool modal) = 0;
+    // Closes the window as the user's close does, asking QueryClose first.
+    virtual void CloseWindow() = 0;
 };
 
 class FormLogic {
@@ -98,6 +121,12 @@ class FormLogic {
 
     ConversionRun& Run() { return run_; }
 
+    // A control's click, as its row of the layout table names it.
+    void Click(ControlAction action);
+    // Whether the instruction window is shown modal: not during a run, which
+    // must go on reading while it is open.
+    bool InstructionsModal() const { return !run_.RunUnderWay(); }
+
     void Form_Load();
     void CmdBrowse_Click();
     void Command1_Click();
@@ -107,8 +136,9 @@ class FormLogic {
 
     // The window asks before it closes. During a run the user is asked
     // whether to stop it; either way the window stays for now. On Yes the run
-    // stops after its current contact and closes its output, and
-    // CloseAfterRun() then tells the window to close once the run is over.
+    // stops after its current contact and closes its output, and the click
+    // that started the run closes the window once the run is over
+    // (CloseAfterRun() says so).
     bool QueryClose();
     bool CloseAfterRun() const { return closePending_; }
 
@@ -137,10 +167,31 @@ class FormLogic {
         const bool& closing_;
     };
 
+    // The run's view of the window, with the controls that would change the
+    // run locked while it is under way.
+    class RunLock : public RunControls {
+      public:
+        RunLock(RunControls& inner, FormControls& form) : inner_(inner), form_(form) {}
+        bool OptXLS() override { return inner_.OptXLS(); }
+        bool OptPST() override { return inner_.OptPST(); }
+        bool OptNormal() override { return inner_.OptNormal(); }
+        bool OptAdvance() override { return inner_.OptAdvance(); }
+        void SetProgressCaption(const std::string& caption) override {
+            inner_.SetProgressCaption(caption);
+        }
+        void SetCmdSplitEnabled(bool enabled) override { inner_.SetCmdSplitEnabled(enabled); }
+        void SetRunUnderWay(bool underWay) override;
+
+      private:
+        RunControls& inner_;
+        FormControls& form_;
+    };
+
     void RejectFile(const std::string& message);
 
     Platform platform_;
     FormControls& form_;
+    RunLock runLock_;
     bool closePending_ = false;
     std::string lastBackupFolder_;
     MessageGate gate_;

@@ -86,7 +86,7 @@ void Form1::BuildControls() {
     // Everything about the controls but what they do comes from the shared
     // table; the Win32 window reads the same one.
     const app::WindowLayout& layout = app::Form1Layout();
-    std::map<std::string, QWidget*> made;
+    std::map<std::string, QWidget*, std::less<>>& made = controls_;
     std::map<int, QButtonGroup*> groups;
     for (const app::ControlLayout& c : layout.controls) {
         QWidget* parent = this;
@@ -104,7 +104,15 @@ void Form1::BuildControls() {
         switch (c.kind) {
         case app::ControlKind::Label: {
             const bool link = std::string_view(c.name) == app::kLinkLabel;
-            auto* label = link ? new ClickLabel(caption, parent) : new QLabel(caption, parent);
+            QLabel* label = nullptr;
+            if (c.action != app::ControlAction::None) {
+                auto* clickable = new ClickLabel(caption, parent);
+                connect(clickable, &ClickLabel::clicked, this,
+                        [this, action = c.action] { logic_->Click(action); });
+                label = clickable;
+            } else {
+                label = new QLabel(caption, parent);
+            }
             // Labels keep their text at the top left and wrap it at their width.
             label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
             label->setWordWrap(!link);
@@ -114,14 +122,25 @@ void Form1::BuildControls() {
         case app::ControlKind::TextBox:
             widget = new QLineEdit(caption, parent);
             break;
-        case app::ControlKind::Button:
-            widget = new QPushButton(caption, parent);
+        case app::ControlKind::Button: {
+            auto* button = new QPushButton(caption, parent);
+            connect(button, &QPushButton::clicked, this,
+                    [this, action = c.action] { logic_->Click(action); });
+            widget = button;
             break;
+        }
         case app::ControlKind::GroupBox:
             widget = new QGroupBox(caption, parent);
             break;
         case app::ControlKind::Panel:
-            widget = c.tabIndex >= 0 ? new ClickPanel(parent) : new QWidget(parent);
+            if (c.action != app::ControlAction::None) {
+                auto* panel = new ClickPanel(parent);
+                connect(panel, &ClickPanel::clicked, this,
+                        [this, action = c.action] { logic_->Click(action); });
+                widget = panel;
+            } else {
+                widget = new QWidget(parent);
+            }
             break;
         case app::ControlKind::OptionButton: {
             auto* option = new QRadioButton(caption, parent);
@@ -155,32 +174,15 @@ void Form1::BuildControls() {
     }
 
     auto find = [&](const char* name) { return made.at(name); };
-    lblTitle_ = static_cast<QLabel*>(find("lblTitle"));
     Label6_ = static_cast<ClickLabel*>(find(app::kLinkLabel));
     txtvCFPath_ = static_cast<QLineEdit*>(find("txtvCFPath"));
-    CmdBrowse_ = static_cast<QPushButton*>(find("CmdBrowse"));
     LblProgessCurrent_ = static_cast<QLabel*>(find("LblProgessCurrent"));
-    Frame1_ = static_cast<QGroupBox*>(find("Frame1"));
     OptXLS_ = static_cast<QRadioButton*>(find("OptXLS"));
     OptPST_ = static_cast<QRadioButton*>(find("OptPST"));
     CmdSplit_ = static_cast<QPushButton*>(find("CmdSplit"));
-    Picture3_ = static_cast<ClickPanel*>(find("Picture3"));
-    CmdHelp_ = static_cast<QPushButton*>(find("CmdHelp"));
-    cmdEnd_ = static_cast<QPushButton*>(find("cmdEnd"));
-    Command1_ = static_cast<QPushButton*>(find("Command1"));
     OptNormal_ = static_cast<QRadioButton*>(find("OptNormal"));
     OptAdvance_ = static_cast<QRadioButton*>(find("OptAdvance"));
-    for (const app::ControlLayout& c : layout.controls)
-        if (c.lockedDuringRun) lockedDuringRun_.push_back(find(c.name));
-
     Label6_->setCursor(HelpLinkCursor());
-    connect(Label6_, &ClickLabel::clicked, this, &Form1::Label6_Click);
-    connect(CmdBrowse_, &QPushButton::clicked, this, &Form1::CmdBrowse_Click);
-    connect(CmdSplit_, &QPushButton::clicked, this, &Form1::CmdSplit_Click);
-    connect(Picture3_, &ClickPanel::clicked, this, &Form1::Picture3_Click);
-    connect(CmdHelp_, &QPushButton::clicked, this, &Form1::CmdHelp_Click);
-    connect(cmdEnd_, &QPushButton::clicked, this, &Form1::cmdEnd_Click);
-    connect(Command1_, &QPushButton::clicked, this, &Form1::Command1_Click);
 
     const auto order = app::FocusOrder(layout);
     for (size_t i = 0; i + 1 < order.size(); ++i)
@@ -251,48 +253,23 @@ void Form1::SetCmdSplitEnabled(bool enabled) {
     CmdSplit_->setEnabled(enabled);
 }
 
-void Form1::SetRunUnderWay(bool underWay) {
-    // The run lets the window work while it reads; these would change what it
-    // reads or writes, or end the program under it.
-    for (QWidget* control : lockedDuringRun_)
-        control->setEnabled(!underWay);
+void Form1::SetRunUnderWay(bool /*underWay*/) {
+    // FormLogic locks the controls through SetControlEnabled.
 }
 
-void Form1::CmdBrowse_Click() {
-    logic_->CmdBrowse_Click();
+void Form1::SetControlEnabled(const app::ControlLayout& control, bool enabled) {
+    controls_.at(control.name)->setEnabled(enabled);
 }
 
-void Form1::Command1_Click() {
-    logic_->Command1_Click();
-}
-
-void Form1::CmdSplit_Click() {
-    logic_->CmdSplit_Click();
-    // The window was closed while the run went on: now that its output is
-    // closed, the program may end.
-    if (logic_->CloseAfterRun()) close();
-}
-
-void Form1::Label6_Click() {
+void Form1::ShowInstructions(bool modal) {
     if (!frmSkype_) frmSkype_ = new FrmSkype(this);
-    if (Run().RunUnderWay()) {
-        // Shown without waiting for it, so that the run goes on reading.
-        frmSkype_->open();
-        return;
-    }
-    frmSkype_->exec();
+    if (modal)
+        frmSkype_->exec();
+    else
+        frmSkype_->open(); // shown without waiting for it
 }
 
-void Form1::Picture3_Click() {
-    logic_->Picture3_Click();
-}
-
-void Form1::CmdHelp_Click() {
-    logic_->CmdHelp_Click();
-}
-
-void Form1::cmdEnd_Click() {
-    // The main window is the program's last window: closing it ends the program.
+void Form1::CloseWindow() {
     close();
 }
 

@@ -8,11 +8,11 @@
 #include <QLabel>
 #include <QWidget>
 
+#include <map>
 #include <memory>
-#include <vector>
+#include <string>
 
 class QButtonGroup;
-class QGroupBox;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
@@ -72,6 +72,9 @@ class Form1 : public QWidget, public app::FormControls, public app::RunControls 
     // FormControls.
     void SetPathText(const std::string& text) override;
     std::string PathText() override;
+    void SetControlEnabled(const app::ControlLayout& control, bool enabled) override;
+    void ShowInstructions(bool modal) override;
+    void CloseWindow() override;
     // RunControls (SetCmdSplitEnabled serves both).
     bool OptXLS() override;
     bool OptPST() override;
@@ -80,15 +83,6 @@ class Form1 : public QWidget, public app::FormControls, public app::RunControls 
     void SetProgressCaption(const std::string& caption) override;
     void SetCmdSplitEnabled(bool enabled) override;
     void SetRunUnderWay(bool underWay) override;
-
-  public slots:
-    void CmdBrowse_Click();
-    void Command1_Click();
-    void CmdSplit_Click();
-    void Label6_Click();
-    void Picture3_Click();
-    void CmdHelp_Click();
-    void cmdEnd_Click();
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -106,23 +100,16 @@ class Form1 : public QWidget, public app::FormControls, public app::RunControls 
     std::unique_ptr<app::SaveFileDialog> ownSaveFiles_;
     std::unique_ptr<app::FormLogic> logic_;
 
-    QLabel* lblTitle_ = nullptr;
     ClickLabel* Label6_ = nullptr;
     QLineEdit* txtvCFPath_ = nullptr;
-    QPushButton* CmdBrowse_ = nullptr;
     QLabel* LblProgessCurrent_ = nullptr;
-    QGroupBox* Frame1_ = nullptr;
     QRadioButton* OptXLS_ = nullptr;
     QRadioButton* OptPST_ = nullptr;
     QPushButton* CmdSplit_ = nullptr;
-    ClickPanel* Picture3_ = nullptr;
-    QPushButton* CmdHelp_ = nullptr;
-    QPushButton* cmdEnd_ = nullptr;
-    QPushButton* Command1_ = nullptr;
     QRadioButton* OptNormal_ = nullptr;
     QRadioButton* OptAdvance_ = nullptr;
     FrmSkype* frmSkype_ = nullptr;
-    std::vector<QWidget*> lockedDuringRun_;
+    std::map<std::string, QWidget*, std::less<>> controls_; // by their names in the table
 };
 
 } // namespace velloquin::gui

@@ -21,13 +21,12 @@
 namespace velloquin::gui {
 
 QStringList NameFilters(const std::string& dialogFilter) {
-    const QStringList parts = QString::fromStdString(dialogFilter).split('|');
     QStringList filters;
-    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-        QStringList patterns = parts[i + 1].split(';', Qt::SkipEmptyParts);
-        for (QString& pattern : patterns)
-            pattern = pattern.trimmed();
-        filters << parts[i] + " (" + patterns.join(' ') + ")";
+    for (const app::FileFilter& filter : app::ParseFileFilter(dialogFilter)) {
+        QStringList patterns;
+        for (const std::string& pattern : filter.patterns)
+            patterns << QString::fromStdString(pattern);
+        filters << QString::fromStdString(filter.description) + " (" + patterns.join(' ') + ")";
     }
     return filters;
 }

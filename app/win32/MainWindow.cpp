@@ -21,7 +21,6 @@ namespace {
 
 constexpr wchar_t kMainClass[] = L"VelloquinForm1";
 constexpr wchar_t kPanelClass[] = L"VelloquinPanel";
-constexpr int kFirstControlId = 1000;
 
 COLORREF ToColorRef(app::LayoutColour colour) {
     return RGB((colour >> 16) & 0xFF, (colour >> 8) & 0xFF, colour & 0xFF);
@@ -317,8 +316,6 @@ bool MainWindow::Create(int showCommand) {
     ShowWindow(hwnd_, showCommand);
     UpdateWindow(hwnd_);
     SetFocus(Control("txtvCFPath"));
-    if (const wchar_t* path = _wgetenv(L"VELLOQUIN_STATE_FILE")) statePath_ = path;
-    WriteState();
     return true;
 }
 
@@ -338,7 +335,7 @@ void MainWindow::BuildControls() {
                 POINT{Scale(container->at.left, layoutDpi_), Scale(container->at.top, layoutDpi_)};
         }
         controls_[i] = CreateLayoutControl(instance_, parent, control, origin,
-                                           kFirstControlId + static_cast<int>(i), layoutDpi_,
+                                           kFirstMainControlId + static_cast<int>(i), layoutDpi_,
                                            fonts_->For(control.font));
         // A later control lies above an earlier one where they overlap (the
         // system would put it below); the Tab order is the window's own.
@@ -398,11 +395,9 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         break;
     case WM_COMMAND:
         if (lParam != 0) {
-            const int index = LOWORD(wParam) - kFirstControlId;
-            if (index >= 0 && index < static_cast<int>(controls_.size())) {
+            const int index = LOWORD(wParam) - kFirstMainControlId;
+            if (index >= 0 && index < static_cast<int>(controls_.size()))
                 OnCommand(index, HIWORD(wParam));
-                if (IsWindow(hwnd_)) WriteState();
-            }
             return 0;
         }
         break;
@@ -472,31 +467,15 @@ HBRUSH MainWindow::LabelBackground(HWND control, HDC dc) {
 
 void MainWindow::OnCommand(int index, int code) {
     const app::ControlLayout& control = layout_.controls[static_cast<size_t>(index)];
-    const std::string name = control.name;
     if (control.kind == app::ControlKind::OptionButton) {
         if (code == BN_CLICKED) Select(control);
         return;
     }
-    if (control.kind == app::ControlKind::Panel) {
-        if (code == kPanelClicked && name == "Picture3") logic_->Picture3_Click();
-        return;
-    }
-    if (control.kind == app::ControlKind::Label) {
-        if (code == STN_CLICKED && name == app::kLinkLabel) Label6_Click();
-        return;
-    }
-    if (code != BN_CLICKED) return;
-    if (name == "CmdBrowse")
-        logic_->CmdBrowse_Click();
-    else if (name == "Command1")
-        logic_->Command1_Click();
-    else if (name == "CmdSplit")
-        CmdSplit_Click();
-    else if (name == "CmdHelp")
-        logic_->CmdHelp_Click();
-    // The main window is the program's last window: closing it ends the program.
-    else if (name == "cmdEnd")
-        SendMessageW(hwnd_, WM_CLOSE, 0, 0);
+    // Each kind of control reports its click in its own way.
+    const int click = control.kind == app::ControlKind::Panel   ? kPanelClicked
+                      : control.kind == app::ControlKind::Label ? STN_CLICKED
+                                                                : BN_CLICKED;
+    if (code == click) logic_->Click(control.action);
 }
 
 void MainWindow::Select(const app::ControlLayout& option) {
@@ -508,21 +487,17 @@ void MainWindow::Select(const app::ControlLayout& option) {
     }
 }
 
-void MainWindow::CmdSplit_Click() {
-    logic_->CmdSplit_Click();
-    // The window was closed while the run went on: now that its output is
-    // closed, the program may end.
-    if (logic_->CloseAfterRun()) {
-        if (frmSkype_) frmSkype_->Close();
-        DestroyWindow(hwnd_);
-    }
+void MainWindow::ShowInstructions(bool modal) {
+    if (!frmSkype_) frmSkype_ = std::make_unique<InstructionWindow>(instance_, hwnd_, dpi_);
+    frmSkype_->Show(modal, [this](MSG& msg) { return PreTranslate(msg); });
 }
 
-void MainWindow::Label6_Click() {
-    if (!frmSkype_) frmSkype_ = std::make_unique<InstructionWindow>(instance_, hwnd_, dpi_);
-    // During a run it is shown without waiting for it, so that the run goes
-    // on reading.
-    frmSkype_->Show(!logic_->Run().RunUnderWay(), [this](MSG& msg) { return PreTranslate(msg); });
+void MainWindow::CloseWindow() {
+    SendMessageW(hwnd_, WM_CLOSE, 0, 0);
+}
+
+void MainWindow::SetControlEnabled(const app::ControlLayout& control, bool enabled) {
+    EnableWindow(Control(control.name), enabled);
 }
 
 bool MainWindow::PreTranslate(MSG& msg) {
@@ -544,7 +519,6 @@ bool MainWindow::PreTranslate(MSG& msg) {
             next = back ? (here + stops.size() - 1) % stops.size() : (here + 1) % stops.size();
         }
         SetFocus(stops[next]);
-        WriteState();
         return true;
     }
     if (msg.message == WM_KEYDOWN && (msg.wParam == VK_LEFT || msg.wParam == VK_RIGHT ||
@@ -564,7 +538,6 @@ bool MainWindow::PreTranslate(MSG& msg) {
         if (!IsWindowEnabled(Control(next->name))) return true;
         SetFocus(Control(next->name));
         Select(*next);
-        WriteState();
         return true;
     }
     if (msg.message == WM_SYSCHAR) {
@@ -582,46 +555,6 @@ bool MainWindow::PreTranslate(MSG& msg) {
         }
     }
     return false;
-}
-
-void MainWindow::WriteState() {
-    if (statePath_.empty()) return;
-    // name, class, left, top, width, height (client pixels), enabled,
-    // checked, focused, font face, font height, bold, text; tab-separated.
-    std::wstring out;
-    for (size_t i = 0; i < layout_.controls.size(); ++i) {
-        HWND control = controls_[i];
-        wchar_t className[64] = L"";
-        GetClassNameW(control, className, 64);
-        RECT r;
-        GetWindowRect(control, &r);
-        MapWindowPoints(nullptr, hwnd_, reinterpret_cast<POINT*>(&r), 2);
-        LOGFONTW font{};
-        GetObjectW(reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)), sizeof font,
-                   &font);
-        std::wstring text(static_cast<size_t>(GetWindowTextLengthW(control)) + 1, L'\0');
-        text.resize(static_cast<size_t>(
-            GetWindowTextW(control, text.data(), static_cast<int>(text.size()))));
-        const bool checked = SendMessageW(control, BM_GETCHECK, 0, 0) == BST_CHECKED &&
-                             layout_.controls[i].kind == app::ControlKind::OptionButton;
-        out += WideFromUtf8(layout_.controls[i].name) + L"\t" + className + L"\t" +
-               std::to_wstring(r.left) + L"\t" + std::to_wstring(r.top) + L"\t" +
-               std::to_wstring(r.right - r.left) + L"\t" + std::to_wstring(r.bottom - r.top) +
-               L"\t" + (IsWindowEnabled(control) ? L"1" : L"0") + L"\t" + (checked ? L"1" : L"0") +
-               L"\t" + (GetFocus() == control ? L"1" : L"0") + L"\t" + font.lfFaceName + L"\t" +
-               std::to_wstring(-font.lfHeight) + L"\t" + (font.lfWeight >= FW_BOLD ? L"1" : L"0") +
-               L"\t" + text + L"\n";
-    }
-    // Written whole and then renamed, so that a reader never sees half of it.
-    const std::wstring temporary = statePath_ + L".part";
-    HANDLE file = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return;
-    const std::string utf8 = Utf8FromWide(out);
-    DWORD written = 0;
-    WriteFile(file, utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
-    CloseHandle(file);
-    MoveFileExW(temporary.c_str(), statePath_.c_str(), MOVEFILE_REPLACE_EXISTING);
 }
 
 void MainWindow::SetPathText(const std::string& text) {
@@ -658,12 +591,8 @@ void MainWindow::SetCmdSplitEnabled(bool enabled) {
     EnableWindow(Control("CmdSplit"), enabled);
 }
 
-void MainWindow::SetRunUnderWay(bool underWay) {
-    // The run lets the window work while it reads; these would change what it
-    // reads or writes, or end the program under it.
-    for (size_t i = 0; i < layout_.controls.size(); ++i)
-        if (layout_.controls[i].lockedDuringRun) EnableWindow(controls_[i], !underWay);
-    WriteState();
+void MainWindow::SetRunUnderWay(bool /*underWay*/) {
+    // FormLogic locks the controls through SetControlEnabled.
 }
 
 } // namespace velloquin::win32

@@ -48,6 +48,9 @@ class MainWindow : public app::FormControls, public app::RunControls {
     // FormControls.
     void SetPathText(const std::string& text) override;
     std::string PathText() override;
+    void SetControlEnabled(const app::ControlLayout& control, bool enabled) override;
+    void ShowInstructions(bool modal) override;
+    void CloseWindow() override;
     // RunControls (SetCmdSplitEnabled serves both).
     bool OptXLS() override;
     bool OptPST() override;
@@ -69,12 +72,6 @@ class MainWindow : public app::FormControls, public app::RunControls {
     void Paint(HDC dc);
     HBRUSH LabelBackground(HWND control, HDC dc);
 
-    void CmdSplit_Click();
-    void Label6_Click();
-    // For the window tests: when VELLOQUIN_STATE_FILE names a file, every
-    // control's state is written there after each change.
-    void WriteState();
-
     HINSTANCE instance_;
     HWND hwnd_ = nullptr;
     int dpi_;            // of the fonts
@@ -89,7 +86,6 @@ class MainWindow : public app::FormControls, public app::RunControls {
     HICON stepsIcon_ = nullptr;
     HICON progressIcon_ = nullptr;
     HCURSOR linkCursor_ = nullptr;
-    std::wstring statePath_;
 
     std::unique_ptr<Win32FileDialog> files_;
     std::unique_ptr<Win32SaveFileDialog> saveFiles_;
@@ -115,5 +111,9 @@ HWND CreateLayoutControl(HINSTANCE instance, HWND parent, const app::ControlLayo
 // and report a click on their free area to their parent.
 void RegisterPanelClass(HINSTANCE instance);
 inline constexpr int kPanelClicked = 0x7001; // WM_COMMAND notification code
+// The main window's controls have the identifiers from this one on, in the
+// order of the layout table, so that other programs (accessibility tools, the
+// window tests) can tell them apart.
+inline constexpr int kFirstMainControlId = 1000;
 
 } // namespace velloquin::win32

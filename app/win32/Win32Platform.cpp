@@ -18,11 +18,14 @@ using platform::Utf8FromWide;
 using platform::WideFromUtf8;
 
 std::wstring DialogFilter(const std::string& filter) {
-    std::wstring wide = WideFromUtf8(filter);
-    for (wchar_t& c : wide)
-        if (c == L'|') c = L'\0';
+    std::wstring wide;
+    for (const app::FileFilter& entry : app::ParseFileFilter(filter)) {
+        std::string patterns;
+        for (const std::string& pattern : entry.patterns)
+            patterns += (patterns.empty() ? "" : ";") + pattern;
+        wide += WideFromUtf8(entry.description) + L'\0' + WideFromUtf8(patterns) + L'\0';
+    }
     // Two NULs end the list (the string's own terminator is the second).
-    wide.push_back(L'\0');
     return wide;
 }
 

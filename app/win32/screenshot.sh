@@ -4,7 +4,9 @@
 # (drawn by openbox), for the README; with INSTRUCTIONS.png the instruction
 # window too, opened as a user opens it. --dpi sets the resolution of the
 # screen (wine's LogPixels; 96 unless given) in the wine prefix first, which
-# is a private one unless WINEPREFIX names another.
+# is a private one unless WINEPREFIX names another. The instruction window's
+# link is found with window-state, which VELLOQUIN_WINDOW_STATE names (else
+# the one of the Windows build with its tests, beside VELLOQUIN_EXE's).
 set -euo pipefail
 dpi=
 if [ "${1:-}" = --dpi ]; then
@@ -47,10 +49,16 @@ if [ -n "$dpi" ]; then
     "$top/cmake/wine-run.sh" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD \
         /d "$dpi" /f >/dev/null 2>&1
 fi
-# The window writes where its controls are; the link is clicked there.
-state="$work/state.tsv"
-VELLOQUIN_STATE_FILE="Z:${state//\//\\}" "$top/cmake/wine-run.sh" "$exe" >/dev/null 2>&1 &
+"$top/cmake/wine-run.sh" "$exe" >/dev/null 2>&1 &
 pids+=($!)
+# window-state writes where the controls are; the link is clicked there.
+state="$work/state.tsv"
+if [ -n "$instructions" ]; then
+    state_exe=${VELLOQUIN_WINDOW_STATE:-$(dirname "$exe")/../../tests/windows/window-state.exe}
+    [ -f "$state_exe" ] || { echo "no window-state at $state_exe" >&2; exit 1; }
+    "$top/cmake/wine-run.sh" "$state_exe" "Z:${state//\//\\}" >/dev/null 2>&1 &
+    pids+=($!)
+fi
 
 # Finds the shown window of that title and the frame openbox draws around it
 # (its parent's parent): sets $window and $frame. wine may replace a window's

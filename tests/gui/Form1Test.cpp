@@ -2,6 +2,7 @@
 // clicked, and its dialogs answered by a script.
 #include "app/gui/Form1.h"
 #include "app/Fakes.h"
+#include "app/FormLayout.h"
 #include "app/gui/Artwork.h"
 #include "app/gui/QtPlatform.h"
 #include "support/Readers.h"
@@ -85,37 +86,22 @@ struct Form1Window : ::testing::Test {
 
 TEST_F(Form1Window, OpensAsDescribed) {
     EXPECT_EQ(form.windowTitle(), "Corvanth Velloquin v1.2");
-    EXPECT_TRUE(form.size() == QSize(569, 393) && form.minimumSize() == form.maximumSize());
+    const app::WindowLayout& layout = app::Form1Layout();
+    EXPECT_TRUE(form.size() == QSize(layout.clientWidth, layout.clientHeight) &&
+                form.minimumSize() == form.maximumSize());
     EXPECT_FALSE(form.windowFlags() & Qt::WindowMaximizeButtonHint);
     EXPECT_FALSE(form.windowIcon().isNull());
-    const char* controls[][2] = {
-        // clang-format off
-        {"lblTitle", "16,8 417x25 14.25 bold Corvanth Velloquin"},
-        {"Label7", "48,80 281x31 8.25 First backup all Skype contacts to a .vcf file  : "},
-        {"Label5", "48,95 281x17 8.25 (And then convert exported .vcf file to Outlook/Excel file)"},
-        {"Label6", "336,85 201x17 9 bold How to Backup Skype Contacts"},
-        {"Label4", "16,128 569x17 8.25 Select vCard (.vcf) File(s)"},
-        {"txtvCFPath", "16,144 393x25 8.25 "},
-        {"CmdBrowse", "416,144 137x25 8.25 Browse vCard File..."},
-        {"Label1", "16,184 569x17 8.25 Saving Contact(s)..."},
-        {"LblProgessCurrent", "48,208 537x17 8.25 (0) Contacts Saved"},
-        {"Frame1", "16,232 537x57 8.25  Saving Options "},
-        {"Picture1", "24,248 457x33 8.25 "},
-        {"OptXLS", "24,256 121x17 8.25 Excel/CSV (.xls)"},
-        {"OptPST", "216,256 121x17 8.25 Outlook (.pst)"},
-        {"CmdSplit", "168,304 241x41 14.25 Convert Skype Contacts"},
-        {"Picture3", "8,360 761x33 8.25 "},
-        {"CmdHelp", "16,360 113x25 8.25 &Help Manual"},
-        {"cmdEnd", "456,360 97x25 8.25 E&xit"},
-        {"Command1", "752,344 137x25 8.25 Browse Folder..."},
-        {"OptNormal", "608,240 121x17 8.25 Normal Mode"},
-        {"OptAdvance", "760,240 105x17 8.25 bold Advance Mode"},
-        {"Label2", "872,242 377x17 8.25 (If Normal Mode fails to import vCards)"},
-        // clang-format on
-    };
-    for (const auto& [name, expected] : controls) {
-        EXPECT_EQ(Describe(Find(name)), expected) << name;
-        EXPECT_EQ(Find(name)->font().family(), gui::FormFont(8.25).family()) << name;
+    // Each control where the table puts it, whatever holds it, in its font
+    // and with its caption.
+    for (const app::ControlLayout& c : app::Form1Layout().controls) {
+        const std::string expected =
+            QString::asprintf("%d,%d %dx%d %g%s ", c.at.left, c.at.top, c.at.width, c.at.height,
+                              c.font.points, c.font.bold ? " bold" : "")
+                .toStdString() +
+            c.caption;
+        EXPECT_EQ(Describe(Find(c.name)), expected) << c.name;
+        EXPECT_EQ(Find(c.name)->font().family(), gui::FormFont(8.25).family()) << c.name;
+        EXPECT_EQ(Enabled(c.name), c.enabled) << c.name;
     }
     EXPECT_TRUE(form.OptXLS() && form.OptNormal() && !Enabled("CmdSplit"));
     EXPECT_EQ(form.focusWidget(), Find("txtvCFPath"));
@@ -126,12 +112,13 @@ TEST_F(Form1Window, OpensAsDescribed) {
     EXPECT_TRUE(form.OptPST() && form.OptAdvance() && !form.OptXLS() && !form.OptNormal());
     // The keyboard's order; a disabled button would be skipped.
     Find("CmdSplit")->setEnabled(true);
-    QStringList chain;
-    for (QWidget* w = Find("txtvCFPath"); chain.size() < 11; w = w->nextInFocusChain())
+    QStringList chain, order;
+    for (const app::ControlLayout* c : app::FocusOrder(layout))
+        order << c->name;
+    for (QWidget* w = Find(order[0].toUtf8()); chain.size() < order.size();
+         w = w->nextInFocusChain())
         if (w->focusPolicy() != Qt::NoFocus) chain << w->objectName();
-    EXPECT_EQ(chain,
-              QStringList({"txtvCFPath", "CmdBrowse", "CmdSplit", "Picture3", "CmdHelp", "cmdEnd",
-                           "Command1", "OptNormal", "OptAdvance", "OptPST", "OptXLS"}));
+    EXPECT_EQ(chain, order);
 }
 
 TEST_F(Form1Window, FileAndFolderChoices) {
@@ -218,8 +205,9 @@ TEST_F(Form1Window, RunLocksTheChoicesAndCountsTheContacts) {
         for (const char* name : {"CmdBrowse", "Command1", "OptXLS", "OptPST", "OptNormal",
                                  "OptAdvance", "cmdEnd", "CmdSplit"})
             if (!Enabled(name)) locked << name;
-        form.CmdBrowse_Click(); // a click queued before the lock changes nothing
-        form.Command1_Click();
+        // A click queued before the lock changes nothing.
+        form.Logic().Click(app::ControlAction::Browse);
+        form.Logic().Click(app::ControlAction::BrowseFolder);
     };
     script.file = Write("cards.vcf", "BEGIN:VCARD\r\nN:A\r\nEND:VCARD\r\n"
                                      "BEGIN:VCARD\r\nN:B\r\nEND:VCARD\r\n");
@@ -407,7 +395,7 @@ TEST_F(Form1Window, ClosingDuringARunAsksFirstAndKeepsEveryContactSaved) {
         };
         QTest::mouseClick(window.findChild<QWidget*>(outlook ? "OptPST" : "OptXLS"),
                           Qt::LeftButton);
-        window.Command1_Click(); // the source folder
+        window.Logic().Click(app::ControlAction::BrowseFolder); // the source folder
         QTest::mouseClick(window.findChild<QWidget*>("CmdSplit"), Qt::LeftButton);
 
         ASSERT_EQ(askedAt, kCloseAt + 1) << "the run never let the window work between files";

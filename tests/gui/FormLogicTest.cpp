@@ -12,8 +12,8 @@
 #include <fstream>
 #include <set>
 #include <string>
-#include <tuple>
 #include <thread>
+#include <tuple>
 #include <utility>
 
 using namespace velloquin::app;
@@ -23,10 +23,16 @@ namespace {
 
 // The window's platform and controls at once; the shell opens what it is
 // given unless told that no program is set up.
+// What the window is told to do is recorded in `window`: "open <filter>",
+// "off <control>", "on <control>", "instructions modal", "instructions
+// modeless", "close".
 struct Platform : velloquin::testing::FakeWindow, FileDialog, Shell, FormControls {
-    Strings opened;
+    Strings opened, window;
     bool canOpen = true;
-    std::string ShowOpen(const std::string&, int, int) override { return {}; }
+    std::string ShowOpen(const std::string& filter, int, int) override {
+        window.push_back("open " + filter);
+        return {};
+    }
     bool ShellOpen(const std::string& target) override {
         opened.push_back(target);
         return canOpen;
@@ -34,6 +40,13 @@ struct Platform : velloquin::testing::FakeWindow, FileDialog, Shell, FormControl
     void SetPathText(const std::string&) override {}
     std::string PathText() override { return {}; }
     void SetCmdSplitEnabled(bool) override {}
+    void SetControlEnabled(const ControlLayout& control, bool enabled) override {
+        window.push_back((enabled ? "on " : "off ") + std::string(control.name));
+    }
+    void ShowInstructions(bool modal) override {
+        window.push_back(modal ? "instructions modal" : "instructions modeless");
+    }
+    void CloseWindow() override { window.push_back("close"); }
 };
 
 } // namespace
@@ -216,6 +229,9 @@ TEST(FormLogic, DialogsOpenWhereTheUserIs) {
         void SetPathText(const std::string& text) override { path = text; }
         std::string PathText() override { return path; }
         void SetCmdSplitEnabled(bool) override {}
+        void SetControlEnabled(const ControlLayout&, bool) override {}
+        void ShowInstructions(bool) override {}
+        void CloseWindow() override {}
     };
     velloquin::testsupport::TempDir dir("velloquin-start");
     const std::filesystem::path docs = dir.Path() / "Documents", backups = dir.Path() / "backups",
@@ -320,6 +336,17 @@ TEST(FormLayout, EveryWindowIsConsistent) {
     }
 }
 
+// The one place the main window's keyboard order is written out: both
+// windows' tests take it from the table.
+TEST(FormLayout, FocusOrderOfTheMainWindow) {
+    Strings order;
+    for (const ControlLayout* c : FocusOrder(Form1Layout()))
+        order.push_back(c->name);
+    EXPECT_EQ(order,
+              Strings({"txtvCFPath", "CmdBrowse", "CmdSplit", "Picture3", "CmdHelp", "cmdEnd",
+                       "Command1", "OptNormal", "OptAdvance", "OptPST", "OptXLS"}));
+}
+
 // The resolution a window is laid out at: the screen's while every caption
 // fits, else the least one above it at which all fit, whatever rounding the
 // edges take; controls out of sight do not count.
@@ -367,4 +394,109 @@ TEST(FormLayout, GeometryGrowsUntilEveryCaptionFits) {
     for (const auto& [pixels, dpi, scaled] :
          {std::tuple{281, 144, 422}, {48, 144, 72}, {329, 144, 494}, {17, 120, 21}, {1, 96, 1}})
         EXPECT_EQ(ScaleToDpi(pixels, dpi), scaled) << pixels << " at " << dpi;
+}
+
+// Every action of the table belongs to exactly one control of the main
+// window, and a click does what its action names, in both windows alike.
+TEST(FormLogic, ClicksFollowTheActionsOfTheTable) {
+    std::set<ControlAction> named;
+    for (const ControlLayout& c : Form1Layout().controls) {
+        if (c.action == ControlAction::None) continue;
+        EXPECT_TRUE(named.insert(c.action).second) << c.name;
+        EXPECT_NE(c.kind, ControlKind::OptionButton) << c.name; // they only mark a choice
+    }
+    for (const ControlLayout& c : FrmSkypeLayout().controls)
+        EXPECT_EQ(c.action, ControlAction::None) << c.name;
+
+    velloquin::testsupport::TempDir dir("velloquin-click");
+    std::ofstream((dir.Path() / "manual.html").string()) << "<html></html>";
+    const std::string manual = ManualPlaces(dir.Path().string()).front();
+    struct Case {
+        const char* control;
+        Strings window, opened;
+        std::string prompt; // of the folder picker
+    };
+    const Case cases[] = {
+        {"CmdBrowse", {"open Skype Contacts Backup (*.vcf)|*.vcf;*.*"}, {}, ""},
+        {"Command1", {}, {}, kSourceFolderPrompt},
+        {"CmdSplit", {}, {}, "Choose Folder to Save..."}, // cancelled
+        {"Picture3", {}, {kProductPage}, ""},
+        {"CmdHelp", {}, {manual}, ""},
+        {"Label6", {"instructions modal"}, {}, ""},
+        {"cmdEnd", {"close"}, {}, ""},
+        {"Label4", {}, {}, ""},
+        {"OptPST", {}, {}, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.control);
+        Platform p;
+        FormLogic logic({p, p, p, p, p, dir.Path().string(), {}}, p, p);
+        const ControlLayout* control = FindControl(Form1Layout(), c.control);
+        ASSERT_NE(control, nullptr);
+        logic.Click(control->action);
+        EXPECT_EQ(p.window, c.window);
+        EXPECT_EQ(p.opened, c.opened);
+        EXPECT_EQ(p.prompts, c.prompt.empty() ? Strings{} : Strings{c.prompt});
+    }
+}
+
+// During a run the controls that would change it are locked and the
+// instruction window opens without waiting; a window closed during the run
+// closes once the run has closed its output, and not when the user said No.
+TEST(FormLogic, ARunLocksItsControlsAndClosesTheWindowAfterIt) {
+    velloquin::testsupport::TempDir dir("velloquin-lock");
+    std::string backup;
+    for (int i = 0; i < 20; ++i)
+        backup += "BEGIN:VCARD\r\nN:Fam;Giv\r\nEND:VCARD\r\n";
+    const std::string file = velloquin::testsupport::WriteFile(dir.Path() / "a.vcf", backup);
+    // In the table's order.
+    const Strings locked = {"CmdBrowse", "OptXLS",    "OptPST",    "cmdEnd",
+                            "Command1",  "OptNormal", "OptAdvance"};
+    for (const bool yes : {false, true}) {
+        SCOPED_TRACE(yes ? "Yes" : "No");
+        const std::filesystem::path out = dir.Path() / (yes ? "yes" : "no");
+        std::filesystem::create_directories(out);
+        Platform p;
+        p.folder = out.string();
+        p.answers = {yes};
+        FormLogic logic({p, p, p, p, p, dir.Path().string(), {}}, p, p);
+        logic.Run().chosenFileName = file;
+        Strings during;
+        p.onPump = [&] {
+            if (!during.empty() || !logic.Run().RunUnderWay()) return;
+            logic.Click(ControlAction::Instructions);
+            EXPECT_FALSE(logic.InstructionsModal());
+            EXPECT_FALSE(logic.QueryClose());
+            during = p.window;
+        };
+        logic.Click(ControlAction::Convert);
+        Strings off, on;
+        for (const std::string& name : locked) {
+            off.push_back("off " + name);
+            on.push_back("on " + name);
+        }
+        off.push_back("instructions modeless");
+        EXPECT_EQ(during, off);
+        Strings after = off;
+        after.insert(after.end(), on.begin(), on.end());
+        if (yes) after.push_back("close");
+        EXPECT_EQ(p.window, after);
+        EXPECT_EQ(logic.CloseAfterRun(), yes);
+        EXPECT_TRUE(logic.InstructionsModal());
+    }
+}
+
+// The dialogs' filter text as pairs of a description and its patterns.
+TEST(FileFilter, ParsedIntoDescriptionsAndPatterns) {
+    using F = std::vector<FileFilter>;
+    const std::pair<std::string, F> cases[] = {
+        {kBrowseFilter, F{{"Skype Contacts Backup (*.vcf)", {"*.vcf", "*.*"}}}},
+        {"Text file (*.txt)|*.txt", F{{"Text file (*.txt)", {"*.txt"}}}},
+        {"A|*.a|B|*.b; *.c ;", F{{"A", {"*.a"}}, {"B", {"*.b", "*.c"}}}},
+        {"A|*.a|B", F{{"A", {"*.a"}}}}, // a description without patterns
+        {"A||B|*.b", F{{"B", {"*.b"}}}},
+        {"", F{}},
+    };
+    for (const auto& [filter, expected] : cases)
+        EXPECT_EQ(ParseFileFilter(filter), expected) << filter;
 }
