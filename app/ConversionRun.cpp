@@ -2,10 +2,10 @@
 
 #include "LookAhead.h"
 #include "PictureFiles.h"
+#include "core/Text.h"
 #include "platform/Files.h"
 #include "platform/Utf8Path.h"
 #include "vcard/Rules.h"
-#include "vcard/Text.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -4,11 +4,11 @@
 
 #include "Platform.h"
 #include "ThrottledPump.h"
+#include "core/ContactRecord.h"
+#include "core/RunNotes.h"
 #include "excel/ContactSheet.h"
 #include "outlook/OutlookOutput.h"
-#include "vcard/ContactRecord.h"
 #include "vcard/Reader.h"
-#include "vcard/RunNotes.h"
 
 #include <cstdint>
 #include <ctime>

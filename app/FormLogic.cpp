@@ -1,9 +1,9 @@
 #include "FormLogic.h"
 
+#include "core/Text.h"
 #include "platform/Files.h"
 #include "vcard/CardStart.h"
 #include "vcard/Rules.h"
-#include "vcard/Text.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -152,10 +152,10 @@ std::string FormLogic::BackupDialogFolder() const {
 
 std::string FormLogic::SaveDialogFolder() const {
     // The backup the next run reads, as the run itself picks it.
-    const std::string backup = run_.inputMode != InputMode::Folder ? ParentFolder(Trim(run_.chosenFileName))
-                               : run_.srcFolder.empty()
-                                   ? std::string()
-                                   : ParentFolder(WithFinalSeparator(run_.srcFolder));
+    const std::string backup =
+        run_.inputMode != InputMode::Folder ? ParentFolder(Trim(run_.chosenFileName))
+        : run_.srcFolder.empty()            ? std::string()
+                                            : ParentFolder(WithFinalSeparator(run_.srcFolder));
     return IsFolder(backup) ? backup : BackupDialogFolder();
 }
 

@@ -1,10 +1,10 @@
 #include "app/LookAhead.h"
 
+#include "core/Dates.h"
+#include "core/Text.h"
 #include "vcard/BackupText.h"
 #include "vcard/CardStart.h"
-#include "vcard/Dates.h"
 #include "vcard/Reader.h"
-#include "vcard/Text.h"
 
 #include <algorithm>
 #include <bit>

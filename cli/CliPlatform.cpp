@@ -1,8 +1,8 @@
 #include "CliPlatform.h"
 
+#include "core/Text.h"
 #include "platform/Utf8Path.h"
 #include "vcard/CardStart.h"
-#include "vcard/Text.h"
 
 #include <algorithm>
 #include <csignal>

@@ -1,10 +1,10 @@
 #include "XlsxSheet.h"
 
+#include "core/Text.h"
 #include "excel/ContactSheet.h"
 #include "excel/ShortDate.h"
 #include "excel/UnicodeSheet.h"
 #include "platform/Files.h"
-#include "vcard/Text.h"
 
 #include <xlsxwriter.h>
 

@@ -1,7 +1,7 @@
 #include "excel/CodePageChoice.h"
 
+#include "core/Text.h"
 #include "excel/ContactSheet.h"
-#include "vcard/Text.h"
 
 namespace velloquin::excel {
 

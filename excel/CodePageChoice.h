@@ -4,9 +4,9 @@
 // before the first record is written.
 #pragma once
 
+#include "core/CodePage.h"
+#include "core/ContactRecord.h"
 #include "excel/ShortDate.h"
-#include "vcard/CodePage.h"
-#include "vcard/ContactRecord.h"
 
 #include <array>
 #include <cstdint>

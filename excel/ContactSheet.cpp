@@ -1,8 +1,8 @@
 #include "excel/ContactSheet.h"
 
+#include "core/Text.h"
 #include "excel/ExcelFile.h"
 #include "excel/UnicodeSheet.h"
-#include "vcard/Text.h"
 
 #include <algorithm>
 #include <array>

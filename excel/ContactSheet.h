@@ -2,8 +2,8 @@
 // program-wide ExcelFile writer.
 #pragma once
 
-#include "vcard/ContactRecord.h"
-#include "vcard/RunNotes.h"
+#include "core/ContactRecord.h"
+#include "core/RunNotes.h"
 
 #include <array>
 #include <cstdint>

@@ -1,7 +1,6 @@
 #include "excel/ContactSheet.h"
 #include "excel/ShortDate.h"
 #include "excel/UnicodeSheet.h"
-#include "vcard/Rules.h"
 
 #include <cerrno>
 #include <cstdio>

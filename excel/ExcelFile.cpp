@@ -1,8 +1,8 @@
 #include "excel/ExcelFile.h"
 
+#include "core/Text.h"
 #include "excel/ShortDate.h"
 #include "platform/Utf8Path.h"
-#include "vcard/Text.h"
 
 #include <algorithm>
 #include <array>

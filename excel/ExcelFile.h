@@ -9,9 +9,9 @@
 // refused record leaves nothing in the file.
 #pragma once
 
+#include "core/CodePage.h"
 #include "excel/BiffRecords.h"
 #include "excel/ByteSink.h"
-#include "vcard/CodePage.h"
 
 #include <cstdint>
 #include <memory>

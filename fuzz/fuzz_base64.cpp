@@ -1,6 +1,6 @@
 // Base64Decode on arbitrary text, and on the encoding of arbitrary bytes,
 // which must come back unchanged.
-#include "vcard/Base64.h"
+#include "core/Base64.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -4,7 +4,7 @@
 #include "FuzzSupport.h"
 
 #include "app/FormLogic.h"
-#include "vcard/Text.h"
+#include "core/Text.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,7 +1,7 @@
 // The standards lexer on any bytes, with its helpers on every value it
 // yields. The bytes are read twice, in pieces of 64 KB and of 16 bytes: the
 // cards must come out the same, since where a piece ends means nothing.
-#include "vcard/Text.h"
+#include "core/Text.h"
 #include "vcard/VCardLexer.h"
 
 #include <cstddef>

@@ -1,6 +1,6 @@
 #include "OutlookOutput.h"
 
-#include "vcard/Text.h"
+#include "core/Text.h"
 
 #include <cstdio>
 #include <exception>

@@ -3,8 +3,8 @@
 #pragma once
 
 #include "Rdo.h"
-#include "vcard/ContactRecord.h"
-#include "vcard/RunNotes.h"
+#include "core/ContactRecord.h"
+#include "core/RunNotes.h"
 
 #include <ctime>
 #include <functional>

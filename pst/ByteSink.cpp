@@ -1,6 +1,6 @@
 #include "pst/ByteSink.h"
 
-#include "vcard/Text.h"
+#include "core/Text.h"
 
 namespace velloquin::pst {
 

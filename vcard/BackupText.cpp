@@ -1,7 +1,7 @@
 #include "BackupText.h"
 
 #include "Rules.h"
-#include "Text.h"
+#include "core/Text.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -2,7 +2,7 @@
 // needs does not grow with the size of the backup.
 #pragma once
 
-#include "Text.h"
+#include "core/Text.h"
 
 #include <cstdint>
 #include <memory>

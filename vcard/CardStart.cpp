@@ -1,6 +1,6 @@
 #include "CardStart.h"
 
-#include "Text.h"
+#include "core/Text.h"
 
 #include <algorithm>
 

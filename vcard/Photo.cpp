@@ -1,6 +1,6 @@
-#include "Base64.h"
 #include "Rules.h"
-#include "Text.h"
+#include "core/Base64.h"
+#include "core/Text.h"
 
 #include <array>
 #include <cstdint>

@@ -3,7 +3,7 @@
 #include "BackupText.h"
 #include "CardStart.h"
 #include "Rules.h"
-#include "Text.h"
+#include "core/Text.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -3,8 +3,8 @@
 #pragma once
 
 #include "BackupText.h"
-#include "ContactRecord.h"
-#include "RunNotes.h"
+#include "core/ContactRecord.h"
+#include "core/RunNotes.h"
 
 #include <cstdint>
 #include <string>
@@ -12,8 +12,10 @@
 
 namespace velloquin {
 
-// How a backup's lines are cut into pieces: at CR LF only, or at LF too.
-enum class ReadMode { Normal, Advance };
+// Normal and Advance read a Skype backup by its own rules, cutting its lines
+// at CR LF only, or at LF too; Standard reads any vCard 2.1, 3.0 or 4.0 as
+// the standards define it.
+enum class ReadMode { Normal, Advance, Standard };
 
 // Where the reader's contacts go. The reader knows nothing of the window or
 // of the outputs: it reports what it has read and asks only whether to stop.

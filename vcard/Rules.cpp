@@ -1,7 +1,7 @@
 #include "Rules.h"
 
-#include "Dates.h"
-#include "Text.h"
+#include "core/Dates.h"
+#include "core/Text.h"
 
 #include <cstdio>
 #include <vector>
@@ -18,7 +18,6 @@ bool Contains(std::string_view text, std::string_view part) {
 bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
-
 
 // Text cut at every separator. Empty text has no parts at all, so "N:"
 // writes no component.

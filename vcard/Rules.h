@@ -3,8 +3,8 @@
 // rules one piece at a time.
 #pragma once
 
-#include "ContactRecord.h"
 #include "Reader.h"
+#include "core/ContactRecord.h"
 #include "platform/Utf8Path.h"
 
 #include <cstdint>

@@ -1,8 +1,8 @@
 #include "VCardLexer.h"
 
-#include "Base64.h"
-#include "CodePage.h"
-#include "Text.h"
+#include "core/Base64.h"
+#include "core/CodePage.h"
+#include "core/Text.h"
 
 #include <algorithm>
 #include <array>

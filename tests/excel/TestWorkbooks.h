@@ -3,11 +3,11 @@
 // for the readers to say (ReadBackTest writes the same samples).
 #pragma once
 
+#include "core/Text.h"
 #include "excel/ContactSheet.h"
 #include "excel/ExcelFile.h"
 #include "excel/ShortDate.h"
 #include "support/Readers.h"
-#include "vcard/Text.h"
 
 #include <string>
 #include <vector>

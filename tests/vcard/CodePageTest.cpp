@@ -1,6 +1,6 @@
 // The platform's code-page converter. The expected bytes are the code pages'
 // own, as Python's codecs also give them.
-#include "vcard/CodePage.h"
+#include "core/CodePage.h"
 #include "support/Readers.h"
 
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
 #include "vcard/Rules.h"
 #include "TestHost.h"
+#include "core/Base64.h"
+#include "core/Text.h"
 #include "support/ContactFields.h"
-#include "vcard/Base64.h"
-#include "vcard/Text.h"
 
 #include <gtest/gtest.h>
 

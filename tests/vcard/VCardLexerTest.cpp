@@ -1,9 +1,9 @@
 // The standards lexer: each rule of vCard 2.1, 3.0 and 4.0 once, the
 // standards' own examples, and every public vCard file.
 #include "vcard/VCardLexer.h"
+#include "core/CodePage.h"
+#include "core/Text.h"
 #include "support/Readers.h"
-#include "vcard/CodePage.h"
-#include "vcard/Text.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "Text.h"
+#include "core/Text.h"
 
-#include "CodePage.h"
+#include "core/CodePage.h"
 
 #include <algorithm>
 #include <array>

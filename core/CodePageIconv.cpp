@@ -3,9 +3,9 @@
 // to look-alikes without a word (CP932 writes the backslash for the yen sign,
 // a full-width pound for the pound): a character counts as held only when its
 // bytes read back as itself, which is what counting losses needs.
-#include "CodePage.h"
+#include "core/CodePage.h"
 
-#include "Text.h"
+#include "core/Text.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -21,6 +21,9 @@ struct RunNote {
     int64_t contactsLost = 1;
     // The file's vCards are there, but only Advance Mode reads its lines.
     bool onlyAdvanceModeReads = false;
+    // A value that was read but found no slot in the output: nothing of the
+    // contact is lost but this value, which the note quotes.
+    bool valueWithoutSlot = false;
 };
 
 class RunNotes {
@@ -36,6 +39,8 @@ class RunNotes {
     int64_t LostContacts() const { return lost_; }
     // True when some file would be read in Advance Mode, which this run did not use.
     bool AdvanceModeWouldRead() const { return advanceModeWouldRead_; }
+    // Values read that found no slot in the output (notes marked so).
+    int64_t ValuesWithoutSlot() const { return valuesWithoutSlot_; }
     const std::vector<RunNote>& Kept() const { return kept_; }
     // One line per kept note, each a sentence ending in a full stop, then a
     // line for the ones not kept.
@@ -72,6 +77,7 @@ class RunNotes {
     size_t total_ = 0;
     int64_t lost_ = 0;
     bool advanceModeWouldRead_ = false;
+    int64_t valuesWithoutSlot_ = 0;
 };
 
 // A note's message without the values it quotes: every "..." but one that

@@ -1,4 +1,4 @@
-#include "RunNotes.h"
+#include "core/RunNotes.h"
 
 namespace velloquin {
 
@@ -70,6 +70,7 @@ void RunNotes::Add(RunNote note) {
     ++total_;
     if (note.lostContact) lost_ += note.contactsLost;
     if (note.onlyAdvanceModeReads) advanceModeWouldRead_ = true;
+    if (note.valueWithoutSlot) ++valuesWithoutSlot_;
     AddToGroup(note);
     if (kept_.size() < kMaxKept) kept_.push_back(std::move(note));
 }
@@ -117,6 +118,7 @@ void RunNotes::Clear() {
     total_ = 0;
     lost_ = 0;
     advanceModeWouldRead_ = false;
+    valuesWithoutSlot_ = 0;
 }
 
 std::string RunNotes::Format() const {

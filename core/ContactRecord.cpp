@@ -1,11 +1,86 @@
-#include "ContactRecord.h"
+#include "core/ContactRecord.h"
 
-#include "Text.h"
+#include "core/Text.h"
 
 namespace velloquin {
 
 void FreevCard(ContactRecord& record) {
     record = ContactRecord{};
+}
+
+int CountFacts(const ContactRecord& record) {
+    static constexpr std::string ContactRecord::*kTexts[] = {
+        &ContactRecord::eContact_FirstName,
+        &ContactRecord::eContact_MiddleName,
+        &ContactRecord::eContact_LastName,
+        &ContactRecord::eContact_FullName,
+        &ContactRecord::eContact_Suffix,
+        &ContactRecord::eContact_Title,
+        &ContactRecord::eContact_Email,
+        &ContactRecord::eContact_Email2,
+        &ContactRecord::eContact_Email3,
+        &ContactRecord::eContact_Company,
+        &ContactRecord::eContact_Profession,
+        &ContactRecord::eContact_JobTitle,
+        &ContactRecord::eContact_BusinessAddress,
+        &ContactRecord::eContact_BusinessStreet,
+        &ContactRecord::eContact_BusinessCity,
+        &ContactRecord::eContact_BusinessZip,
+        &ContactRecord::eContact_BusinessState,
+        &ContactRecord::eContact_BusinessCountry,
+        &ContactRecord::eContact_Location,
+        &ContactRecord::eContact_WebPage,
+        &ContactRecord::eContact_Department,
+        &ContactRecord::eContact_Manager,
+        &ContactRecord::eContact_Assistant,
+        &ContactRecord::eContact_OfficePhone,
+        &ContactRecord::eContact_OfficeFax,
+        &ContactRecord::eContact_CellPhone,
+        &ContactRecord::eContact_Pager,
+        &ContactRecord::eContact_CarPhone,
+        &ContactRecord::eContact_OtherEmail1,
+        &ContactRecord::eContact_OtherEmail2,
+        &ContactRecord::eContact_OtherEmail3,
+        &ContactRecord::eContact_IMAddress,
+        &ContactRecord::eContact_PersonalAddress,
+        &ContactRecord::eContact_PersonalStreet,
+        &ContactRecord::eContact_PersonalCity,
+        &ContactRecord::eContact_PersonalZip,
+        &ContactRecord::eContact_PersonalState,
+        &ContactRecord::eContact_PersonalCountry,
+        &ContactRecord::eContact_Spouse,
+        &ContactRecord::eContact_Childern,
+        &ContactRecord::eContact_HomePhone,
+        &ContactRecord::eContact_HomeFax,
+        &ContactRecord::eContact_Comments,
+        &ContactRecord::eContact_ShortName,
+        &ContactRecord::eContact_PhoneticName,
+        &ContactRecord::eContact_MailDomain,
+        &ContactRecord::eContact_Categories,
+        &ContactRecord::eContact_NickName,
+        &ContactRecord::eContact_HomePhone2,
+        &ContactRecord::eContact_OfficePhone2,
+        &ContactRecord::eContact_OtherPhone,
+        &ContactRecord::eContact_OtherFax,
+        &ContactRecord::eContact_CompanyMainPhone,
+        &ContactRecord::eContact_ISDN,
+        &ContactRecord::eContact_RadioPhone,
+        &ContactRecord::eContact_CallbackPhone,
+        &ContactRecord::eContact_Telex,
+        &ContactRecord::eContact_TTYPhone,
+        &ContactRecord::eContact_AssistantPhone,
+        &ContactRecord::eContact_PrimaryPhone,
+        &ContactRecord::eContact_OtherAddress,
+        &ContactRecord::eContact_OtherStreet,
+        &ContactRecord::eContact_OtherCity,
+        &ContactRecord::eContact_OtherZip,
+        &ContactRecord::eContact_OtherState,
+        &ContactRecord::eContact_OtherCountry,
+        &ContactRecord::eContact_PersonalWebPage};
+    int facts = (record.eContact_BirthDay != 0) + (record.eContact_Anniversary != 0);
+    for (const auto text : kTexts)
+        facts += !(record.*text).empty();
+    return facts;
 }
 
 ExcelContactArgs MakeExcelHandOff(const ContactRecord& record, bool advanceMode, int32_t xlsCnt) {

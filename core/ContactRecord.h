@@ -62,10 +62,38 @@ struct ContactRecord {
     std::string eContact_Categories;
     std::string ePhoto;
     std::string eSelAddress;
+
+    // Slots that only the standards reader fills: the Skype rules never
+    // produce them, so both hand-offs of the rules' contacts stay as they were.
+    std::string eContact_NickName;
+    std::string eContact_HomePhone2;
+    std::string eContact_OfficePhone2;
+    std::string eContact_OtherPhone;
+    std::string eContact_OtherFax;
+    std::string eContact_CompanyMainPhone;
+    std::string eContact_ISDN;
+    std::string eContact_RadioPhone;
+    std::string eContact_CallbackPhone;
+    std::string eContact_Telex;
+    std::string eContact_TTYPhone;
+    std::string eContact_AssistantPhone;
+    std::string eContact_PrimaryPhone;
+    std::string eContact_OtherAddress;
+    std::string eContact_OtherStreet;
+    std::string eContact_OtherCity;
+    std::string eContact_OtherZip;
+    std::string eContact_OtherState;
+    std::string eContact_OtherCountry;
+    std::string eContact_PersonalWebPage;
 };
 
 // Clears every text field and sets both dates to 0.
 void FreevCard(ContactRecord& record);
+
+// The facts a record holds: its non-empty texts and non-zero dates, the
+// picture and the address it was read for (eSelAddress) left out. Two readings
+// of one card compare by it.
+int CountFacts(const ContactRecord& record);
 
 // What Save2ExcelContact receives, in its parameter order.
 struct ExcelContactArgs {

@@ -3,7 +3,7 @@
 // ring) where the code page lacks a character, so that a loss shows as the
 // default character and is counted. A character counts as held only when its
 // bytes read back as itself, the same test as on the other platforms.
-#include "CodePage.h"
+#include "core/CodePage.h"
 
 #ifndef NOMINMAX
 #define NOMINMAX

@@ -1,6 +1,6 @@
-#include "CodePage.h"
+#include "core/CodePage.h"
 
-#include "Text.h"
+#include "core/Text.h"
 
 namespace velloquin {
 
