@@ -64,9 +64,6 @@ struct ContactField {
     bool outlookWhenSet = false;
 
     constexpr bool IsFact() const { return kind == FieldKind::Text || kind == FieldKind::Date; }
-    constexpr bool HasSheetPlace(int place) const {
-        return sheet[0].place == place || sheet[1].place == place;
-    }
 };
 
 // X(member, kind, details...): details are designated initializers of
