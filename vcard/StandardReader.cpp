@@ -8,6 +8,7 @@
 #include <array>
 #include <initializer_list>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace velloquin {
@@ -16,67 +17,117 @@ namespace {
 using Field = std::string ContactRecord::*;
 using R = ContactRecord;
 
-bool IsOneOf(std::string_view upperName, std::initializer_list<std::string_view> names) {
-    return std::find(names.begin(), names.end(), upperName) != names.end();
-}
+// What a property is to the mapping. Looked up once per property: every
+// property of a backup passes here.
+enum class Prop {
+    Other,
+    Technical, // read and left quietly: it describes the card, not the contact
+    N,
+    FN,
+    Nickname,
+    SkypeDisplayName,
+    SkypeNumber,
+    Org,
+    Title,
+    Role,
+    Email,
+    Tel,
+    Adr,
+    Birthday,
+    Anniversary,
+    AppleDate,
+    Note,
+    Url,
+    Messenger,
+    Categories,
+    Photo,
+    Related,
+    AppleRelated,
+    Spouse,
+    Children,
+    Manager,
+    Assistant,
+    Android,
+    Phonetic,
+    Sound,
+};
 
-// Read and left quietly: they describe the card, not the contact.
-bool IsTechnical(std::string_view name) {
-    return IsOneOf(name, {"VERSION",
-                          "PRODID",
-                          "REV",
-                          "UID",
-                          "TZ",
-                          "GEO",
-                          "LABEL",
-                          "CLASS",
-                          "SORT-STRING",
-                          "KEY",
-                          "SOURCE",
-                          "KIND",
-                          "NAME",
-                          "PROFILE",
-                          "MAILER",
-                          "CLIENTPIDMAP",
-                          "XML",
-                          "X-REDUCTION",
-                          "X-ABLABEL",
-                          "X-ABUID",
-                          "X-ABSHOWAS",
-                          "X-ABADR",
-                          "X-MS-OL-DESIGN",
-                          "X-MS-OL-DEFAULT-POSTAL-ADDRESS",
-                          "X-EVOLUTION-FILE-AS",
-                          "X-EVOLUTION-LIST",
-                          "X-EVOLUTION-LIST-SHOW-ADDRESSES",
-                          "X-MOZILLA-HTML",
-                          "X-SKYPE-PSTN"});
-}
-
-bool IsMessenger(std::string_view name) {
-    return IsOneOf(name, {"IMPP", "X-SKYPE", "X-SKYPE-USERNAME", "X-AIM", "X-JABBER", "X-XMPP",
-                          "X-GOOGLE-TALK", "X-GTALK", "X-SIP", "X-MSN", "X-YAHOO", "X-ICQ", "X-QQ",
-                          "X-GADUGADU", "X-GROUPWISE", "X-MS-IMADDRESS", "X-WECHAT", "X-LINE"});
-}
-
-bool IsAnniversary(std::string_view name) {
-    return IsOneOf(name, {"ANNIVERSARY", "X-ANNIVERSARY", "X-MS-ANNIVERSARY",
-                          "X-EVOLUTION-ANNIVERSARY", "X-KADDRESSBOOK-X-ANNIVERSARY"});
-}
-
-// Relations a card names by a property of their own.
-Field RelationOf(std::string_view name) {
-    if (IsOneOf(name,
-                {"X-SPOUSE", "X-EVOLUTION-SPOUSE", "X-MS-SPOUSE", "X-KADDRESSBOOK-X-SPOUSENAME"}))
-        return &R::eContact_Spouse;
-    if (IsOneOf(name, {"X-CHILDREN", "X-CHILD", "X-MS-CHILDREN"})) return &R::eContact_Childern;
-    if (IsOneOf(name, {"X-MANAGER", "X-EVOLUTION-MANAGER", "X-MS-MANAGER",
-                       "X-KADDRESSBOOK-X-MANAGERSNAME"}))
-        return &R::eContact_Manager;
-    if (IsOneOf(name, {"X-ASSISTANT", "X-EVOLUTION-ASSISTANT", "X-MS-ASSISTANT",
-                       "X-KADDRESSBOOK-X-ASSISTANTSNAME"}))
-        return &R::eContact_Assistant;
-    return nullptr;
+Prop PropOf(const std::string& name) {
+    static const std::unordered_map<std::string_view, Prop> kProps = [] {
+        std::unordered_map<std::string_view, Prop> props;
+        auto add = [&props](Prop prop, std::initializer_list<std::string_view> names) {
+            for (std::string_view written : names)
+                props.emplace(written, prop);
+        };
+        add(Prop::Technical, {"VERSION",
+                              "PRODID",
+                              "REV",
+                              "UID",
+                              "TZ",
+                              "GEO",
+                              "LABEL",
+                              "CLASS",
+                              "SORT-STRING",
+                              "KEY",
+                              "SOURCE",
+                              "KIND",
+                              "NAME",
+                              "PROFILE",
+                              "MAILER",
+                              "CLIENTPIDMAP",
+                              "XML",
+                              "X-REDUCTION",
+                              "X-ABLABEL",
+                              "X-ABUID",
+                              "X-ABSHOWAS",
+                              "X-ABADR",
+                              "X-MS-OL-DESIGN",
+                              "X-MS-OL-DEFAULT-POSTAL-ADDRESS",
+                              "X-EVOLUTION-FILE-AS",
+                              "X-EVOLUTION-LIST",
+                              "X-EVOLUTION-LIST-SHOW-ADDRESSES",
+                              "X-MOZILLA-HTML",
+                              "X-SKYPE-PSTN"});
+        add(Prop::N, {"N"});
+        add(Prop::FN, {"FN"});
+        add(Prop::Nickname, {"NICKNAME"});
+        add(Prop::SkypeDisplayName, {"X-SKYPE-DISPLAYNAME"});
+        add(Prop::SkypeNumber, {"X-SKYPE-PSTNNUMBER"});
+        add(Prop::Org, {"ORG"});
+        add(Prop::Title, {"TITLE"});
+        add(Prop::Role, {"ROLE"});
+        add(Prop::Email, {"EMAIL"});
+        add(Prop::Tel, {"TEL"});
+        add(Prop::Adr, {"ADR"});
+        add(Prop::Birthday, {"BDAY"});
+        add(Prop::Anniversary, {"ANNIVERSARY", "X-ANNIVERSARY", "X-MS-ANNIVERSARY",
+                                "X-EVOLUTION-ANNIVERSARY", "X-KADDRESSBOOK-X-ANNIVERSARY"});
+        add(Prop::AppleDate, {"X-ABDATE"});
+        add(Prop::Note, {"NOTE"});
+        add(Prop::Url, {"URL"});
+        add(Prop::Messenger,
+            {"IMPP", "X-SKYPE", "X-SKYPE-USERNAME", "X-AIM", "X-JABBER", "X-XMPP", "X-GOOGLE-TALK",
+             "X-GTALK", "X-SIP", "X-MSN", "X-YAHOO", "X-ICQ", "X-QQ", "X-GADUGADU", "X-GROUPWISE",
+             "X-MS-IMADDRESS", "X-WECHAT", "X-LINE"});
+        add(Prop::Categories, {"CATEGORIES"});
+        add(Prop::Photo, {"PHOTO"});
+        add(Prop::Related, {"RELATED"});
+        add(Prop::AppleRelated, {"X-ABRELATEDNAMES"});
+        add(Prop::Spouse,
+            {"X-SPOUSE", "X-EVOLUTION-SPOUSE", "X-MS-SPOUSE", "X-KADDRESSBOOK-X-SPOUSENAME"});
+        add(Prop::Children, {"X-CHILDREN", "X-CHILD", "X-MS-CHILDREN"});
+        add(Prop::Manager,
+            {"X-MANAGER", "X-EVOLUTION-MANAGER", "X-MS-MANAGER", "X-KADDRESSBOOK-X-MANAGERSNAME"});
+        add(Prop::Assistant, {"X-ASSISTANT", "X-EVOLUTION-ASSISTANT", "X-MS-ASSISTANT",
+                              "X-KADDRESSBOOK-X-ASSISTANTSNAME"});
+        add(Prop::Android, {"X-ANDROID-CUSTOM"});
+        add(Prop::Phonetic,
+            {"X-PHONETIC-FIRST-NAME", "X-PHONETIC-MIDDLE-NAME", "X-PHONETIC-LAST-NAME"});
+        add(Prop::Sound, {"SOUND"});
+        return props;
+    }();
+    const auto found = kProps.find(name);
+    return found == kProps.end() ? Prop::Other : found->second;
 }
 
 // A relation by the word a card gives it (RELATED;TYPE=, Apple's labels).
@@ -131,20 +182,29 @@ void AppendJoined(std::string& field, std::string_view value, std::string_view s
     field += value;
 }
 
+// A number's own slots, in order; the unused ones null.
+using SlotList = std::array<Field, 3>;
+
 // Something read from the card, waiting for its slot.
 struct Candidate {
-    int rank = 101; // 1 for the most preferred, 101 when not marked
-    size_t order = 0;
-    std::string name; // the property, for notes
+    int rank = 101;        // 1 for the most preferred, 101 when not marked
+    std::string_view name; // the property, for notes
     std::string value;
-    std::vector<Field> slots; // its own slots, in order
+    SlotList slots{}; // a number's own slots
     bool home = false, work = false;
-    std::array<std::string, 7> parts{}; // an address's components
 };
 
-void SortByPreference(std::vector<Candidate>& list) {
+struct AddressCandidate : Candidate {
+    std::array<std::string, 7> parts{}; // box, extended, street, city, region, code, country
+};
+
+// Most preferred first, otherwise in file order.
+template <typename T> void SortByPreference(std::vector<T>& list) {
+    const bool allAlike = std::all_of(list.begin(), list.end(),
+                                      [&list](const T& c) { return c.rank == list.front().rank; });
+    if (allAlike) return;
     std::stable_sort(list.begin(), list.end(),
-                     [](const Candidate& a, const Candidate& b) { return a.rank < b.rank; });
+                     [](const T& a, const T& b) { return a.rank < b.rank; });
 }
 
 // Where numbers go that have no slot of their kind left, after other phone.
@@ -154,8 +214,8 @@ constexpr Field kOverflowPhones[] = {
     &R::eContact_CompanyMainPhone, &R::eContact_PrimaryPhone, &R::eContact_ISDN,
     &R::eContact_TTYPhone,         &R::eContact_Telex};
 
-// A number's own slots by its kinds; empty for a number of no kind.
-std::vector<Field> PhoneSlots(const VCardProperty& p) {
+// A number's own slots by its kinds; none for a number of no kind.
+SlotList PhoneSlots(const VCardProperty& p) {
     auto has = [&p](std::initializer_list<std::string_view> types) {
         for (std::string_view type : types)
             if (p.HasType(type)) return true;
@@ -203,6 +263,7 @@ class CardMapper {
 
   private:
     std::string Text(const VCardProperty& p) const {
+        if (p.value.find('\\') == std::string::npos) return Trim(p.value);
         return Trim(UnescapeText(p.value, card_.version));
     }
     std::vector<std::string> Components(const VCardProperty& p) const {
@@ -210,6 +271,7 @@ class CardMapper {
     }
     // One component's items joined by separator, each unescaped.
     std::string Joined(std::string_view component, std::string_view separator) const {
+        if (component.find_first_of("\\,") == std::string_view::npos) return Trim(component);
         std::string out;
         for (const std::string& item : SplitListItems(component, card_.version))
             AppendJoined(out, Trim(item), separator);
@@ -255,11 +317,10 @@ class CardMapper {
     void PlaceAll();
     void PlacePhones();
     void PlaceAddresses();
-    Candidate Make(const VCardProperty& p, std::string value) const {
-        Candidate c;
+    template <typename T = Candidate> T Make(const VCardProperty& p, std::string value) const {
+        T c;
         const int pref = p.Pref();
         c.rank = pref > 0 ? pref : 101;
-        c.order = order_;
         c.name = p.name;
         c.value = std::move(value);
         return c;
@@ -275,9 +336,10 @@ class CardMapper {
     const VCard& card_;
     ContactRecord& r_;
     StandardContext& ctx_;
-    size_t order_ = 0;
-    std::vector<Candidate> emails_, phones_, addresses_, urls_, messengers_;
+    std::vector<Candidate> emails_, phones_, urls_, messengers_;
+    std::vector<AddressCandidate> addresses_;
     std::string skypeDisplayName_, skypeUserName_;
+    std::vector<std::string> skypeNumbers_;
     bool sawPicture_ = false;
 };
 
@@ -338,7 +400,7 @@ void CardMapper::Organisation(const VCardProperty& p) {
 }
 
 void CardMapper::Address(const VCardProperty& p) {
-    Candidate c = Make(p, {});
+    AddressCandidate c = Make<AddressCandidate>(p, {});
     const std::vector<std::string> parts = Components(p);
     bool any = false;
     for (size_t i = 0; i < parts.size(); ++i) {
@@ -471,64 +533,87 @@ void CardMapper::Other(const VCardProperty& p) {
 
 void CardMapper::Map() {
     for (const VCardProperty& p : card_.properties) {
-        ++order_;
         const std::string& n = p.name;
-        if (IsTechnical(n)) continue;
-        if (n == "N") {
+        switch (PropOf(n)) {
+        case Prop::Technical:
+            break;
+        case Prop::N:
             Name(p);
-        } else if (n == "FN") {
+            break;
+        case Prop::FN:
             Single(&R::eContact_FullName, n, Text(p));
-        } else if (n == "NICKNAME") {
+            break;
+        case Prop::Nickname:
             AppendJoined(r_.eContact_NickName, Joined(p.value, ", "), ", ");
-        } else if (n == "X-SKYPE-DISPLAYNAME") {
+            break;
+        case Prop::SkypeDisplayName:
             if (skypeDisplayName_.empty()) skypeDisplayName_ = Text(p);
-        } else if (n == "X-SKYPE-PSTNNUMBER") {
+            break;
+        case Prop::SkypeNumber: {
             Candidate c = Make(p, PhoneNumber(Text(p)));
             // Skype's telephone contacts: where Normal Mode puts them.
             c.slots = {&R::eContact_OfficePhone, &R::eContact_OfficePhone2};
+            skypeNumbers_.push_back(c.value);
             if (!c.value.empty()) phones_.push_back(std::move(c));
-        } else if (n == "ORG") {
+            break;
+        }
+        case Prop::Org:
             Organisation(p);
-        } else if (n == "TITLE") {
+            break;
+        case Prop::Title:
             Single(&R::eContact_JobTitle, n, Text(p));
-        } else if (n == "ROLE") {
+            break;
+        case Prop::Role:
             Single(&R::eContact_Profession, n, Text(p));
-        } else if (n == "EMAIL") {
+            break;
+        case Prop::Email:
             if (std::string v = Text(p); !v.empty()) emails_.push_back(Make(p, std::move(v)));
-        } else if (n == "TEL") {
+            break;
+        case Prop::Tel: {
             Candidate c = Make(p, PhoneNumber(Text(p)));
             c.slots = PhoneSlots(p);
             if (!c.value.empty()) phones_.push_back(std::move(c));
-        } else if (n == "ADR") {
+            break;
+        }
+        case Prop::Adr:
             Address(p);
-        } else if (n == "BDAY") {
+            break;
+        case Prop::Birthday:
             if (!TrimView(p.value).empty()) Date(r_.eContact_BirthDay, n, Text(p), "The birthday");
-        } else if (IsAnniversary(n)) {
+            break;
+        case Prop::Anniversary:
             if (!TrimView(p.value).empty())
                 Date(r_.eContact_Anniversary, n, Text(p), "The anniversary");
-        } else if (n == "X-ABDATE") {
-            const std::string label = LowerAscii(LabelOf(p));
-            if (label == "anniversary")
+            break;
+        case Prop::AppleDate:
+            if (LowerAscii(LabelOf(p)) == "anniversary")
                 Date(r_.eContact_Anniversary, "ANNIVERSARY", Text(p), "The anniversary");
             else if (const std::string v = Text(p); !v.empty())
                 NoSlot(n, v);
-        } else if (n == "NOTE") {
+            break;
+        case Prop::Note:
             AppendJoined(r_.eContact_Comments, WindowsLines(Text(p)), "\r\n");
-        } else if (n == "URL") {
+            break;
+        case Prop::Url:
             if (std::string v = Text(p); !v.empty()) {
                 Candidate c = Make(p, std::move(v));
                 c.home = p.HasType("HOME");
                 urls_.push_back(std::move(c));
             }
-        } else if (IsMessenger(n)) {
+            break;
+        case Prop::Messenger: {
             std::string v = Text(p);
             if (n == "X-SKYPE-USERNAME" && skypeUserName_.empty()) skypeUserName_ = v;
             if (!v.empty()) messengers_.push_back(Make(p, std::move(v)));
-        } else if (n == "CATEGORIES") {
+            break;
+        }
+        case Prop::Categories:
             AppendJoined(r_.eContact_Categories, Joined(p.value, ", "), ", ");
-        } else if (n == "PHOTO") {
+            break;
+        case Prop::Photo:
             Picture(p);
-        } else if (n == "RELATED") {
+            break;
+        case Prop::Related: {
             Field field = nullptr;
             for (const std::string& type : p.ParamValues("TYPE"))
                 if (!field) field = RelationOfWord(type);
@@ -536,26 +621,46 @@ void CardMapper::Map() {
                 Relation(field, n, Text(p));
             else if (const std::string v = Text(p); !v.empty())
                 NoSlot(n, v);
-        } else if (n == "X-ABRELATEDNAMES") {
+            break;
+        }
+        case Prop::AppleRelated:
             if (const Field field = RelationOfWord(LabelOf(p)))
                 Relation(field, n, Text(p));
             else if (const std::string v = Text(p); !v.empty())
                 NoSlot(n, v);
-        } else if (const Field relation = RelationOf(n)) {
-            Relation(relation, n, Text(p));
-        } else if (n == "X-ANDROID-CUSTOM") {
+            break;
+        case Prop::Spouse:
+            Relation(&R::eContact_Spouse, n, Text(p));
+            break;
+        case Prop::Children:
+            Relation(&R::eContact_Childern, n, Text(p));
+            break;
+        case Prop::Manager:
+            Relation(&R::eContact_Manager, n, Text(p));
+            break;
+        case Prop::Assistant:
+            Relation(&R::eContact_Assistant, n, Text(p));
+            break;
+        case Prop::Android:
             AndroidRow(p);
-        } else if (IsOneOf(n, {"X-PHONETIC-FIRST-NAME", "X-PHONETIC-MIDDLE-NAME",
-                               "X-PHONETIC-LAST-NAME"})) {
+            break;
+        case Prop::Phonetic:
             AppendJoined(r_.eContact_PhoneticName, Text(p), " ");
-        } else if (n == "SOUND" && p.HasType("X-IRMC-N") && !p.binary) {
-            // Phones write the reading of the name here, in N's components.
-            std::string reading;
-            for (const std::string& part : Components(p))
-                AppendJoined(reading, Joined(part, " "), " ");
-            AppendJoined(r_.eContact_PhoneticName, reading, " ");
-        } else {
+            break;
+        case Prop::Sound:
+            if (p.HasType("X-IRMC-N") && !p.binary) {
+                // Phones write the reading of the name here, in N's components.
+                std::string reading;
+                for (const std::string& part : Components(p))
+                    AppendJoined(reading, Joined(part, " "), " ");
+                AppendJoined(r_.eContact_PhoneticName, reading, " ");
+            } else {
+                Other(p);
+            }
+            break;
+        case Prop::Other:
             Other(p);
+            break;
         }
     }
     // Skype names the contact by its display name, then by its user name.
@@ -596,6 +701,10 @@ void CardMapper::PlaceAll() {
 
     SortByPreference(messengers_);
     for (const Candidate& c : messengers_) {
+        // A telephone contact's user name is its number, no messenger account.
+        if (c.name == "X-SKYPE-USERNAME" &&
+            std::find(skypeNumbers_.begin(), skypeNumbers_.end(), c.value) != skypeNumbers_.end())
+            continue;
         if (r_.eContact_IMAddress.empty())
             r_.eContact_IMAddress = c.value;
         else if (r_.eContact_IMAddress != c.value)
@@ -610,7 +719,7 @@ void CardMapper::PlacePhones() {
     std::vector<const Candidate*> rest;
     for (const Candidate& c : phones_) {
         auto free = std::find_if(c.slots.begin(), c.slots.end(),
-                                 [this](Field f) { return (r_.*f).empty(); });
+                                 [this](Field f) { return f && (r_.*f).empty(); });
         if (free != c.slots.end())
             r_.** free = c.value;
         else
@@ -649,7 +758,7 @@ void CardMapper::PlaceAddresses() {
         return !(r_.*g.whole).empty() || !(r_.*g.city).empty() || !(r_.*g.state).empty() ||
                !(r_.*g.zip).empty() || !(r_.*g.country).empty();
     };
-    auto store = [this](const AddressGroup& g, const Candidate& c) {
+    auto store = [this](const AddressGroup& g, const AddressCandidate& c) {
         // Post-office box, extended address and street, one per line.
         std::string street;
         for (size_t i = 0; i <= 2; ++i)
@@ -661,15 +770,15 @@ void CardMapper::PlaceAddresses() {
         r_.*g.country = c.parts[6];
         if (g.whole == kPersonal.whole) r_.eSelAddress = "1";
     };
-    std::vector<const Candidate*> rest;
-    for (const Candidate& c : addresses_) {
+    std::vector<const AddressCandidate*> rest;
+    for (const AddressCandidate& c : addresses_) {
         const AddressGroup& own = c.home ? kPersonal : c.work ? kBusiness : kOther;
         if (!taken(own))
             store(own, c);
         else
             rest.push_back(&c);
     }
-    for (const Candidate* c : rest) {
+    for (const AddressCandidate* c : rest) {
         bool stored = false;
         for (const AddressGroup* g : {&kOther, &kPersonal, &kBusiness})
             if (!taken(*g)) {
