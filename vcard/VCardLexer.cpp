@@ -107,12 +107,32 @@ bool IsEncodingWord(std::string_view word) {
     return false;
 }
 
+// Calls each with every piece of text cut at sep outside double quotes, as
+// SplitOutsideQuotes cuts it, without a list: every property passes here.
+template <typename Each> void ForEachOutsideQuotes(std::string_view text, char sep, Each each) {
+    bool quoted = false;
+    size_t start = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '"')
+            quoted = !quoted;
+        else if (text[i] == sep && !quoted) {
+            each(text.substr(start, i - start));
+            start = i + 1;
+        }
+    }
+    each(text.substr(start));
+}
+
 std::vector<VCardParam> ParseParams(std::string_view header, VCardVersion version) {
     std::vector<VCardParam> params;
-    const std::vector<std::string_view> parts = SplitOutsideQuotes(header, ';');
-    for (size_t i = 1; i < parts.size(); ++i) {
-        const std::string_view part = TrimWhite(parts[i]);
-        if (part.empty()) continue;
+    bool first = true; // the name, not a parameter
+    ForEachOutsideQuotes(header, ';', [&](std::string_view piece) {
+        if (first) {
+            first = false;
+            return;
+        }
+        const std::string_view part = TrimWhite(piece);
+        if (part.empty()) return;
         VCardParam param;
         const size_t equals = part.find('=');
         if (equals == std::string_view::npos || part.front() == '"') {
@@ -120,20 +140,21 @@ std::vector<VCardParam> ParseParams(std::string_view header, VCardVersion versio
             param.name = IsEncodingWord(param.values.back()) ? "ENCODING" : "TYPE";
         } else {
             param.name = UpperAscii(TrimWhite(part.substr(0, equals)));
-            for (std::string_view item : SplitOutsideQuotes(part.substr(equals + 1), ',')) {
+            ForEachOutsideQuotes(part.substr(equals + 1), ',', [&](std::string_view item) {
                 std::string value = Unquote(item);
                 if (version == VCardVersion::V40) value = DecodeCarets(value);
                 // TYPE="work,voice" (4.0) names two types.
                 if (param.name == "TYPE" && value.find(',') != std::string::npos) {
-                    for (std::string_view type : SplitOutsideQuotes(value, ','))
+                    ForEachOutsideQuotes(value, ',', [&](std::string_view type) {
                         param.values.emplace_back(TrimWhite(type));
+                    });
                 } else {
                     param.values.push_back(std::move(value));
                 }
-            }
+            });
         }
         params.push_back(std::move(param));
-    }
+    });
     return params;
 }
 
@@ -420,9 +441,14 @@ bool VCardLexer::NextPhysicalLine(std::string& line, bool capped) {
             if (buffer_[pos_] == '\n') ++pos_;
             skipLineFeed_ = false;
         }
-        size_t end = pos_;
-        while (end < buffer_.size() && buffer_[end] != '\r' && buffer_[end] != '\n')
-            ++end;
+        // The line's end, found with the library's fast byte search.
+        const char* const from = buffer_.data() + pos_;
+        const size_t left = buffer_.size() - pos_;
+        const void* lf = std::memchr(from, '\n', left);
+        const size_t upTo = lf ? static_cast<size_t>(static_cast<const char*>(lf) - from) : left;
+        const void* cr = std::memchr(from, '\r', upTo);
+        const size_t end =
+            pos_ + (cr ? static_cast<size_t>(static_cast<const char*>(cr) - from) : upTo);
         if (!cut) {
             const size_t room =
                 capped ? kMaxOutsideLine - std::min(line.size(), kMaxOutsideLine) : buffer_.size();
