@@ -13,7 +13,7 @@ std::string WritePictureFile(const std::string& folder, std::string_view bytes, 
                        std::all_of(extension.begin(), extension.end(), [](char c) {
                            return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
                        });
-    const std::string path =
+    std::string path =
         folder + std::to_string(ivCard) + "." + std::string(plain ? extension : "gif");
     std::ofstream out(platform::PathFromUtf8(path), std::ios::binary | std::ios::trunc);
     if (out) {
