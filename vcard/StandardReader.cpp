@@ -317,7 +317,7 @@ class CardMapper {
     void PlaceAll();
     void PlacePhones();
     void PlaceAddresses();
-    template <typename T = Candidate> T Make(const VCardProperty& p, std::string value) const {
+    template <typename T = Candidate> T Make(const VCardProperty& p, std::string&& value) const {
         T c;
         const int pref = p.Pref();
         c.rank = pref > 0 ? pref : 101;

@@ -442,13 +442,11 @@ bool VCardLexer::NextPhysicalLine(std::string& line, bool capped) {
             skipLineFeed_ = false;
         }
         // The line's end, found with the library's fast byte search.
-        const char* const from = buffer_.data() + pos_;
-        const size_t left = buffer_.size() - pos_;
-        const void* lf = std::memchr(from, '\n', left);
-        const size_t upTo = lf ? static_cast<size_t>(static_cast<const char*>(lf) - from) : left;
-        const void* cr = std::memchr(from, '\r', upTo);
-        const size_t end =
-            pos_ + (cr ? static_cast<size_t>(static_cast<const char*>(cr) - from) : upTo);
+        const std::string_view rest = std::string_view(buffer_).substr(pos_);
+        const size_t lf = rest.find('\n');
+        const std::string_view upToLf = rest.substr(0, lf);
+        const size_t cr = upToLf.find('\r');
+        const size_t end = pos_ + (cr == std::string_view::npos ? upToLf.size() : cr);
         if (!cut) {
             const size_t room =
                 capped ? kMaxOutsideLine - std::min(line.size(), kMaxOutsideLine) : buffer_.size();
