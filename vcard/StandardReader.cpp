@@ -162,6 +162,7 @@ std::string WindowsLines(std::string_view text) {
 // A street line as the whole address keeps it: escaped, a line break being
 // "\n", which both outputs resolve.
 std::string EscapedStreetLine(std::string_view text) {
+    if (text.find_first_of("\r\n\\") == std::string_view::npos) return std::string(text);
     std::string out;
     for (size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
@@ -401,21 +402,30 @@ void CardMapper::Organisation(const VCardProperty& p) {
 
 void CardMapper::Address(const VCardProperty& p) {
     AddressCandidate c = Make<AddressCandidate>(p, {});
-    const std::vector<std::string> parts = Components(p);
     bool any = false;
-    for (size_t i = 0; i < parts.size(); ++i) {
+    auto take = [&](size_t i, std::string_view component) {
         if (i < c.parts.size()) {
-            c.parts[i] = Joined(parts[i], i <= 2 ? "\n" : ", ");
+            c.parts[i] = Joined(component, i <= 2 ? "\n" : ", ");
             any = any || !c.parts[i].empty();
-        } else if (const std::string extra = Joined(parts[i], ", "); !extra.empty()) {
+        } else if (const std::string extra = Joined(component, ", "); !extra.empty()) {
             // A component past the country: kept with the country.
             AppendJoined(c.parts[6], extra, ", ");
             any = true;
         }
+    };
+    if (p.value.find('\\') == std::string::npos) {
+        // Nothing escaped: the components are cut where they are.
+        size_t i = 0, start = 0;
+        for (size_t semicolon; (semicolon = p.value.find(';', start)) != std::string::npos;
+             start = semicolon + 1)
+            take(i++, std::string_view(p.value).substr(start, semicolon - start));
+        take(i, std::string_view(p.value).substr(start));
+    } else {
+        const std::vector<std::string> parts = Components(p);
+        for (size_t i = 0; i < parts.size(); ++i)
+            take(i, parts[i]);
     }
     if (!any) return;
-    for (const std::string& part : c.parts)
-        AppendJoined(c.value, part, "; ");
     c.home = p.HasType("HOME");
     c.work = p.HasType("WORK");
     addresses_.push_back(std::move(c));
@@ -758,27 +768,27 @@ void CardMapper::PlaceAddresses() {
         return !(r_.*g.whole).empty() || !(r_.*g.city).empty() || !(r_.*g.state).empty() ||
                !(r_.*g.zip).empty() || !(r_.*g.country).empty();
     };
-    auto store = [this](const AddressGroup& g, const AddressCandidate& c) {
+    auto store = [this](const AddressGroup& g, AddressCandidate& c) {
         // Post-office box, extended address and street, one per line.
         std::string street;
         for (size_t i = 0; i <= 2; ++i)
             AppendJoined(street, EscapedStreetLine(c.parts[i]), "\\n");
         r_.*g.whole = std::move(street);
-        r_.*g.city = c.parts[3];
-        r_.*g.state = c.parts[4];
-        r_.*g.zip = c.parts[5];
-        r_.*g.country = c.parts[6];
+        r_.*g.city = std::move(c.parts[3]);
+        r_.*g.state = std::move(c.parts[4]);
+        r_.*g.zip = std::move(c.parts[5]);
+        r_.*g.country = std::move(c.parts[6]);
         if (g.whole == kPersonal.whole) r_.eSelAddress = "1";
     };
-    std::vector<const AddressCandidate*> rest;
-    for (const AddressCandidate& c : addresses_) {
+    std::vector<AddressCandidate*> rest;
+    for (AddressCandidate& c : addresses_) {
         const AddressGroup& own = c.home ? kPersonal : c.work ? kBusiness : kOther;
         if (!taken(own))
             store(own, c);
         else
             rest.push_back(&c);
     }
-    for (const AddressCandidate* c : rest) {
+    for (AddressCandidate* c : rest) {
         bool stored = false;
         for (const AddressGroup* g : {&kOther, &kPersonal, &kBusiness})
             if (!taken(*g)) {
@@ -786,7 +796,12 @@ void CardMapper::PlaceAddresses() {
                 stored = true;
                 break;
             }
-        if (!stored) NoSlot(c->name, c->value);
+        if (!stored) {
+            std::string whole;
+            for (const std::string& part : c->parts)
+                AppendJoined(whole, part, "; ");
+            NoSlot(c->name, whole);
+        }
     }
 }
 
