@@ -440,6 +440,17 @@ TEST(StandardSkype, KeepsEveryValueNormalModeKeeps) {
         ReadvCard(sample.string(), mode, ivCard, record, *sink);
     }
     ASSERT_EQ(standard.contacts.size(), normal.contacts.size());
+    // The same backup with lines ending in LF alone reads the same.
+    std::string lfOnly = testing_support::ReadFile(sample);
+    std::erase(lfOnly, '\r');
+    Records lf;
+    ContactRecord record;
+    int32_t ivCard = 1;
+    ReadvCardText("lf.vcf", lfOnly, ReadMode::Standard, ivCard, record, lf);
+    ASSERT_EQ(lf.contacts.size(), standard.contacts.size());
+    for (size_t i = 0; i < lf.contacts.size(); ++i)
+        for (F field : kAllTexts)
+            EXPECT_EQ(lf.contacts[i].*field, standard.contacts[i].*field);
     EXPECT_TRUE(standard.notes.Empty()) << standard.notes.Format();
     for (size_t i = 0; i < normal.contacts.size(); ++i) {
         const ContactRecord& n = normal.contacts[i];
