@@ -191,6 +191,7 @@ bool ConversionRun::ConvertOnce() {
             return false;
         }
         std::string errorMessage;
+        sheet.KeepEveryField(RunReadMode() == ReadMode::Standard);
         if (!sheet.CreateExcelSheet(ExcelSheetPath, errorMessage)) {
             if (errorMessage.empty())
                 errorMessage = "The workbook " + ExcelSheetPath + " could not be created.";
@@ -222,8 +223,7 @@ bool ConversionRun::ConvertOnce() {
 
     auto readOneFile = [this](const std::string& path) {
         try {
-            ReadvCard(path, OptAdvance() ? ReadMode::Advance : ReadMode::Normal, cardCounter,
-                      record, *this);
+            ReadvCard(path, RunReadMode(), cardCounter, record, *this);
         } catch (const std::exception& e) {
             notes_.Add(RunNote{path, 0, std::string("Reading stopped: ") + e.what(), false});
         }
@@ -372,6 +372,9 @@ outlook::Clock ConversionRun::StoreClock() {
 
 bool ConversionRun::OptAdvance() {
     return rereadInAdvance_ || controls_.OptAdvance();
+}
+ReadMode ConversionRun::RunReadMode() {
+    return OptAdvance() ? ReadMode::Advance : ReadMode::Normal;
 }
 bool ConversionRun::OptNormal() {
     return !rereadInAdvance_ && controls_.OptNormal();

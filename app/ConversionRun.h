@@ -78,6 +78,8 @@ class ConversionRun : public ContactSink {
     // user asked for.
     bool OptAdvance();
     bool OptNormal();
+    // The mode the run's files are read in.
+    ReadMode RunReadMode();
 
     // The two hand-offs of a finished contact, Outlook first, then Excel, as
     // the output chosen for the run selects them. Virtual for the tests that
