@@ -655,7 +655,8 @@ void CardMapper::Map() {
             AndroidRow(p);
             break;
         case Prop::Phonetic:
-            AppendJoined(r_.eContact_PhoneticName, Text(p), " ");
+            // How the name is read: no output has a place for it yet.
+            if (const std::string v = Text(p); !v.empty()) NoSlot(n, v);
             break;
         case Prop::Sound:
             if (p.HasType("X-IRMC-N") && !p.binary) {
@@ -663,7 +664,7 @@ void CardMapper::Map() {
                 std::string reading;
                 for (const std::string& part : Components(p))
                     AppendJoined(reading, Joined(part, " "), " ");
-                AppendJoined(r_.eContact_PhoneticName, reading, " ");
+                if (!reading.empty()) NoSlot(n, reading);
             } else {
                 Other(p);
             }

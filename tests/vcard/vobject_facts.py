@@ -176,7 +176,8 @@ def facts_of(line, latin1):
             name == "SOUND" and "X-IRMC-N" in [str(v).upper() for v in
                                                getattr(line, "singletonparams", [])]:
         text = recode(str(value), line, latin1)
-        return [(name, t, ["PhoneticName"], "contains") for t in text.split(";") if t.strip()]
+        # The reading of the name, which no output has a place for: noted.
+        return [(name, " ".join(t for t in text.split(";") if t.strip()), None, "norm")]
     text = recode(value if isinstance(value, str) else str(value), line, latin1)
     if not text.strip():
         return []
