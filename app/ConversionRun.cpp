@@ -404,6 +404,11 @@ std::string ConversionRun::KeepPicture(std::string_view bytes, int32_t ivCard,
     return WritePictureFile(saveFolder, bytes, ivCard, failure);
 }
 
+std::string ConversionRun::KeepPictureAs(std::string_view bytes, int32_t ivCard,
+                                         std::string_view extension, std::string& failure) {
+    return WritePictureFile(saveFolder, bytes, ivCard, failure, extension);
+}
+
 void ConversionRun::CreateContactItem(const OutlookContactArgs& args) {
     const int64_t lostBefore = notes_.LostContacts();
     outlook::CreateContactItem(pst, args, notes_, cardCounter);

@@ -95,6 +95,8 @@ class ConversionRun : public ContactSink {
     bool StopRequested() override { return stopRequested_; }
     void CardOpened() override { openCard_ = cardCounter; }
     std::string KeepPicture(std::string_view bytes, int32_t ivCard, std::string& failure) override;
+    std::string KeepPictureAs(std::string_view bytes, int32_t ivCard, std::string_view extension,
+                              std::string& failure) override;
 
   private:
     // One conversion into saveFolder, from the set-up of the output to the

@@ -28,6 +28,7 @@ measure() { # label, command...
 
 measure "reader alone (Normal mode)" build-bench/bench/velloquin-readbench "$work/backup.vcf" "$work/out"
 measure "reader alone (Advance mode)" build-bench/bench/velloquin-readbench "$work/backup.vcf" "$work/out" --advance
+measure "reader alone (Standard mode)" build-bench/bench/velloquin-readbench "$work/backup.vcf" "$work/out" --standard
 measure "velloquin-cli --excel" build-bench/cli/velloquin-cli --excel --out "$work/out" "$work/backup.vcf"
 measure "velloquin-cli --outlook" build-bench/cli/velloquin-cli --outlook --out "$work/out" "$work/backup.vcf"
 if /usr/bin/python3 -c "import vobject, xlwt" 2>/dev/null; then

@@ -3,6 +3,7 @@
 #include "BackupText.h"
 #include "CardStart.h"
 #include "Rules.h"
+#include "StandardReader.h"
 #include "core/Text.h"
 
 #include <algorithm>
@@ -274,6 +275,10 @@ void ReadvCard(const std::string& vcardFile, ReadMode mode, int32_t& ivCard, Con
 
 void ReadvCardFrom(const std::string& file, ByteSource& source, ReadMode mode, int32_t& ivCard,
                    ContactRecord& record, ContactSink& sink) {
+    if (mode == ReadMode::Standard) {
+        ReadStandardFrom(file, source, ivCard, record, sink);
+        return;
+    }
     RunNote failure;
     failure.file = file;
     BackupText text(source);

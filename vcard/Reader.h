@@ -54,6 +54,14 @@ class ContactSink {
         (void)failure;
         return {};
     }
+    // The same for a picture whose type the bytes show: extension ("jpg",
+    // "png", ...) is the type's file extension. A sink that names every
+    // picture alike need not override it.
+    virtual std::string KeepPictureAs(std::string_view bytes, int32_t ivCard,
+                                      std::string_view extension, std::string& failure) {
+        (void)extension;
+        return KeepPicture(bytes, ivCard, failure);
+    }
 };
 
 // Reads one file. ivCard is the run's contact counter: one more than the

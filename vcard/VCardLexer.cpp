@@ -34,6 +34,8 @@ std::string_view TrimWhite(std::string_view text) {
 // allowed. A line that starts with white space is a folded one, never this.
 bool IsBoundary(std::string_view line, std::string_view keyword) {
     if (line.empty() || line.front() == ' ' || line.front() == '\t') return false;
+    // Most lines begin otherwise; the rest of the test is for the few.
+    if ((line.front() & ~0x20) != keyword.front()) return false;
     const size_t colon = line.find(':');
     if (colon == std::string_view::npos) return false;
     return EqualsUpperAscii(TrimWhite(line.substr(0, colon)), keyword) &&
@@ -105,12 +107,32 @@ bool IsEncodingWord(std::string_view word) {
     return false;
 }
 
+// Calls each with every piece of text cut at sep outside double quotes, as
+// SplitOutsideQuotes cuts it, without a list: every property passes here.
+template <typename Each> void ForEachOutsideQuotes(std::string_view text, char sep, Each each) {
+    bool quoted = false;
+    size_t start = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '"')
+            quoted = !quoted;
+        else if (text[i] == sep && !quoted) {
+            each(text.substr(start, i - start));
+            start = i + 1;
+        }
+    }
+    each(text.substr(start));
+}
+
 std::vector<VCardParam> ParseParams(std::string_view header, VCardVersion version) {
     std::vector<VCardParam> params;
-    const std::vector<std::string_view> parts = SplitOutsideQuotes(header, ';');
-    for (size_t i = 1; i < parts.size(); ++i) {
-        const std::string_view part = TrimWhite(parts[i]);
-        if (part.empty()) continue;
+    bool first = true; // the name, not a parameter
+    ForEachOutsideQuotes(header, ';', [&](std::string_view piece) {
+        if (first) {
+            first = false;
+            return;
+        }
+        const std::string_view part = TrimWhite(piece);
+        if (part.empty()) return;
         VCardParam param;
         const size_t equals = part.find('=');
         if (equals == std::string_view::npos || part.front() == '"') {
@@ -118,20 +140,21 @@ std::vector<VCardParam> ParseParams(std::string_view header, VCardVersion versio
             param.name = IsEncodingWord(param.values.back()) ? "ENCODING" : "TYPE";
         } else {
             param.name = UpperAscii(TrimWhite(part.substr(0, equals)));
-            for (std::string_view item : SplitOutsideQuotes(part.substr(equals + 1), ',')) {
+            ForEachOutsideQuotes(part.substr(equals + 1), ',', [&](std::string_view item) {
                 std::string value = Unquote(item);
                 if (version == VCardVersion::V40) value = DecodeCarets(value);
                 // TYPE="work,voice" (4.0) names two types.
                 if (param.name == "TYPE" && value.find(',') != std::string::npos) {
-                    for (std::string_view type : SplitOutsideQuotes(value, ','))
+                    ForEachOutsideQuotes(value, ',', [&](std::string_view type) {
                         param.values.emplace_back(TrimWhite(type));
+                    });
                 } else {
                     param.values.push_back(std::move(value));
                 }
-            }
+            });
         }
         params.push_back(std::move(param));
-    }
+    });
     return params;
 }
 
@@ -214,6 +237,32 @@ bool IsBase64Line(std::string_view line) {
     });
 }
 
+// False when the header cannot hold an ENCODING parameter: no "ENCODING",
+// "QUOTED", "BASE64", "7BIT" or "8BIT" in it, in any case, and no bare "B".
+// Every line of a card passes here; parsing the parameters is left to the few
+// that may.
+bool MayNameAnEncoding(std::string_view header) {
+    const size_t semicolon = header.find(';');
+    if (semicolon == std::string_view::npos) return false;
+    const std::string_view rest = header.substr(semicolon);
+    const std::string upper = UpperAscii(rest);
+    for (std::string_view word : {"ENCODING", "QUOTED", "BASE64", "7BIT", "8BIT"})
+        if (upper.find(word) != std::string::npos) return true;
+    for (size_t at = rest.find_first_of("Bb"); at != std::string_view::npos;
+         at = rest.find_first_of("Bb", at + 1)) {
+        // A bare B between separators, white space allowed.
+        size_t before = at, after = at + 1;
+        auto blank = [](char c) { return c == ' ' || c == '\t' || c == '"'; };
+        while (before > 0 && blank(rest[before - 1]))
+            --before;
+        while (after < rest.size() && blank(rest[after]))
+            ++after;
+        if (before > 0 && rest[before - 1] == ';' && (after == rest.size() || rest[after] == ';'))
+            return true;
+    }
+    return false;
+}
+
 // The header of a line (up to the value's colon) says whether its value may
 // continue on lines without the usual fold: quoted-printable soft breaks and
 // 2.1 Base64 lines.
@@ -221,6 +270,7 @@ void EncodingOfHeader(std::string_view line, bool& quotedPrintable, bool& base64
     quotedPrintable = base64 = false;
     const size_t colon = ValueColon(line);
     if (colon == std::string_view::npos) return;
+    if (!MayNameAnEncoding(line.substr(0, colon))) return;
     for (const VCardParam& param : ParseParams(line.substr(0, colon), VCardVersion::V30)) {
         if (param.name != "ENCODING") continue;
         for (const std::string& value : param.values) {
@@ -391,9 +441,12 @@ bool VCardLexer::NextPhysicalLine(std::string& line, bool capped) {
             if (buffer_[pos_] == '\n') ++pos_;
             skipLineFeed_ = false;
         }
-        size_t end = pos_;
-        while (end < buffer_.size() && buffer_[end] != '\r' && buffer_[end] != '\n')
-            ++end;
+        // The line's end, found with the library's fast byte search.
+        const std::string_view rest = std::string_view(buffer_).substr(pos_);
+        const size_t lf = rest.find('\n');
+        const std::string_view upToLf = rest.substr(0, lf);
+        const size_t cr = upToLf.find('\r');
+        const size_t end = pos_ + (cr == std::string_view::npos ? upToLf.size() : cr);
         if (!cut) {
             const size_t room =
                 capped ? kMaxOutsideLine - std::min(line.size(), kMaxOutsideLine) : buffer_.size();
@@ -616,17 +669,19 @@ void VCardLexer::DecodeText(std::string_view bytes, const VCardProperty& propert
 void VCardLexer::DecodeLine(const RawLine& raw, VCard& card) {
     // Unfolding: 3.0 and 4.0 drop the line end and the one white space
     // character after it; 2.1 (RFC 822) drops only the line end.
-    std::string text;
-    if (card.version == VCardVersion::V21 || raw.folds.empty()) {
-        text = raw.text;
-    } else {
-        text.reserve(raw.text.size());
+    // A line without folds is read where it is: a picture's line can be
+    // megabytes long.
+    std::string unfolded;
+    std::string_view text = raw.text;
+    if (card.version != VCardVersion::V21 && !raw.folds.empty()) {
+        unfolded.reserve(raw.text.size());
         size_t from = 0;
         for (size_t fold : raw.folds) {
-            text.append(raw.text, from, fold - from);
+            unfolded.append(raw.text, from, fold - from);
             from = fold + 1;
         }
-        text.append(raw.text, from, std::string::npos);
+        unfolded.append(raw.text, from, std::string::npos);
+        text = unfolded;
     }
 
     const size_t colon = ValueColon(text);
@@ -756,6 +811,7 @@ void VCardLexer::Decode(VCard& card) {
     }
     if (!card.versionGiven)
         AddDiagnostic(cardDiagnostics_, beginLine_, "no VERSION line; read as vCard 2.1");
+    card.properties.reserve(raw_.size());
     for (const RawLine& raw : raw_)
         DecodeLine(raw, card);
     raw_.clear();

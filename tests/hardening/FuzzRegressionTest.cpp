@@ -5,7 +5,7 @@
 
 using Entry = int(const uint8_t*, size_t);
 // Each target's entry point, named after it.
-extern "C" Entry fuzz_reader, fuzz_base64, fuzz_begin_check;
+extern "C" Entry fuzz_reader, fuzz_base64, fuzz_begin_check, fuzz_standard_reader;
 // Left out of the build when FuzzedDataProvider is missing.
 extern "C" __attribute__((weak)) Entry fuzz_pst;
 
@@ -37,6 +37,7 @@ INSTANTIATE_TEST_SUITE_P(Targets, FuzzRegression,
                          ::testing::Values(Target{"fuzz_reader", fuzz_reader},
                                            Target{"fuzz_base64", fuzz_base64},
                                            Target{"fuzz_begin_check", fuzz_begin_check},
+                                           Target{"fuzz_standard_reader", fuzz_standard_reader},
                                            Target{"fuzz_pst", fuzz_pst}),
                          [](const auto& target) { return std::string(target.param.name); });
 

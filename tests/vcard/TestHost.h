@@ -62,8 +62,9 @@ struct Reading {
     testsupport::TempDir dir{"velloquin-vcard"};
     const std::filesystem::path folder = dir.Path();
 
-    explicit Reading(bool advance = false) {
-        mode = advance ? ReadMode::Advance : ReadMode::Normal;
+    explicit Reading(bool advance = false)
+        : Reading(advance ? ReadMode::Advance : ReadMode::Normal) {}
+    explicit Reading(ReadMode readMode) : mode(readMode) {
         host.saveFolder = (folder / "").string(); // with the system's separator
     }
     // The bytes as they come from a slow source: a few at a time, so that

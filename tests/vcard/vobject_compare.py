@@ -114,6 +114,10 @@ def vobject_value(line, latin1):
                  value.code, value.country]
     elif name == "ORG" and isinstance(value, list):
         parts = value
+    elif isinstance(value, list):
+        # A list value (CATEGORIES in 3.0 and 4.0): its items as the lexer
+        # splits them.
+        return ("items", tuple(recode(v, line, latin1) for v in value))
     else:
         return ("text", recode(value if isinstance(value, str) else str(value), line, latin1))
     joined = [",".join(p) if isinstance(p, list) else p for p in parts]
@@ -131,6 +135,10 @@ def lexer_values(prop):
     # property (LABEL, GEO, ...).
     if len(prop["items"]) > 1:
         yield ("first", prop["items"][0])
+    yield ("items", tuple(prop["items"]))
+    # vobject cuts a data: URI at its comma; the lexer decodes it.
+    if prop["binary"] and prop["media"]:
+        yield ("text", "data:" + prop["media"] + ";base64")
 
 
 def walk(component):

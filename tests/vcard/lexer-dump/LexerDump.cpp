@@ -83,7 +83,8 @@ void Property(const VCardProperty& p, VCardVersion version) {
     for (size_t i = 0; i < items.size(); ++i)
         std::cout << (i ? "," : "") << Json(items[i]);
     std::cout << "],\"binary\":" << (p.binary ? "true" : "false")
-              << ",\"bytes\":" << Json(Hex(p.bytes)) << ",\"embedded\":[";
+              << ",\"media\":" << Json(p.mediaType) << ",\"bytes\":" << Json(Hex(p.bytes))
+              << ",\"embedded\":[";
     if (p.embeddedCard) {
         // The embedded card's own properties, read by the same lexer.
         MemorySource source(p.value);
