@@ -87,7 +87,7 @@ class FileReader {
     std::vector<int64_t> beginLines_; // their lines in the file, the first few
     int64_t fileLine_ = 1;            // the file's line where the current line starts
     std::string pending_;             // a line (Advance mode: a piece) not yet ended
-    bool skipLf_ = false; // the last piece ended in CR; an LF first in the next belongs to it
+    bool skipLf_ = false;  // the last piece ended in CR; an LF first in the next belongs to it
     bool midLine_ = false; // Advance mode: an LF ended the last piece, not a CR
     // Normal mode: a long line outside a vCard with an LF in it can be neither
     // a boundary nor a property, so only its BEGIN:VCARD pieces are counted as
