@@ -68,8 +68,9 @@ std::string Utf8Of(char32_t cp) {
 // that must be the platform's own answer (look-alikes such as CP932's yen
 // sign stay lost): the first time, from the table later, and inside a text.
 TEST(CodePage, TableGivesThePlatformsAnswerForEveryCharacter) {
-    for (const uint16_t codePage :
-         {1252, 1250, 1251, 1253, 1254, 1255, 1256, 1257, 1258, 874, 932, 936, 949, 950}) {
+    constexpr uint16_t kWorkbookCodePages[] = {1252, 1250, 1251, 1253, 1254, 1255, 1256,
+                                               1257, 1258, 874,  932,  936,  949,  950};
+    for (const uint16_t codePage : kWorkbookCodePages) {
         const std::unique_ptr<CodePagePlatform, CodePagePlatformDeleter> platform(
             OpenCodePage(codePage));
         ASSERT_NE(platform, nullptr) << codePage;
@@ -95,7 +96,9 @@ TEST(CodePage, TableGivesThePlatformsAnswerForEveryCharacter) {
         const EncodeResult result = converter.Encode(text, got);
         EXPECT_EQ(got, expectedText) << codePage;
         EXPECT_EQ(result.replaced, expectedReplaced) << codePage;
-        if (codePage == 932) EXPECT_GT(expectedReplaced, 0u);
+        if (codePage == 932) {
+            EXPECT_GT(expectedReplaced, 0u);
+        }
     }
     std::string yen;
     EXPECT_EQ(CodePageConverter(932).Encode("\xC2\xA5", yen).replaced, 1u);
