@@ -61,9 +61,14 @@ class CodePageConverter {
     bool Holds(std::string_view utf8);
 
   private:
+    struct Known; // what the platform made of each character met so far
+    bool EncodeCharacter(std::string_view character, std::string& bytes);
+    bool EncodeStray(char byte, std::string& bytes);
+
     uint16_t codePage_;
     std::unique_ptr<CodePagePlatform, CodePagePlatformDeleter> platform_;
     std::unique_ptr<CodePageConverter> western_; // for stray bytes, made when one is met
+    std::unique_ptr<Known> known_;
 };
 
 } // namespace velloquin

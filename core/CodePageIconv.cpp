@@ -11,7 +11,6 @@
 #include <cerrno>
 #include <iconv.h>
 #include <string>
-#include <unordered_map>
 
 namespace velloquin {
 
@@ -19,18 +18,12 @@ namespace {
 
 constexpr std::string_view kReplacementUtf8 = "\xEF\xBF\xBD";
 const iconv_t kNoConversion = reinterpret_cast<iconv_t>(-1);
-// Characters remembered per code page at most, so that a backup of every
-// character there is cannot grow memory without end.
-constexpr size_t kKnownBound = 1u << 16;
 
 } // namespace
 
 struct CodePagePlatform {
     iconv_t toCodePage = kNoConversion;
     iconv_t fromCodePage = kNoConversion;
-    // Each character outside ASCII met so far: its bytes in the code page,
-    // empty when the code page does not hold it.
-    std::unordered_map<char32_t, std::string> known;
 };
 
 void CodePagePlatformDeleter::operator()(CodePagePlatform* platform) const {
@@ -105,15 +98,10 @@ EncodeResult EncodeWellFormed(CodePagePlatform& platform, std::string_view utf8,
         pos += ascii;
         budget -= ascii;
         if (pos == utf8.size() || budget == 0) break;
+        // The converter above asks once per character and keeps the answer.
         char32_t cp = 0;
         const size_t length = std::max<size_t>(Utf8CharLength(utf8, pos, cp), 1);
-        auto it = platform.known.find(cp);
-        if (it == platform.known.end() && platform.known.size() >= kKnownBound)
-            platform.known.clear();
-        if (it == platform.known.end())
-            it = platform.known.emplace(cp, EncodeCharacter(platform, utf8.substr(pos, length)))
-                     .first;
-        const std::string& bytes = it->second;
+        const std::string bytes = EncodeCharacter(platform, utf8.substr(pos, length));
         const size_t needed = bytes.empty() ? 1 : bytes.size();
         // A character is never split by the budget.
         if (needed > budget) break;

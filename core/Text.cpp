@@ -88,6 +88,14 @@ size_t Utf8CharLength(std::string_view s, size_t pos, char32_t& cp) {
 size_t SkipAscii(std::string_view text, size_t pos) {
     // Eight bytes at a time: a backup is ASCII nearly throughout.
     constexpr uint64_t kHighBits = 0x8080808080808080ull;
+    // Thirty-two at a time through long runs (a whole backup is checked
+    // this way before it is read).
+    while (pos + 32 <= text.size()) {
+        uint64_t words[4];
+        std::memcpy(words, text.data() + pos, 32);
+        if (((words[0] | words[1] | words[2] | words[3]) & kHighBits) != 0) break;
+        pos += 32;
+    }
     while (pos + 8 <= text.size()) {
         uint64_t word = 0;
         std::memcpy(&word, text.data() + pos, 8);
@@ -154,14 +162,6 @@ std::string Utf16ToUtf8(std::string_view bytes, bool bigEndian) {
         AppendUtf8(out, cp);
     }
     return out;
-}
-
-std::string_view TrimView(std::string_view text) {
-    while (!text.empty() && text.front() == ' ')
-        text.remove_prefix(1);
-    while (!text.empty() && text.back() == ' ')
-        text.remove_suffix(1);
-    return text;
 }
 
 std::string Trim(std::string_view text) {

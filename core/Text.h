@@ -10,8 +10,15 @@ namespace velloquin {
 
 // Removes leading and trailing spaces (not tabs).
 std::string Trim(std::string_view text);
-// The same without a copy: a view into text.
-std::string_view TrimView(std::string_view text);
+// The same without a copy: a view into text. Inline, as every line of a
+// backup is trimmed several times over.
+inline std::string_view TrimView(std::string_view text) {
+    while (!text.empty() && text.front() == ' ')
+        text.remove_prefix(1);
+    while (!text.empty() && text.back() == ' ')
+        text.remove_suffix(1);
+    return text;
+}
 // ASCII upper case; other bytes are left as they are.
 std::string UpperAscii(std::string_view text);
 std::string LowerAscii(std::string_view text);

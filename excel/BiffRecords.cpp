@@ -212,6 +212,26 @@ void EncodeLabel(Bytes& out, uint16_t row, uint16_t column, CellAttributes attri
     PutShortText(out, text);
 }
 
+size_t EncodeLabel(uint8_t* out, uint16_t row, uint16_t column, CellAttributes attributes,
+                   std::string_view text) {
+    assert(text.size() <= kMaxShortText);
+    const auto length = static_cast<uint16_t>(8 + text.size());
+    out[0] = static_cast<uint8_t>(kLabel & 0xFF);
+    out[1] = static_cast<uint8_t>(kLabel >> 8);
+    out[2] = static_cast<uint8_t>(length & 0xFF);
+    out[3] = static_cast<uint8_t>(length >> 8);
+    out[4] = static_cast<uint8_t>(row & 0xFF);
+    out[5] = static_cast<uint8_t>(row >> 8);
+    out[6] = static_cast<uint8_t>(column & 0xFF);
+    out[7] = static_cast<uint8_t>(column >> 8);
+    out[8] = attributes.hiddenLocked;
+    out[9] = attributes.formatAndFont;
+    out[10] = attributes.alignment;
+    out[11] = static_cast<uint8_t>(text.size());
+    if (!text.empty()) std::memcpy(out + 12, text.data(), text.size());
+    return 12 + text.size();
+}
+
 void EncodeHorizontalPageBreaks(Bytes& out, const std::vector<uint16_t>& rows) {
     PutHeader(out, kHorizontalPageBreaks, 2 + 2 * rows.size());
     PutU16(out, static_cast<uint16_t>(rows.size()));

@@ -103,6 +103,11 @@ void EncodeNumber(Bytes& out, uint16_t row, uint16_t column, CellAttributes attr
 // LABEL, body 8 + L: u16 row, u16 column, 3 attribute bytes, u8 L, L bytes.
 void EncodeLabel(Bytes& out, uint16_t row, uint16_t column, CellAttributes attributes,
                  std::string_view text);
+// The same into out, which has room for kMaxLabelSize bytes; returns the
+// record's size. Labels are most of a sheet, and this keeps them off the heap.
+inline constexpr size_t kMaxLabelSize = 12 + kMaxShortText;
+size_t EncodeLabel(uint8_t* out, uint16_t row, uint16_t column, CellAttributes attributes,
+                   std::string_view text);
 // HORIZONTALPAGEBREAKS, body 2 + 2N: u16 N, N x u16 row (0-based), in the
 // order given (the caller sorts). N <= 32766.
 void EncodeHorizontalPageBreaks(Bytes& out, const std::vector<uint16_t>& rows);

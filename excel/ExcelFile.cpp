@@ -8,6 +8,7 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <optional>
 
@@ -33,9 +34,20 @@ std::optional<int16_t> ToInt16(int64_t value) {
     return static_cast<int16_t>(value);
 }
 
+// Eight bytes at a time, inline: asked of every cell's text, most of them
+// a few bytes long.
 bool IsAscii(std::string_view text) {
-    return std::all_of(text.begin(), text.end(),
-                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    const char* p = text.data();
+    size_t left = text.size();
+    uint64_t high = 0;
+    for (; left >= 8; p += 8, left -= 8) {
+        uint64_t word = 0;
+        std::memcpy(&word, p, 8);
+        high |= word;
+    }
+    for (; left > 0; ++p, --left)
+        high |= static_cast<unsigned char>(*p);
+    return (high & 0x8080808080808080ull) == 0;
 }
 
 // A number from a cell value: 0 and the number, or the failure's code.
@@ -99,8 +111,12 @@ int32_t ExcelFile::CheckOpen() {
 
 // Hands the finished record to the sink.
 int32_t ExcelFile::Emit() {
-    if (!sink_->Append(record_)) return FailFromSink();
-    bytesWritten_ += record_.size();
+    return Emit(record_);
+}
+
+int32_t ExcelFile::Emit(std::span<const uint8_t> record) {
+    if (!sink_->Append(record)) return FailFromSink();
+    bytesWritten_ += record.size();
     return kOk;
 }
 
@@ -297,8 +313,9 @@ int32_t ExcelFile::WriteValue(int32_t ValueType, int32_t CellFontUsed, int32_t A
         }
         std::string_view bytes;
         if (const int32_t code = ToWorkbookText(source, biff::kMaxShortText, bytes)) return code;
-        biff::EncodeLabel(record_, *row, *column, attributes, bytes);
-        break;
+        if (const int32_t code = CheckOpen()) return code;
+        uint8_t label[biff::kMaxLabelSize];
+        return Emit({label, biff::EncodeLabel(label, *row, *column, attributes, bytes)});
     }
     default:
         return kOk;

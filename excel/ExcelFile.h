@@ -15,6 +15,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -131,6 +132,7 @@ class ExcelFile {
     int32_t WriteFormats();
     int32_t CheckOpen();
     int32_t Emit();
+    int32_t Emit(std::span<const uint8_t> record);
     int32_t Fail(int32_t code, std::string reason);
     int32_t FailFromSink();
     int32_t ToWorkbookText(std::string_view utf8, size_t maxLength, std::string_view& bytes);

@@ -127,7 +127,42 @@ std::optional<DateOrder> LocaleDateOrder(const std::locale& locale) {
     }
 }
 
+namespace {
+
+// The decimal digits of a number that is not negative, at least width of
+// them: every date cell of a sheet is written through here, and snprintf
+// costs more than the rest of the cell.
+void AppendNumber(std::string& out, int value, int width) {
+    char digits[16];
+    int count = 0;
+    do {
+        digits[count++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value > 0);
+    while (count < width)
+        digits[count++] = '0';
+    while (count > 0)
+        out.push_back(digits[--count]);
+}
+
+} // namespace
+
 std::string FormatShortDate(int year, int month, int day, DateOrder order) {
+    if (year >= 0 && month >= 0 && day >= 0) {
+        const bool yearFirst = order == DateOrder::YearMonthDay || order == DateOrder::YearDayMonth;
+        const int first = yearFirst ? year : order == DateOrder::DayMonthYear ? day : month;
+        const int second =
+            order == DateOrder::MonthDayYear || order == DateOrder::YearDayMonth ? day : month;
+        const int third = yearFirst ? (order == DateOrder::YearMonthDay ? day : month) : year;
+        std::string text;
+        text.reserve(12);
+        AppendNumber(text, first, yearFirst ? 4 : 1);
+        text.push_back('/');
+        AppendNumber(text, second, 1);
+        text.push_back('/');
+        AppendNumber(text, third, yearFirst ? 1 : 4);
+        return text;
+    }
     std::array<char, 32> buffer{};
     const char* format = "%d/%d/%04d";
     int first = month, second = day, third = year;

@@ -55,6 +55,10 @@ uint32_t HeapBuilder::Alloc(size_t size) {
     if (blocks_.empty() || !fits(blocks_.back())) {
         if (blocks_.size() >= 0xFFFF) throw PstError("internal: heap too large");
         blocks_.emplace_back();
+        // A block's room is known: growing it step by step would copy it
+        // over and over (a heap is built for every contact of a store).
+        blocks_.back().data.reserve(kMaxHeapBlock);
+        blocks_.back().starts.reserve(64);
         blocks_.back().data.assign(HeaderSize(blocks_.size() - 1), 0);
     }
     Block& b = blocks_.back();

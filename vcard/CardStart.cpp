@@ -6,14 +6,6 @@
 
 namespace velloquin {
 
-bool IsCardStart(std::string_view line) {
-    return EqualsUpperAscii(TrimView(line), "BEGIN:VCARD");
-}
-
-bool IsCardEnd(std::string_view line) {
-    return EqualsUpperAscii(TrimView(line), "END:VCARD");
-}
-
 int64_t CardStartScanner::Feed(std::string_view bytes) {
     int64_t found = 0;
     if (units_ == Units::Unknown) {

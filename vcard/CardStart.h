@@ -3,6 +3,8 @@
 // checks of a chosen file) asks here, so that all of them see the same cards.
 #pragma once
 
+#include "core/Text.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -10,9 +12,16 @@
 namespace velloquin {
 
 // A line that is BEGIN:VCARD (END:VCARD) once the spaces around it are
-// removed, in any case.
-bool IsCardStart(std::string_view line);
-bool IsCardEnd(std::string_view line);
+// removed, in any case. Inline, with the length first: every line of a
+// backup is asked both, most of them twice.
+inline bool IsCardStart(std::string_view line) {
+    const std::string_view t = TrimView(line);
+    return t.size() == 11 && EqualsUpperAscii(t, "BEGIN:VCARD");
+}
+inline bool IsCardEnd(std::string_view line) {
+    const std::string_view t = TrimView(line);
+    return t.size() == 9 && EqualsUpperAscii(t, "END:VCARD");
+}
 
 // Finds the lines that start a vCard in a backup's bytes, given piece by
 // piece, as the reader sees them: a leading UTF-8 byte-order mark is skipped,

@@ -66,6 +66,9 @@ class FileReader {
   private:
     // Returns false when the reading of the file is to stop.
     bool ProcessLine(std::string_view line);
+    bool FeedCutAtLf(std::string_view text, size_t pos);
+    bool ProcessAdvancePiece(std::string_view piece);
+    void LookThroughLongLine();
     bool ProcessPiece(std::string_view piece, ReadMode mode);
     bool HandOff(ReadMode mode);
     void Note(std::string message, bool lostContact) {
@@ -84,8 +87,15 @@ class FileReader {
     int64_t beginLinesCutAtLf_ = 0;   // what Advance mode would have found and Normal mode did not
     std::vector<int64_t> beginLines_; // their lines in the file, the first few
     int64_t fileLine_ = 1;            // the file's line where the current line starts
-    std::string pending_;             // a line not yet ended by its CR
-    bool skipLf_ = false; // the last piece ended in CR; an LF first in the next belongs to it
+    std::string pending_;             // a line (Advance mode: a piece) not yet ended
+    bool skipLf_ = false;  // the last piece ended in CR; an LF first in the next belongs to it
+    bool midLine_ = false; // Advance mode: an LF ended the last piece, not a CR
+    // Normal mode: a long line outside a vCard with an LF in it can be neither
+    // a boundary nor a property, so only its BEGIN:VCARD pieces are counted as
+    // they come and the line is not held; lookedThroughLine_ is the file's
+    // line of the first piece not yet counted.
+    bool lookingThrough_ = false;
+    int64_t lookedThroughLine_ = 0;
 };
 
 bool FileReader::ProcessPiece(std::string_view piece, ReadMode mode) {
@@ -137,17 +147,24 @@ bool FileReader::HandOff(ReadMode mode) {
     return !sink_.StopRequested();
 }
 
+// Past this many bytes a Normal mode line outside a vCard is looked through
+// instead of held, when it has an LF in it.
+constexpr size_t kHeldLineLimit = 64 * 1024;
+
 bool FileReader::Feed(std::string_view text) {
     size_t pos = 0;
     if (skipLf_ && !text.empty()) {
         if (text[0] == '\n') pos = 1;
         skipLf_ = false;
     }
+    if (mode_ == ReadMode::Advance) return FeedCutAtLf(text, pos);
     // A line ends at CR LF or at a lone CR; a lone LF stays in its line.
     while (pos < text.size()) {
         const size_t cr = text.find('\r', pos);
         if (cr == std::string_view::npos) {
             pending_.append(text.substr(pos));
+            if (!inCard_ && (lookingThrough_ || pending_.size() > kHeldLineLimit))
+                LookThroughLongLine();
             return true;
         }
         std::string_view line = text.substr(pos, cr - pos);
@@ -170,41 +187,103 @@ bool FileReader::Feed(std::string_view text) {
     return true;
 }
 
+// Counts the BEGIN:VCARD pieces that the held part of a long line completes
+// and lets go of them. A backup whose lines all end in LF is one line in
+// Normal mode, and would otherwise be held whole.
+void FileReader::LookThroughLongLine() {
+    const size_t lastLf = pending_.rfind('\n');
+    if (lastLf == std::string::npos) return;
+    if (!lookingThrough_) {
+        lookingThrough_ = true;
+        lookedThroughLine_ = fileLine_;
+    }
+    const std::string_view done = std::string_view(pending_).substr(0, lastLf);
+    beginLinesCutAtLf_ += CountBeginLinesCutAtLf(done, lookedThroughLine_, beginLines_);
+    lookedThroughLine_ += 1 + std::count(done.begin(), done.end(), '\n');
+    pending_.erase(0, lastLf + 1);
+}
+
+// Advance mode ends a piece at CR LF, a lone CR or a lone LF, and hands each
+// one on as soon as its end is read, so that no more than a piece is held.
+bool FileReader::FeedCutAtLf(std::string_view text, size_t pos) {
+    while (pos < text.size()) {
+        // Not find_first_of, which asks memchr about every byte.
+        size_t end = pos;
+        while (end < text.size() && text[end] != '\r' && text[end] != '\n')
+            ++end;
+        if (end == text.size()) end = std::string_view::npos;
+        if (end == std::string_view::npos) {
+            pending_.append(text.substr(pos));
+            return true;
+        }
+        std::string_view piece = text.substr(pos, end - pos);
+        if (!pending_.empty()) {
+            pending_.append(piece);
+            piece = pending_;
+        }
+        const bool cr = text[end] == '\r';
+        if (!cr) {
+            pos = end + 1;
+        } else if (end + 1 < text.size()) {
+            pos = end + (text[end + 1] == '\n' ? 2 : 1);
+        } else {
+            pos = text.size();
+            skipLf_ = true;
+        }
+        const bool goOn = ProcessAdvancePiece(piece);
+        midLine_ = !cr;
+        pending_.clear();
+        if (pending_.capacity() > (1u << 20)) std::string().swap(pending_);
+        if (!goOn) return false;
+    }
+    return true;
+}
+
+bool FileReader::ProcessAdvancePiece(std::string_view piece) {
+    // A stop asked for between contacts ends the file before a line (at CR),
+    // as in Normal mode, not before each piece of it.
+    if (!midLine_) {
+        if (!inCard_ && sink_.StopRequested()) return false;
+    }
+    ++fileLine_;
+    if (!ProcessPiece(piece, ReadMode::Advance)) return false;
+    sink_.Poll();
+    sink_.Progress(static_cast<int64_t>(ivCard_) - 1);
+    return true;
+}
+
 bool FileReader::ProcessLine(std::string_view line) {
     // A stop asked for between contacts ends the file here.
     if (!inCard_ && sink_.StopRequested()) return false;
-    if (mode_ == ReadMode::Advance) {
-        fileLine_ += 1 + std::count(line.begin(), line.end(), '\n');
-        size_t start = 0;
-        for (;;) {
-            const size_t lf = line.find('\n', start);
-            const std::string_view piece = line.substr(
-                start, lf == std::string_view::npos ? std::string_view::npos : lf - start);
-            if (!ProcessPiece(piece, ReadMode::Advance)) return false;
-            sink_.Poll();
-            sink_.Progress(static_cast<int64_t>(ivCard_) - 1);
-            if (lf == std::string_view::npos) break;
-            start = lf + 1;
-        }
-        return true;
-    }
     // Lines that end in LF alone are one long line in Normal mode, in which
     // no vCard can be found; what Advance mode would find there is counted
     // for the note, in a file of mixed line ends as in one of LF alone.
-    const int64_t firstLine = fileLine_;
+    const bool lookedThrough = lookingThrough_;
+    int64_t lineNumber = lookedThrough ? lookedThroughLine_ : fileLine_;
     if (line.find('\n') != std::string_view::npos) {
-        beginLinesCutAtLf_ += CountBeginLinesCutAtLf(line, firstLine, beginLines_);
-        fileLine_ += std::count(line.begin(), line.end(), '\n');
+        beginLinesCutAtLf_ += CountBeginLinesCutAtLf(line, lineNumber, beginLines_);
+        lineNumber += std::count(line.begin(), line.end(), '\n');
     }
-    ++fileLine_;
-    if (!ProcessPiece(line, ReadMode::Normal)) return false;
+    fileLine_ = lineNumber + 1;
+    lookingThrough_ = false;
+    // A line with an LF in it is no boundary, and outside a vCard the rules
+    // do not see it: an LF stands in for what was let go of.
+    if (!ProcessPiece(lookedThrough ? std::string_view("\n") : line, ReadMode::Normal))
+        return false;
     sink_.Poll();
     sink_.Progress(static_cast<int64_t>(ivCard_) - 1);
     return true;
 }
 
 void FileReader::Finish() {
-    if (!pending_.empty()) {
+    if (mode_ == ReadMode::Advance) {
+        // The last piece needs no end; after an LF even an empty one counts.
+        if (!pending_.empty() || midLine_) {
+            const std::string piece = std::move(pending_);
+            pending_.clear();
+            if (!ProcessAdvancePiece(piece)) return;
+        }
+    } else if (!pending_.empty() || lookingThrough_) {
         const std::string line = std::move(pending_);
         pending_.clear();
         if (!ProcessLine(line)) return;

@@ -3,6 +3,7 @@
 #include "core/Dates.h"
 #include "core/Text.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
@@ -19,37 +20,64 @@ bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
-// Text cut at every separator. Empty text has no parts at all, so "N:"
-// writes no component.
-std::vector<std::string_view> Split(std::string_view text, char separator) {
-    std::vector<std::string_view> parts;
+// Text cut at every separator: how many parts there are, and the first few,
+// as many as any rule looks at. Held in place, as every property line with
+// components passes here. Empty text has no parts at all, so "N:" writes no
+// component.
+struct Parts {
+    static constexpr size_t kKept = 7;
+    std::string_view part[kKept];
+    size_t count = 0;
+    size_t size() const { return count; }
+    std::string_view operator[](size_t i) const { return part[i]; }
+};
+
+Parts Split(std::string_view text, char separator) {
+    Parts parts;
     if (text.empty()) return parts;
     size_t start = 0;
     for (;;) {
         const size_t at = text.find(separator, start);
-        if (at == std::string_view::npos) {
-            parts.push_back(text.substr(start));
-            return parts;
-        }
-        parts.push_back(text.substr(start, at - start));
+        const std::string_view piece =
+            text.substr(start, at == std::string_view::npos ? std::string_view::npos : at - start);
+        if (parts.count < Parts::kKept) parts.part[parts.count] = piece;
+        ++parts.count;
+        if (at == std::string_view::npos) return parts;
         start = at + 1;
     }
 }
 
-std::string ReplaceAll(std::string text, std::string_view from, std::string_view to) {
-    std::string out;
+// A note's line breaks, written "=0D=0A" (quoted-printable) or backslash n, as
+// CR LF. The two never overlap, so one pass replaces both.
+void NoteText(std::string_view text, std::string& out) {
+    out.clear();
     size_t start = 0;
-    for (size_t at; (at = text.find(from, start)) != std::string::npos; start = at + from.size()) {
+    // Not find_first_of: it asks memchr about every byte of the text.
+    const auto next = [text](size_t from) {
+        for (; from < text.size(); ++from)
+            if (text[from] == '=' || text[from] == '\\') return from;
+        return std::string_view::npos;
+    };
+    for (size_t at = next(0); at != std::string_view::npos; at = next(at)) {
+        const std::string_view rest = text.substr(at);
+        const size_t length = rest.starts_with("=0D=0A") ? 6 : rest.starts_with("\\n") ? 2 : 0;
+        if (length == 0) {
+            ++at;
+            continue;
+        }
         out.append(text, start, at - start);
-        out.append(to);
+        out += "\r\n";
+        at += length;
+        start = at;
     }
-    if (start == 0) return text;
-    out.append(text, start, std::string::npos);
-    return out;
+    out.append(text, start, std::string_view::npos);
 }
 
 // Characters (not bytes) start..start+length-1 of text, 1-based.
 std::string_view Mid(std::string_view text, size_t start, size_t length) {
+    // ASCII, as dates nearly always are: a character is a byte.
+    if (SkipAscii(text, 0) == text.size())
+        return start - 1 >= text.size() ? std::string_view() : text.substr(start - 1, length);
     const size_t skip = Utf8Prefix(text, start - 1).size();
     const std::string_view rest = text.substr(skip);
     return rest.substr(0, Utf8Prefix(rest, length).size());
@@ -67,6 +95,20 @@ std::string DateLayout(std::string_view p1) {
 
 std::string FormatYmd(double serial) {
     const CivilDate d = CivilFromSerial(serial);
+    if (d.year >= 0 && d.year <= 9999 && d.month >= 0 && d.month <= 99 && d.day >= 0 &&
+        d.day <= 99) {
+        const char text[10] = {static_cast<char>('0' + d.year / 1000),
+                               static_cast<char>('0' + d.year / 100 % 10),
+                               static_cast<char>('0' + d.year / 10 % 10),
+                               static_cast<char>('0' + d.year % 10),
+                               ' ',
+                               static_cast<char>('0' + d.month / 10),
+                               static_cast<char>('0' + d.month % 10),
+                               ' ',
+                               static_cast<char>('0' + d.day / 10),
+                               static_cast<char>('0' + d.day % 10)};
+        return std::string(text, sizeof text);
+    }
     char buffer[16];
     std::snprintf(buffer, sizeof buffer, "%04d %02d %02d", d.year, d.month, d.day);
     return buffer;
@@ -122,8 +164,7 @@ void Analyse(std::string_view T, Piece& piece) {
             piece.P2 = T.substr(second + 1, third == std::string_view::npos ? std::string_view::npos
                                                                             : third - second - 1);
         }
-        for (size_t at = first; at != std::string_view::npos; at = T.find(':', at + 1))
-            ++piece.colons;
+        piece.colons = static_cast<size_t>(std::count(T.begin() + first, T.end(), ':'));
     }
     piece.V.assign(TrimView(piece.P1));
     const std::string_view p0 = TrimView(piece.P0);
@@ -240,10 +281,12 @@ bool StoreAddress(const Piece& c, const AddressFields& f, ContactRecord& r) {
 
 void RuleAddresses(const Piece& c, ContactRecord& r) {
     if (!c.HasValue()) return;
-    const bool adr = c.StartsWithName("ADR");
-    const bool anyAdr = Contains(c.U, "ADR");
     const bool work = Contains(c.p, "work");
     const bool home = Contains(c.p, "home");
+    // Most lines are neither: the whole line is searched only for those.
+    if (!work && !home) return;
+    const bool adr = c.StartsWithName("ADR");
+    const bool anyAdr = Contains(c.U, "ADR");
     if (adr && work) StoreAddress(c, kBusiness, r);
     if (anyAdr && Contains(c.T, "type=WORK") && work) StoreAddress(c, kBusiness, r);
     if (adr && home && StoreAddress(c, kPersonal, r)) r.eSelAddress = "2";
@@ -409,8 +452,7 @@ void ApplyPropertyRules(std::string_view piece, ReadMode mode, ContactRecord& re
     }
     if (c.StartsWithName("TITLE")) r.eContact_JobTitle = c.V;
     // NICKNAME has no field in either output.
-    if (c.StartsWithName("NOTE"))
-        r.eContact_Comments = ReplaceAll(ReplaceAll(c.V, "=0D=0A", "\r\n"), "\\n", "\r\n");
+    if (c.StartsWithName("NOTE")) NoteText(c.V, r.eContact_Comments);
     RuleTelephone(c, mode, r);
     RuleAddresses(c, r);
     if (Contains(c.U, "IMADDRESS")) r.eContact_IMAddress = c.V;

@@ -137,6 +137,15 @@ TEST_F(Writer, RefusedValuesLeaveNothingWritten) {
 
 TEST(ShortDate, DayMonthAndYearInTheLocalesOrder) {
     EXPECT_EQ(FormatShortDate(1984, 5, 7, DateOrder::DayMonthYear), "7/5/1984");
+    // Every order, the year always of four digits at least, day and month as
+    // they are.
+    for (const auto& [order, text] :
+         std::vector<std::pair<DateOrder, std::string>>{{DateOrder::MonthDayYear, "12/31/0100"},
+                                                        {DateOrder::DayMonthYear, "31/12/0100"},
+                                                        {DateOrder::YearMonthDay, "0100/12/31"},
+                                                        {DateOrder::YearDayMonth, "0100/31/12"}})
+        EXPECT_EQ(FormatShortDate(100, 12, 31, order), text);
+    EXPECT_EQ(FormatShortDate(10007, 1, 2, DateOrder::YearMonthDay), "10007/1/2");
     // glibc's locales tell no order, but their %x does: 11/22/33 in the
     // classic one, 22.11.2033 in a German one.
     EXPECT_EQ(LocaleDateOrder(std::locale::classic()), DateOrder::MonthDayYear);

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <tuple>
 
 namespace velloquin {
@@ -40,6 +41,67 @@ TEST(CodePage, EveryScriptBothWays) {
         converter.Decode(encoded, decoded);
         EXPECT_EQ(decoded, text) << codePage;
     }
+}
+
+std::string Utf8Of(char32_t cp) {
+    std::string out;
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+    return out;
+}
+
+// The converter asks the platform once per character and copies ASCII as it
+// stands. For every character of every code page a workbook is written in,
+// that must be the platform's own answer (look-alikes such as CP932's yen
+// sign stay lost): the first time, from the table later, and inside a text.
+TEST(CodePage, TableGivesThePlatformsAnswerForEveryCharacter) {
+    constexpr uint16_t kWorkbookCodePages[] = {1252, 1250, 1251, 1253, 1254, 1255, 1256,
+                                               1257, 1258, 874,  932,  936,  949,  950};
+    for (const uint16_t codePage : kWorkbookCodePages) {
+        const std::unique_ptr<CodePagePlatform, CodePagePlatformDeleter> platform(
+            OpenCodePage(codePage));
+        ASSERT_NE(platform, nullptr) << codePage;
+        CodePageConverter converter(codePage);
+        std::string text, expectedText;
+        size_t expectedReplaced = 0;
+        for (char32_t cp = 1; cp < 0x10000 || cp == 0x1F600; cp = cp == 0xFFFF ? 0x1F600 : cp + 1) {
+            if (cp >= 0xD800 && cp < 0xE000) continue;
+            const std::string character = Utf8Of(cp);
+            std::string expected, got;
+            const size_t replaced =
+                EncodeWellFormed(*platform, character, expected, SIZE_MAX).replaced;
+            const EncodeResult result = converter.Encode(character, got);
+            ASSERT_EQ(got, expected) << codePage << " U+" << std::hex << static_cast<int>(cp);
+            ASSERT_EQ(result.replaced, replaced)
+                << codePage << " U+" << std::hex << static_cast<int>(cp);
+            ASSERT_EQ(result.consumed, character.size());
+            text += character + "a";
+            expectedText += expected + "a";
+            expectedReplaced += replaced;
+        }
+        std::string got;
+        const EncodeResult result = converter.Encode(text, got);
+        EXPECT_EQ(got, expectedText) << codePage;
+        EXPECT_EQ(result.replaced, expectedReplaced) << codePage;
+        if (codePage == 932) {
+            EXPECT_GT(expectedReplaced, 0u);
+        }
+    }
+    std::string yen;
+    EXPECT_EQ(CodePageConverter(932).Encode("\xC2\xA5", yen).replaced, 1u);
 }
 
 TEST(CodePage, LossesCutsAndStrayBytes) {

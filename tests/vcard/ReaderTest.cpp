@@ -122,6 +122,11 @@ INSTANTIATE_TEST_SUITE_P(
         // After lines of CR LF, vCards of lines that end in LF alone are noted
         // as lost in Normal mode.
         {Card("FN:One\r\n") + "BEGIN:VCARD\nFN:Two\nEND:VCARD\n", "One;noted 0", "One;Two;"},
+        // Advance mode cuts at every line end, an LF before a CR included; an
+        // empty piece between two is a line like any other.
+        {"BEGIN:VCARD\n\rFN:One\n\nEND:VCARD\r\n\rBEGIN:VCARD\rFN:Two\r\nEND:VCARD\n",
+         "noted 1noted 0", "One;Two;"},
+        {"BEGIN:VCARD\nFN:One\nEND:VCARD", "noted 0", "One;"},
         // Normal mode gathers a picture's continuation lines until the next
         // property; Advance mode decodes the one piece after the PHOTO line.
         {Card("FN:X\r\nPHOTO;ENCODING=b:YWJj\r\n ZGVm\r\n Z2hp\r\n amts\r\nURL:www.x.com\r\n"),
@@ -133,6 +138,34 @@ INSTANTIATE_TEST_SUITE_P(
         // A picture that cannot be decoded is left out; the rest is read.
         {Card("PHOTO:YWJj\r\n====\r\nFN:Still read\r\n"), "Still read;noted 1"},
     }));
+
+// A backup of LF line ends is one long line in Normal mode. It is looked
+// through rather than held, and its vCards are still counted, with their
+// lines, for the note that sends the user to Advance mode, which reads them.
+TEST(Reader, LongBlockOfLfLinesCountedInNormalMode) {
+    std::string bytes = Card("FN:One\r\n");
+    constexpr int kLfCards = 5000; // some 140 KB, past what a line may hold
+    for (int i = 0; i < kLfCards; ++i)
+        bytes += "BEGIN:VCARD\nFN:x\nEND:VCARD\n";
+    for (const size_t step : {size_t{0}, size_t{4093}}) {
+        Reading normal, advance(true);
+        for (Reading* run : {&normal, &advance}) {
+            if (step == 0)
+                run->Backup(bytes);
+            else
+                run->Trickle(bytes, step);
+        }
+        ASSERT_EQ(normal.host.excel.size(), 1u);
+        ASSERT_EQ(normal.host.notes.Kept().size(), 1u);
+        const RunNote& note = normal.host.notes.Kept()[0];
+        EXPECT_EQ(note.contactsLost, kLfCards);
+        EXPECT_NE(note.message.find("lines 4, 7, 10, 13, 16, 19, 22, 25, 28, 31 and 4990 more"),
+                  std::string::npos)
+            << note.message;
+        EXPECT_EQ(advance.host.excel.size(), size_t{1 + kLfCards});
+        EXPECT_TRUE(advance.host.notes.Kept().empty()) << advance.host.notes.Format();
+    }
+}
 
 TEST(Reader, HandsOffToOutlookThenExcel) {
     const std::string cards =
