@@ -56,6 +56,16 @@ size_t AfterLineEnd(std::string_view text, size_t end) {
     return next;
 }
 
+// Whether a value of the vCard may be encoded, so that its text does not show
+// the characters the reader makes of it (quoted-printable, another charset).
+// Only Standard Mode decodes them.
+bool HasEncodedValue(std::string_view card) {
+    const std::string upper = UpperAscii(card);
+    return upper.find("QUOTED-PRINTABLE") != std::string::npos ||
+           upper.find("ENCODING=Q") != std::string::npos ||
+           upper.find("CHARSET") != std::string::npos;
+}
+
 // Whether a line of the vCard may give a birthday or an anniversary (more
 // lines than that, never fewer).
 bool HasDateLine(std::string_view card) {
@@ -79,7 +89,9 @@ class KeptCards {
         bool parsed = false;
     };
 
-    void Keep(std::string_view card, bool advance, CodePageChoice::Mask holders) {
+    // Lines without a colon are left out unless keepAll: in Standard Mode they
+    // may continue a folded value.
+    void Keep(std::string_view card, bool advance, bool keepAll, CodePageChoice::Mask holders) {
         // What is kept is never longer than the vCard, so this room is enough
         // and the block never moves under the views handed out.
         if (blocks_.empty() || blocks_.back().capacity() - blocks_.back().size() < card.size()) {
@@ -92,7 +104,7 @@ class KeptCards {
             size_t end = LineEnd(card, pos, advance);
             if (end == std::string_view::npos) end = card.size();
             const size_t next = AfterLineEnd(card, end);
-            if (card.substr(pos, end - pos).find(':') != std::string_view::npos)
+            if (keepAll || card.substr(pos, end - pos).find(':') != std::string_view::npos)
                 block.append(card.substr(pos, std::min(next, card.size()) - pos));
             pos = next;
         }
@@ -189,7 +201,10 @@ CodePageVerdict ChooseWorkbookCodePage(const std::vector<std::string>& backups,
     std::array<size_t, n> unparsed{}; // per candidate, its cards not parsed yet
 
     CollectingSink sink(choice, hooks);
-    const ReadMode mode = hooks.advance ? ReadMode::Advance : ReadMode::Normal;
+    const ReadMode mode = hooks.mode;
+    // Advance and Standard Mode end lines at LF as well.
+    const bool cutAtLf = mode != ReadMode::Normal;
+    const bool standard = mode == ReadMode::Standard;
     ContactRecord record;
     int32_t counter = 1;
     // Parses the unparsed cards that one of the wanted candidates cannot
@@ -229,14 +244,17 @@ CodePageVerdict ChooseWorkbookCodePage(const std::vector<std::string>& backups,
         BackupText text(*source);
         std::string why;
         if (!text.Open(why)) continue;
-        CardCutter cutter(hooks.advance);
+        CardCutter cutter(cutAtLf);
         const auto look = [&](std::string_view card) {
             hooks.cardsSeen(++cardsSeen);
             hooks.letTheWindowWork();
             CodePageChoice::Mask holders = choice.Holders(card);
             if (dateHolders != CodePageChoice::kAll && HasDateLine(card)) holders &= dateHolders;
+            // Only the reader knows what an encoded value holds: as if no
+            // candidate held it, the vCard is parsed.
+            if (standard && HasEncodedValue(card)) holders = 0;
             if (holders == CodePageChoice::kAll) return;
-            kept.Keep(card, hooks.advance, holders);
+            kept.Keep(card, cutAtLf, standard, holders);
             for (size_t i = 0; i < n; ++i)
                 unparsed[i] += (holders >> i & 1u) == 0;
         };

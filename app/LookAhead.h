@@ -5,6 +5,7 @@
 
 #include "excel/CodePageChoice.h"
 #include "excel/ShortDate.h"
+#include "vcard/Reader.h"
 
 #include <cstdint>
 #include <functional>
@@ -19,7 +20,7 @@ using excel::DateTextFunction;
 
 // What the reading ahead needs from the run.
 struct PrereadHooks {
-    bool advance = false; // Advance Mode
+    ReadMode mode = ReadMode::Normal;
     std::function<void()> letTheWindowWork = [] {};
     std::function<bool()> stopRequested = [] { return false; };
     // The vCards found so far, after each one, for the user to see that the

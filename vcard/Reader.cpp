@@ -274,6 +274,7 @@ void ReadvCard(std::string vcardFile, ReadMode mode, int32_t& ivCard, ContactRec
 
 void ReadvCardFrom(const std::string& file, ByteSource& source, ReadMode mode, int32_t& ivCard,
                    ContactRecord& record, ContactSink& sink) {
+    if (mode == ReadMode::Standard) mode = ReadMode::Advance; // TEMPORARY: until StandardReader lands
     RunNote failure;
     failure.file = file;
     BackupText text(source);

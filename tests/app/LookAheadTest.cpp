@@ -123,7 +123,7 @@ TEST(LookAhead, ReadingAheadAgreesWithReadingEverything) {
             // parsed on the way, as in a backup far larger than these.
             for (const size_t bound : {size_t{16} << 20, size_t{2000}}) {
                 PrereadHooks hooks;
-                hooks.advance = advance;
+                hooks.mode = advance ? ReadMode::Advance : ReadMode::Normal;
                 hooks.keptBytesBound = bound;
                 const CodePageVerdict verdict = ChooseWorkbookCodePage(paths, hooks);
                 EXPECT_EQ(verdict.codePage, expected.codePage) << seed << " " << bound;
