@@ -333,6 +333,7 @@ std::optional<StandardGain> ConversionRun::CheckStandardMode() {
         return "Checking the backup for Standard Mode... " + Counted(cards, "contact", "contacts");
     };
     throttle_.SetCaption(caption(0));
+    throttle_.PumpNow();
     RecountHooks hooks;
     hooks.letTheWindowWork = [this] { throttle_.LetTheWindowWork(); };
     hooks.stopRequested = [this] { return stopRequested_; };
