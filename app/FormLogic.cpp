@@ -54,8 +54,8 @@ std::string CloseDuringCheckQuestion(int64_t contactsSaved) {
 }
 
 std::string FinishedRunText(const std::string& outputPath, int64_t contactsSaved) {
-    return "The conversion is complete. " + outputPath + " holds " +
-           std::to_string(contactsSaved) + (contactsSaved == 1 ? " contact." : " contacts.");
+    return "The conversion is complete. " + outputPath + " holds " + std::to_string(contactsSaved) +
+           (contactsSaved == 1 ? " contact." : " contacts.");
 }
 
 std::string StoppedRunText(const std::string& outputPath, int64_t contactsKept) {

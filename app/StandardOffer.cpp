@@ -73,8 +73,7 @@ std::optional<StandardGain> CountStandardGain(const std::vector<BackupFacts>& no
 std::string StandardGainText(const StandardGain& gain) {
     return "Normal Mode left " + std::to_string(gain.values) +
            (gain.values == 1 ? " value" : " values") + " of " + std::to_string(gain.contacts) +
-           (gain.contacts == 1 ? " contact" : " contacts") +
-           " unread that Standard Mode reads.";
+           (gain.contacts == 1 ? " contact" : " contacts") + " unread that Standard Mode reads.";
 }
 
 } // namespace velloquin::app

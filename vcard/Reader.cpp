@@ -274,7 +274,7 @@ void ReadvCard(std::string vcardFile, ReadMode mode, int32_t& ivCard, ContactRec
 
 void ReadvCardFrom(const std::string& file, ByteSource& source, ReadMode mode, int32_t& ivCard,
                    ContactRecord& record, ContactSink& sink) {
-    if (mode == ReadMode::Standard) mode = ReadMode::Advance; // TEMPORARY: until StandardReader lands
+    if (mode == ReadMode::Standard) mode = ReadMode::Advance; // TEMPORARY until StandardReader
     RunNote failure;
     failure.file = file;
     BackupText text(source);

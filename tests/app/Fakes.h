@@ -22,7 +22,7 @@ struct FakeWindow : app::FolderPicker,
     std::string folder; // the folder picker's answer
     bool xls = true;
     bool advance = false;
-    bool standard = false; // the command line's choice; the window has none
+    bool standard = false;     // the command line's choice; the window has none
     std::vector<bool> answers; // to the Yes/No questions, in turn; No once they run out
     int pumps = 0;
     std::function<void()> onPump = [] {};

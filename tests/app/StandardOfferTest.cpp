@@ -1,10 +1,10 @@
 // What a Normal-mode run leaves unread that Standard Mode reads: counted by
 // reading the backups again, vCard by vCard, and offered only when there is
 // some.
+#include "app/StandardOffer.h"
 #include "Fakes.h"
 #include "StandardProbe.h"
 #include "app/ConversionRun.h"
-#include "app/StandardOffer.h"
 #include "support/Readers.h"
 
 #include <gtest/gtest.h>
@@ -106,8 +106,8 @@ TEST(StandardOffer, OnlyWhatNormalModeLeavesUnreadIsOffered) {
         window.advance = c.advance;
         app::ConversionRun run{window, window, window, window};
         run.checkStandardMode = c.check;
-        run.chosenFileName = testsupport::WriteFile(dir.Path() / (std::string(c.what) + ".vcf"),
-                                                    c.backup);
+        run.chosenFileName =
+            testsupport::WriteFile(dir.Path() / (std::string(c.what) + ".vcf"), c.backup);
         run.CmdSplit_Click();
 
         const StandardGain gain = run.LastSummary().standardGain;

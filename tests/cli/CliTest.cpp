@@ -83,8 +83,8 @@ TEST_F(Cli, StandardModeReadsEveryVCardAndNamesWhatFindsNoPlace) {
         return ReadAll(csv);
     };
     // Lines that end in LF alone: every vCard, nothing offered, nothing to say.
-    const std::string lf =
-        convert("lf.vcf", "BEGIN:VCARD\nN:Fam1;Giv1\nEND:VCARD\nBEGIN:VCARD\nN:Fam2;Giv2\nEND:VCARD\n");
+    const std::string lf = convert(
+        "lf.vcf", "BEGIN:VCARD\nN:Fam1;Giv1\nEND:VCARD\nBEGIN:VCARD\nN:Fam2;Giv2\nEND:VCARD\n");
     EXPECT_EQ(status, 0) << output;
     EXPECT_NE(output.find("2 contacts converted to " + csv.string()), std::string::npos) << output;
     EXPECT_EQ(output.find("Read it again"), std::string::npos) << output;
@@ -103,7 +103,8 @@ TEST_F(Cli, StandardModeReadsEveryVCardAndNamesWhatFindsNoPlace) {
         "1 Dorset St=\r\n;London;;;\r\nNOTE;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:Caf=C3=A9\r\n"
         "END:VCARD\r\n");
     EXPECT_EQ(status, 0) << output;
-    for (const char* value : {"grace@example.com", "Rear Admiral", "1 Dorset St", "London", "Caf\u00e9"})
+    for (const char* value :
+         {"grace@example.com", "Rear Admiral", "1 Dorset St", "London", "Caf\u00e9"})
         EXPECT_NE(unseen.find(value), std::string::npos) << value << "\n" << unseen;
 
     // A fourth e-mail address has no place in Outlook's three.

@@ -452,7 +452,8 @@ TEST_F(Form1Window, LfOnlyBackupReachesBothOutputsWithTheMouseOnly) {
     EXPECT_TRUE(form.OptNormal() && !form.OptAdvance());
     EXPECT_EQ(script.prompts.size(), 2u) << "the file and the folder, once";
     ASSERT_EQ(script.shown.size(), 3u);
-    EXPECT_TRUE(script.shown[1].ends_with("\n\nRead it again in Standard Mode?")) << script.shown[1];
+    EXPECT_TRUE(script.shown[1].ends_with("\n\nRead it again in Standard Mode?"))
+        << script.shown[1];
     EXPECT_EQ(Text("LblProgessCurrent"), "(2) vCards Saved");
 }
 

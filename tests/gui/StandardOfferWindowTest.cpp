@@ -46,7 +46,8 @@ std::string Sample() {
 
 std::string LfOnly(const std::string& text) {
     std::string out;
-    std::copy_if(text.begin(), text.end(), std::back_inserter(out), [](char c) { return c != '\r'; });
+    std::copy_if(text.begin(), text.end(), std::back_inserter(out),
+                 [](char c) { return c != '\r'; });
     return out;
 }
 
@@ -140,7 +141,8 @@ TEST(StandardOfferWindow, AnLfOnlyBackupReachesBothOutputsWholeWithClicksAlone) 
         ASSERT_FALSE(reference.empty() || reread.empty()) << "one output each";
         if (xls) {
             // LibreOffice takes the workbooks together, under names of their own.
-            for (const auto& [from, name] : {std::pair{reference, "crlf.xls"}, {reread, "lf.xls"}}) {
+            for (const auto& [from, name] :
+                 {std::pair{reference, "crlf.xls"}, {reread, "lf.xls"}}) {
                 workbooks.push_back(dir.Path() / name);
                 fs::rename(from, workbooks.back());
             }
@@ -206,8 +208,8 @@ TEST(StandardOfferWindow, ClosingDuringTheCheckKeepsTheWholeOutput) {
     const std::string workbook = (dir.Path() / "out" / "vCardContactsExported.xls").string();
     EXPECT_EQ(w.shown, Strings({"Corvanth Velloquin? " + CloseDuringCheckQuestion(300),
                                 "Velloquin: " + FinishedRunText(workbook, 300)}));
-    EXPECT_EQ(w.shown[1], "Velloquin: The conversion is complete. " + workbook +
-                              " holds 300 contacts.");
+    EXPECT_EQ(w.shown[1],
+              "Velloquin: The conversion is complete. " + workbook + " holds 300 contacts.");
     EXPECT_FALSE(run.LastSummary().stopped) << "the output was whole before the check";
     EXPECT_EQ(w.captions.back(), "(300) vCards Saved");
     if (!testsupport::SofficeInstalled()) GTEST_SKIP() << "LibreOffice is not installed";
