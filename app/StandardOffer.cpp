@@ -15,7 +15,7 @@ class FactCounter : public ContactSink {
     explicit FactCounter(const RecountHooks& hooks) : hooks_(hooks) {}
 
     void ContactFinished(const ContactRecord& record, ReadMode, int32_t) override {
-        facts.push_back(CountFacts(record));
+        facts.push_back(OfferFacts(record));
         hooks_.cardsSeen(++seen_);
     }
     void Poll() override { hooks_.letTheWindowWork(); }
@@ -37,6 +37,10 @@ class FactCounter : public ContactSink {
 };
 
 } // namespace
+
+int OfferFacts(const ContactRecord& record) {
+    return CountFacts(record) - (record.eContact_IMAddress.empty() ? 0 : 1);
+}
 
 StandardGain CompareFacts(const std::vector<int>& normal, const std::vector<int>& standard) {
     StandardGain gain;

@@ -4,6 +4,8 @@
 // handed off. The window offers the second reading only when it gains.
 #pragma once
 
+#include "core/ContactRecord.h"
+
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -12,7 +14,14 @@
 
 namespace velloquin::app {
 
-// The facts (CountFacts) of each contact that one backup gave, in the order
+// The facts of a contact that the two readings are compared by: CountFacts
+// without the IM address. A Skype backup names its contact's Skype account in
+// X-SKYPE-USERNAME, which Normal Mode reads as a stand-in full name and
+// Standard Mode files as the IM address: that is no value Normal Mode left
+// unread, and a Skype backup that Normal Mode reads whole is offered nothing.
+int OfferFacts(const ContactRecord& record);
+
+// The facts (OfferFacts) of each contact that one backup gave, in the order
 // the reader handed them off.
 struct BackupFacts {
     std::string path;

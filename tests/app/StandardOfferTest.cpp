@@ -40,6 +40,13 @@ TEST(StandardOffer, TwoReadingsAreComparedVCardByVCard) {
         EXPECT_EQ(gain, c.gain) << c.normal.size() << " " << c.standard.size() << ": "
                                 << gain.values << " " << gain.contacts;
     }
+    // A Skype account as the IM address is no value Normal Mode leaves unread.
+    ContactRecord record;
+    record.eContact_IMAddress = "live:someone";
+    EXPECT_EQ(app::OfferFacts(record), 0);
+    record.eContact_FullName = "Someone";
+    record.eContact_BirthDay = 31133;
+    EXPECT_EQ(app::OfferFacts(record), 2);
     EXPECT_EQ(app::StandardGainText({1, 1}),
               "Normal Mode left 1 value of 1 contact unread that Standard Mode reads.");
     EXPECT_EQ(app::StandardGainText({5, 2}),
