@@ -107,6 +107,19 @@ TEST_F(Cli, StandardModeReadsEveryVCardAndNamesWhatFindsNoPlace) {
          {"grace@example.com", "Rear Admiral", "1 Dorset St", "London", "Caf\u00e9"})
         EXPECT_NE(unseen.find(value), std::string::npos) << value << "\n" << unseen;
 
+    // A quoted-printable name in Cyrillic: the workbook's code page is chosen
+    // from what the reader makes of it, not from its ASCII text.
+    const std::string qp =
+        Backup("qp.vcf", "BEGIN:VCARD\r\nVERSION:2.1\r\nN;CHARSET=UTF-8;ENCODING="
+                         "QUOTED-PRINTABLE:=D0=9F=D0=B5=D1=82=D1=80=D0=BE=D0=B2;"
+                         "=D0=98=D0=B2=D0=B0=D0=BD\r\nEND:VCARD\r\n");
+    Run({"--standard", "--out", out.string(), qp});
+    EXPECT_EQ(status, 0) << output;
+    const std::string book = ReadAll(out / "vCardContactsExported.xls");
+    // BOF, then CODEPAGE 1251; "Петров" a byte per letter.
+    EXPECT_EQ(book.substr(8, 6), std::string("\x42\x00\x02\x00\xE3\x04", 6));
+    EXPECT_NE(book.find("\xCF\xE5\xF2\xF0\xEE\xE2"), std::string::npos);
+
     // A fourth e-mail address has no place in Outlook's three.
     convert("four.vcf", "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Doe;Jo\r\nEMAIL:a@example.com\r\n"
                         "EMAIL:b@example.com\r\nEMAIL:c@example.com\r\nEMAIL:d@example.com\r\n"
