@@ -108,10 +108,11 @@ TEST(LookAhead, ReadingAheadAgreesWithReadingEverything) {
         Folder folder;
         const auto paths =
             folder.Write({dropEnds(Backup(cards)), dropEnds(Backup({{pick(), pick()}}))});
-        for (const bool advance : {false, true}) {
+        for (const ReadMode mode : {ReadMode::Normal, ReadMode::Advance, ReadMode::Standard}) {
             // Every contact of the backup handed to the choice: what the
             // reading ahead must arrive at while parsing only some of the vCards.
-            testing_support::Reading all(advance);
+            testing_support::Reading all;
+            all.mode = mode;
             CodePageChoice choice;
             for (const std::string& path : paths)
                 all.File(path);
@@ -123,7 +124,7 @@ TEST(LookAhead, ReadingAheadAgreesWithReadingEverything) {
             // parsed on the way, as in a backup far larger than these.
             for (const size_t bound : {size_t{16} << 20, size_t{2000}}) {
                 PrereadHooks hooks;
-                hooks.mode = advance ? ReadMode::Advance : ReadMode::Normal;
+                hooks.mode = mode;
                 hooks.keptBytesBound = bound;
                 const CodePageVerdict verdict = ChooseWorkbookCodePage(paths, hooks);
                 EXPECT_EQ(verdict.codePage, expected.codePage) << seed << " " << bound;
