@@ -139,7 +139,9 @@ void CardCutter::Add(std::string_view piece, const std::function<void(std::strin
 
 void CardCutter::Finish(const std::function<void(std::string_view)>& onCard) {
     Cut(true, onCard);
-    // A vCard still open at the end is not handed off by the reader either.
+    // A vCard still open at the end is not handed off by the Skype rules
+    // either; Standard Mode ends it there.
+    if (standard_ && open_ != std::string::npos) onCard(std::string_view(window_).substr(open_));
     window_.clear();
     scan_ = 0;
     open_ = std::string::npos;
@@ -157,10 +159,14 @@ void CardCutter::Cut(bool atEnd, const std::function<void(std::string_view)>& on
         }
         const std::string_view line = TrimView(text.substr(scan_, end - scan_));
         const size_t next = AfterLineEnd(text, end);
-        // A BEGIN:VCARD inside an open vCard merges the two, as the reader
-        // merges them; an END:VCARD outside one hands off an empty contact,
-        // which has no value to look at.
-        if (open_ == std::string::npos && IsCardStart(line)) open_ = scan_;
+        // A BEGIN:VCARD inside an open vCard merges the two, as the Skype
+        // rules merge them, or in Standard Mode ends the open one; an
+        // END:VCARD outside one hands off an empty contact, which has no
+        // value to look at.
+        if (IsCardStart(line)) {
+            if (open_ != std::string::npos && standard_) onCard(text.substr(open_, scan_ - open_));
+            if (open_ == std::string::npos || standard_) open_ = scan_;
+        }
         if (open_ != std::string::npos && IsCardEnd(line)) {
             onCard(text.substr(open_, std::min(next, text.size()) - open_));
             open_ = std::string::npos;
@@ -178,8 +184,12 @@ void CardCutter::Cut(bool atEnd, const std::function<void(std::string_view)>& on
 }
 
 std::vector<std::string> SplitCards(std::string_view text, bool advance) {
+    return SplitCards(text, advance ? ReadMode::Advance : ReadMode::Normal);
+}
+
+std::vector<std::string> SplitCards(std::string_view text, ReadMode mode) {
     std::vector<std::string> cards;
-    CardCutter cutter(advance);
+    CardCutter cutter(mode);
     const auto keep = [&](std::string_view card) { cards.emplace_back(card); };
     cutter.Add(text, keep);
     cutter.Finish(keep);
@@ -244,7 +254,7 @@ CodePageVerdict ChooseWorkbookCodePage(const std::vector<std::string>& backups,
         BackupText text(*source);
         std::string why;
         if (!text.Open(why)) continue;
-        CardCutter cutter(cutAtLf);
+        CardCutter cutter(mode);
         const auto look = [&](std::string_view card) {
             hooks.cardsSeen(++cardsSeen);
             hooks.letTheWindowWork();
