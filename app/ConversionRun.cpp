@@ -4,6 +4,7 @@
 #include "PictureFiles.h"
 #include "core/Text.h"
 #include "platform/Files.h"
+#include "platform/Locale.h"
 #include "platform/Utf8Path.h"
 #include "vcard/Rules.h"
 
@@ -55,11 +56,7 @@ std::vector<std::string> BackupsOfRun(const std::string& srcFolder,
 } // namespace
 
 char PathSeparator() {
-#ifdef _WIN32
-    return '\\';
-#else
-    return '/';
-#endif
+    return platform::kPathSeparator;
 }
 
 std::string WithFinalSeparator(std::string folder) {
@@ -384,16 +381,7 @@ void ConversionRun::SaveNotes(const std::string& lead) {
         notesSaveDialog->ShowSave(kSaveNotesTitle, kNotesFileName, kNotesFilter);
     if (path.empty()) return;
     std::string text = (lead.empty() ? std::string() : lead + "\n\n") + notes_.Format();
-#ifdef _WIN32
-    // Notepad of the older systems takes UTF-8 for what it is by its mark,
-    // and breaks lines at CR LF only.
-    std::string crlf = "\xEF\xBB\xBF";
-    for (const char c : text) {
-        if (c == '\n') crlf += '\r';
-        crlf += c;
-    }
-    text.swap(crlf);
-#endif
+    text = platform::ForSystemEditor(std::move(text));
     errno = 0;
     std::FILE* file = platform::OpenFile(path, "wb");
     bool written = file != nullptr;

@@ -100,7 +100,7 @@ BackupLook LookForBeginVCard(const std::string& path, WindowPump* pump) {
     // The scanner reads the bytes as the reader does (byte-order marks,
     // UTF-16, CR LF) and keeps only what can still make a begin line.
     CardStartScanner scanner;
-    std::vector<char> buffer(64 * 1024);
+    std::vector<char> buffer(size_t{64} * 1024);
     for (;;) {
         const size_t got = std::fread(buffer.data(), 1, buffer.size(), file.get());
         if (scanner.Feed(std::string_view(buffer.data(), got)) > 0) return {BackupLook::Found, {}};

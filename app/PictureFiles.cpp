@@ -8,7 +8,7 @@ namespace velloquin::app {
 
 std::string WritePictureFile(const std::string& folder, std::string_view bytes, int32_t ivCard,
                              std::string& failure) {
-    const std::string path = folder + std::to_string(ivCard) + ".gif";
+    std::string path = folder + std::to_string(ivCard) + ".gif";
     std::ofstream out(platform::PathFromUtf8(path), std::ios::binary | std::ios::trunc);
     if (out) {
         out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));

@@ -8,7 +8,7 @@
 #include "platform/Console.h"
 #include "platform/Utf8Path.h"
 #ifdef VELLOQUIN_XLSX
-#include "XlsxSheet.h"
+#include "excel/XlsxSheet.h"
 #endif
 
 #include <filesystem>
@@ -182,7 +182,7 @@ int Convert(const Arguments& args) {
     run.checkStandardMode = false;
     pump.Attach(run);
 #ifdef VELLOQUIN_XLSX
-    if (args.xlsx) run.sheet.UseUnicodeSheet(cli::MakeXlsxSheet());
+    if (args.xlsx) run.sheet.UseUnicodeSheet(excel::MakeXlsxSheet());
 #endif
     if (args.csv) run.sheet.UseUnicodeSheet(excel::MakeCsvSheet());
 

@@ -1,6 +1,7 @@
 #include "excel/ContactSheet.h"
 #include "excel/ShortDate.h"
 #include "excel/UnicodeSheet.h"
+#include "platform/Files.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -48,11 +49,7 @@ class CsvSheet final : public UnicodeSheet {
     bool Create(const std::string& path, std::string& why) override {
         if (file_) std::fclose(file_);
         file_ = nullptr;
-#ifdef _WIN32
-        file_ = _wfopen(PathFromUtf8(path).c_str(), L"wb");
-#else
-        file_ = std::fopen(path.c_str(), "wb");
-#endif
+        file_ = platform::OpenFile(path, "wb");
         if (!file_) {
             why = std::strerror(errno);
             return false;

@@ -1,17 +1,11 @@
 #include "excel/ShortDate.h"
+#include "platform/Locale.h"
 
 #include <array>
 #include <cmath>
 #include <ctime>
 #include <iomanip>
 #include <sstream>
-
-#ifdef _WIN32
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-#endif
 
 namespace velloquin::excel {
 
@@ -73,7 +67,6 @@ std::optional<DateOrder> FromFacet(std::time_base::dateorder order) {
     }
 }
 
-#ifndef _WIN32
 // Asked once: the user's locale does not change while the program runs, and
 // building it is far too slow to do per cell.
 DateOrder UserDateOrder() {
@@ -87,31 +80,13 @@ DateOrder UserDateOrder() {
     }();
     return order;
 }
-#endif
 
 std::string PlatformShortDate(const DateTimeParts& parts) {
-#ifdef _WIN32
-    // SYSTEMTIME starts at 1601; earlier days take the portable form.
-    if (parts.year >= 1601) {
-        SYSTEMTIME time{};
-        time.wYear = static_cast<WORD>(parts.year);
-        time.wMonth = static_cast<WORD>(parts.month);
-        time.wDay = static_cast<WORD>(parts.day);
-        std::array<wchar_t, 128> wide{};
-        const int wideLength = GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &time, nullptr,
-                                              wide.data(), static_cast<int>(wide.size()));
-        if (wideLength > 1) {
-            std::array<char, 512> utf8{};
-            const int length =
-                WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideLength - 1, utf8.data(),
-                                    static_cast<int>(utf8.size()), nullptr, nullptr);
-            if (length > 0) return std::string(utf8.data(), static_cast<size_t>(length));
-        }
-    }
+    if (!platform::HasShortDateSetting())
+        return FormatShortDate(parts.year, parts.month, parts.day, UserDateOrder());
+    if (auto text = platform::SystemShortDate(parts.year, parts.month, parts.day)) return *text;
+    // Days the system cannot write take the portable form.
     return FormatShortDate(parts.year, parts.month, parts.day, DateOrder::MonthDayYear);
-#else
-    return FormatShortDate(parts.year, parts.month, parts.day, UserDateOrder());
-#endif
 }
 
 } // namespace
@@ -195,9 +170,7 @@ std::string ShortDateText(double serial, const std::locale& locale) {
 }
 
 std::string ShortDateFormatCode() {
-#ifdef _WIN32
-    return {};
-#else
+    if (platform::HasShortDateSetting()) return {};
     switch (UserDateOrder()) {
     case DateOrder::MonthDayYear:
         return "m/d/yyyy";
@@ -209,7 +182,6 @@ std::string ShortDateFormatCode() {
         return "yyyy/d/m";
     }
     return "m/d/yyyy";
-#endif
 }
 
 std::optional<std::string> DateValueText(double serial) {

@@ -1,6 +1,7 @@
 #include "OutlookOutput.h"
 
 #include "core/Text.h"
+#include "platform/Locale.h"
 
 #include <cstdio>
 #include <exception>
@@ -145,14 +146,7 @@ std::string FormatStoreTimestamp(const std::tm& localTime) {
 }
 
 std::tm LocalNow() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &now);
-#else
-    localtime_r(&now, &local);
-#endif
-    return local;
+    return platform::LocalTime(std::time(nullptr));
 }
 
 bool CreatePstStore(PstState& state, const std::string& saveFolder, const Clock& clock,

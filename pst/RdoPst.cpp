@@ -127,7 +127,7 @@ bool SameId(const std::string& a, const std::string& b) {
 
 class Session final : public outlook::RdoSession, public std::enable_shared_from_this<Session> {
   public:
-    explicit Session(StoreOptions options) : options_(std::move(options)) {}
+    explicit Session(StoreOptions options) : options_(options) {}
     ~Session() override {
         try {
             Logoff();

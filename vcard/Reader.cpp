@@ -265,7 +265,7 @@ void ReadvCardText(const std::string& file, std::string_view text, ReadMode mode
     ReadvCardFrom(file, source, mode, ivCard, record, sink);
 }
 
-void ReadvCard(std::string vcardFile, ReadMode mode, int32_t& ivCard, ContactRecord& record,
+void ReadvCard(const std::string& vcardFile, ReadMode mode, int32_t& ivCard, ContactRecord& record,
                ContactSink& sink) {
     const std::string path = Trim(vcardFile);
     const auto source = MakeFileSource(path);

@@ -59,7 +59,7 @@ class ContactSink {
 // Reads one file. ivCard is the run's contact counter: one more than the
 // contacts handed off so far in the run; the reader advances it per contact.
 // Failures do not escape: the file's reading ends and a note says why.
-void ReadvCard(std::string vcardFile, ReadMode mode, int32_t& ivCard, ContactRecord& record,
+void ReadvCard(const std::string& vcardFile, ReadMode mode, int32_t& ivCard, ContactRecord& record,
                ContactSink& sink);
 
 // The same on bytes from elsewhere (memory, in the fuzz targets and tests);

@@ -37,7 +37,7 @@ std::string QtFileDialog::ShowOpen(const std::string& filter, int /*flags*/, int
     const QString name = QFileDialog::getOpenFileName(
         owner_, QString(), QString::fromStdString(start_), NameFilters(filter).join(";;"), nullptr,
         QFileDialog::HideNameFilterDetails);
-    const std::string path = QDir::toNativeSeparators(name).toStdString();
+    std::string path = QDir::toNativeSeparators(name).toStdString();
     // A name longer than the dialog may return comes back as no choice, as
     // the common dialog refuses it.
     if (maxFileSize > 0 && path.size() > static_cast<size_t>(maxFileSize)) return {};

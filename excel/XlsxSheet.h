@@ -7,8 +7,8 @@
 
 #include <memory>
 
-namespace velloquin::cli {
+namespace velloquin::excel {
 
-std::unique_ptr<excel::UnicodeSheet> MakeXlsxSheet();
+std::unique_ptr<UnicodeSheet> MakeXlsxSheet();
 
-} // namespace velloquin::cli
+} // namespace velloquin::excel

@@ -1,4 +1,4 @@
-#include "XlsxSheet.h"
+#include "excel/XlsxSheet.h"
 
 #include "core/Text.h"
 #include "excel/ContactSheet.h"
@@ -15,7 +15,7 @@
 #include <cstring>
 #include <string>
 
-namespace velloquin::cli {
+namespace velloquin::excel {
 
 namespace {
 
@@ -195,8 +195,8 @@ class XlsxSheet final : public excel::UnicodeSheet {
 
 } // namespace
 
-std::unique_ptr<excel::UnicodeSheet> MakeXlsxSheet() {
+std::unique_ptr<UnicodeSheet> MakeXlsxSheet() {
     return std::make_unique<XlsxSheet>();
 }
 
-} // namespace velloquin::cli
+} // namespace velloquin::excel
