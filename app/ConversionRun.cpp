@@ -153,7 +153,7 @@ bool ConversionRun::ChooseCodePage() {
     throttle_.SetCaption(caption(0));
     throttle_.PumpNow();
     PrereadHooks hooks;
-    hooks.mode = ReadingMode();
+    hooks.mode = RunReadMode();
     hooks.letTheWindowWork = [this] { throttle_.LetTheWindowWork(); };
     hooks.stopRequested = [this] { return stopRequested_; };
     hooks.cardsSeen = [this, caption](int64_t cards) { throttle_.SetCaption(caption(cards)); };
@@ -221,7 +221,7 @@ bool ConversionRun::ConvertOnce() {
     cardCounter = 1;
     openCard_ = 0;
     reading_ = true;
-    const ReadMode mode = ReadingMode();
+    const ReadMode mode = RunReadMode();
     countFacts_ = checkStandardMode && mode == ReadMode::Normal;
     factsRead_.clear();
 
@@ -423,7 +423,7 @@ outlook::Clock ConversionRun::StoreClock() {
     return [stamp] { return stamp; };
 }
 
-ReadMode ConversionRun::ReadingMode() {
+ReadMode ConversionRun::RunReadMode() {
     if (rereadInStandard_ || controls_.OptStandard()) return ReadMode::Standard;
     return controls_.OptAdvance() ? ReadMode::Advance : ReadMode::Normal;
 }

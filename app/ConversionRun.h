@@ -86,9 +86,9 @@ class ConversionRun : public ContactSink {
     const RunNotes& LastNotes() const { return notes_; }
     const RunSummary& LastSummary() const { return summary_; }
 
-    // The reading mode: the window's, or Standard for a second reading the
-    // user asked for.
-    ReadMode ReadingMode();
+    // The mode the run's files are read in: the window's, or Standard for a
+    // second reading the user asked for.
+    ReadMode RunReadMode();
 
     // The two hand-offs of a finished contact, Outlook first, then Excel, as
     // the output chosen for the run selects them. Virtual for the tests that
