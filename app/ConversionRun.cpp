@@ -193,6 +193,7 @@ bool ConversionRun::ConvertOnce() {
             return false;
         }
         std::string errorMessage;
+        sheet.KeepEveryField(RunReadMode() == ReadMode::Standard);
         if (!sheet.CreateExcelSheet(ExcelSheetPath, errorMessage)) {
             if (errorMessage.empty())
                 errorMessage = "The workbook " + ExcelSheetPath + " could not be created.";

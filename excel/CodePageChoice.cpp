@@ -72,7 +72,7 @@ void CodePageChoice::AddContact(const ExcelContactArgs& args) {
         add(texts.Column(column));
     // The dates' texts follow the system's short-date format, which is not
     // ASCII everywhere.
-    for (const double date : {args.xlsContact_BirthDay, args.xlsContact_Anniversary})
+    for (const double date : {args.eContact_BirthDay, args.eContact_Anniversary})
         if (date != 0)
             if (const auto text = dateText_(date)) add(*text);
     if (contactMask == kAll) return;

@@ -13,44 +13,22 @@ namespace {
 
 constexpr int kColumns = kSheetColumns;
 
-constexpr std::array<const char*, kColumns> kTitles = {
-    "First Name",
-    "Middle Name",
-    "Last Name",
-    "Email",
-    "Suffix",
-    "Title",
-    "Company",
-    "Job Title",
-    "Location",
-    "Website",
-    "Department",
-    "Manager",
-    "Assistant",
-    "Business Street Address",
-    "Business City",
-    "Business Zip/Postal Code",
-    "Business State",
-    "Business Country",
-    "Business Phone Number",
-    "Business FAX",
-    "Business CellPhone",
-    "Business Pager",
-    "Business Other Email 1",
-    "Business Other Email 2",
-    "Business Other Email 3",
-    "Personal Street Address",
-    "Personal City",
-    "Personal Zip/Postal Code",
-    "Personal State",
-    "Personal Country",
-    "Personal Phone Number",
-    "Personal FAX",
-    "Personal CellPhone",
-    "Birthday",
-    "Anniversary",
-    "Comments",
-};
+constexpr std::array<const char*, kColumns> kTitles = [] {
+    std::array<const char*, kColumns> titles{};
+    for (const ContactField& field : kContactFields)
+        for (const SheetColumn& column : field.sheet)
+            if (column.place > 0) titles[static_cast<size_t>(column.place - 1)] = column.title;
+    return titles;
+}();
+
+// The fields of the columns after the 36, in the order of the list.
+constexpr std::array<const ContactField*, kExtraSheetColumns> kExtraFields = [] {
+    std::array<const ContactField*, kExtraSheetColumns> fields{};
+    size_t next = 0;
+    for (const ContactField& field : kContactFields)
+        if (field.sheet[0].place == 0) fields[next++] = &field;
+    return fields;
+}();
 
 // A contact's cells go out in this order of columns (the business address
 // block before the columns 9 to 13), which keeps older files byte for byte.
@@ -95,52 +73,96 @@ const std::array<const char*, kSheetColumns>& SheetTitles() {
     return kTitles;
 }
 
-ContactRowTexts::ContactRowTexts(const ExcelContactArgs& args)
-    : businessStreet_(CleanAddress(args.xlsContact_BusinessAddress)),
-      // The home street; the never-filled street field only when it is missing.
-      personalStreet_(CleanAddress(args.xlsContact_PersonalAddress.empty()
-                                       ? args.xlsContact_PersonalStreet
-                                       : args.xlsContact_PersonalAddress)),
-      texts_{{
-          {},
-          OnlyBlanks(args.xlsContact_FirstName) ? args.xlsContact_FullName
-                                                : args.xlsContact_FirstName,
-          args.xlsContact_MiddleName,
-          args.xlsContact_LastName,
-          args.xlsContact_Email,
-          args.xlsContact_Suffix,
-          args.xlsContact_Title,
-          args.xlsContact_Company,
-          args.xlsContact_JobTitle,
-          args.xlsContact_Location,
-          args.xlsContact_WebPage,
-          args.xlsContact_Department,
-          args.xlsContact_Manager,
-          args.xlsContact_Assistant,
-          businessStreet_,
-          args.xlsContact_BusinessCity,
-          args.xlsContact_BusinessZip,
-          args.xlsContact_BusinessState,
-          args.xlsContact_BusinessCountry,
-          args.xlsContact_OfficePhone,
-          args.xlsContact_OfficeFax,
-          args.xlsContact_CellPhone,
-          args.xlsContact_Pager,
-          args.xlsContact_OtherEmail1,
-          args.xlsContact_OtherEmail2,
-          args.xlsContact_OtherEmail3,
-          personalStreet_,
-          args.xlsContact_PersonalCity,
-          args.xlsContact_PersonalZip,
-          args.xlsContact_PersonalState,
-          args.xlsContact_PersonalCountry,
-          args.xlsContact_HomePhone,
-          args.xlsContact_HomeFax,
-          args.xlsContact_Pager,
-          {}, // birthday, a date
-          {}, // anniversary, a date
-          args.xlsContact_Comments,
-      }} {}
+const char* SheetTitle(int column) {
+    return column <= kColumns
+               ? kTitles[static_cast<size_t>(column - 1)]
+               : kExtraFields[static_cast<size_t>(column - kColumns - 1)]->sheet[0].title;
+}
+
+namespace {
+
+constexpr size_t kFieldCount = std::size(kContactFields);
+
+constexpr size_t IndexOf(std::string ContactRecord::*member) {
+    for (size_t i = 0; i < kFieldCount; ++i)
+        if (kContactFields[i].text == member) return i;
+    return kFieldCount;
+}
+
+// For each field, the field that stands in for it (kFieldCount: none).
+constexpr std::array<size_t, kFieldCount> kStandInOf = [] {
+    std::array<size_t, kFieldCount> standIns{};
+    standIns.fill(kFieldCount);
+    for (size_t i = 0; i < kFieldCount; ++i)
+        if (kContactFields[i].standsInFor) standIns[IndexOf(kContactFields[i].standsInFor)] = i;
+    return standIns;
+}();
+
+// The date field of each column (kFieldCount: none). Indexes, not member
+// pointers: GCC 12 fills the untouched end of a constant array of member
+// pointers with the first member rather than with nulls.
+constexpr std::array<size_t, kWideSheetColumns + 1> kDateOfColumn = [] {
+    std::array<size_t, kWideSheetColumns + 1> dates{};
+    dates.fill(kFieldCount);
+    for (size_t i = 0; i < kFieldCount; ++i)
+        for (const SheetColumn& column : kContactFields[i].sheet)
+            if (kContactFields[i].date && column.place > 0)
+                dates[static_cast<size_t>(column.place)] = i;
+    return dates;
+}();
+
+bool Empty(const ContactRecord& contact, const ContactField& field) {
+    return field.date ? contact.*field.date == 0 : (contact.*field.text).empty();
+}
+
+// Whether a stand-in field is shown: its field's column holds nothing else.
+bool StandsIn(const ContactRecord& contact, const ContactField& standIn) {
+    const std::string& own = contact.*standIn.standsInFor;
+    return standIn.standsInWhenBlank ? OnlyBlanks(own) : own.empty();
+}
+
+} // namespace
+
+int ValuesWithoutColumn(const ContactRecord& record) {
+    int values = 0;
+    for (const ContactField& field : kContactFields) {
+        if (!field.IsFact() || field.sheet[0].place > 0 || Empty(record, field)) continue;
+        const bool shownInstead = field.standsInFor && StandsIn(record, field) &&
+                                  kContactFields[IndexOf(field.standsInFor)].sheet[0].place > 0;
+        values += !shownInstead;
+    }
+    return values;
+}
+
+ContactRowTexts::ContactRowTexts(const ContactRecord& contact, bool wide)
+    : contact_(contact), columns_(wide ? kWideSheetColumns : kColumns) {
+    size_t cleaned = 0;
+    size_t extra = kColumns + 1;
+    for (size_t i = 0; i < kFieldCount; ++i) {
+        const ContactField& field = kContactFields[i];
+        const int place = field.sheet[0].place;
+        if (place < 0 || (place == 0 && !wide)) continue;
+        std::string_view text;
+        if (field.text) {
+            const size_t standIn = kStandInOf[i];
+            text = standIn < kFieldCount && StandsIn(contact, kContactFields[standIn])
+                       ? contact.*kContactFields[standIn].text
+                       : contact.*field.text;
+            if (field.address) text = cleaned_[cleaned++] = CleanAddress(text);
+        }
+        if (place == 0) {
+            texts_[extra++] = text;
+            continue;
+        }
+        for (const SheetColumn& column : field.sheet)
+            if (column.place > 0) texts_[static_cast<size_t>(column.place)] = text;
+    }
+}
+
+double ContactRowTexts::Date(int column) const {
+    const size_t field = kDateOfColumn[static_cast<size_t>(column)];
+    return field < kFieldCount ? contact_.*kContactFields[field].date : 0;
+}
 
 ContactSheet::ContactSheet() = default;
 
@@ -153,7 +175,7 @@ bool ContactSheet::CreateUnicodeSheet(std::string& errorMessage) {
     writeFailed_ = false;
     unicodeContacts_.clear();
     std::string why;
-    unicodeOpen_ = unicode_->Create(path_, why);
+    unicodeOpen_ = unicode_->Create(path_, everyField_ ? kWideSheetColumns : kColumns, why);
     if (unicodeOpen_) return true;
     errorMessage = "The file " + Quoted(path_) + " could not be created: " + why + ".";
     std::string ignored;
@@ -171,11 +193,10 @@ void ContactSheet::SaveUnicodeRow(const ExcelContactArgs& args, int64_t row, Run
                    true});
         return;
     }
-    const ContactRowTexts texts(args);
+    const ContactRowTexts texts(args, everyField_);
     AlteredCells altered;
     std::string why;
-    if (!unicode_->AddRow(row, texts, args.xlsContact_BirthDay, args.xlsContact_Anniversary,
-                          altered, why)) {
+    if (!unicode_->AddRow(row, texts, altered, why)) {
         writeFailed_ = true;
         notes.Add({path_, 0, "Writing the file failed: " + why + ".", false});
         for (const int64_t lost : unicodeContacts_)
@@ -186,16 +207,16 @@ void ContactSheet::SaveUnicodeRow(const ExcelContactArgs& args, int64_t row, Run
     }
     for (const int column : altered.replaced)
         notes.Add({path_, contact,
-                   Quoted(kTitles[static_cast<size_t>(column - 1)]) +
+                   Quoted(SheetTitle(column)) +
                        " holds characters that the file cannot hold (control characters, "
                        "U+FFFE, U+FFFF or bytes that are not UTF-8); they are written as "
                        "\"\xEF\xBF\xBD\".",
                    false});
     for (const int column : altered.cut)
-        notes.Add({path_, contact,
-                   Quoted(kTitles[static_cast<size_t>(column - 1)]) +
-                       " is longer than a cell holds; the file holds its start.",
-                   false});
+        notes.Add(
+            {path_, contact,
+             Quoted(SheetTitle(column)) + " is longer than a cell holds; the file holds its start.",
+             false});
     unicodeContacts_.push_back(contact);
 }
 
@@ -247,6 +268,8 @@ bool ContactSheet::StartSheet(std::string& errorMessage) {
     pending_.clear();
     valuesLosing_ = 0;
     contactsLosing_ = 0;
+    valuesWithoutColumn_ = 0;
+    contactsWithoutColumn_ = 0;
     if (Writer().SetCodePage(codePage_) == result::kOk) return true;
     errorMessage = "The workbook " + Quoted(path_) +
                    " could not be created: " + Writer().LastErrorText() + ".";
@@ -307,9 +330,7 @@ void ContactSheet::Save2ExcelContact(const ExcelContactArgs& args, RunNotes& not
     ExcelFile& writer = *writer_;
     int64_t valuesLosing = 0;
     for (int column : kContactColumnOrder) {
-        const double date = column == 34   ? args.xlsContact_BirthDay
-                            : column == 35 ? args.xlsContact_Anniversary
-                                           : 0;
+        const double date = texts.Date(column);
         auto write = [&](const CellValue& value) {
             return writer.WriteValue(ExcelFile::kText, kContactFont, kAlignLeft, 0,
                                      static_cast<int32_t>(row), column, value, 0);
@@ -341,6 +362,11 @@ void ContactSheet::Save2ExcelContact(const ExcelContactArgs& args, RunNotes& not
     }
     valuesLosing_ += valuesLosing;
     if (valuesLosing > 0) ++contactsLosing_;
+    if (everyField_) {
+        const int withoutColumn = ValuesWithoutColumn(args);
+        valuesWithoutColumn_ += withoutColumn;
+        contactsWithoutColumn_ += withoutColumn > 0;
+    }
     pending_.push_back({contact, writer.BytesWritten()});
     ForgetCommittedRows();
 }
@@ -383,6 +409,18 @@ void ContactSheet::CloseExcelSheet(RunNotes& notes) {
                        CodePageName(writer_->CodePage()) +
                        ", which keeps the most values whole, and shows the other characters "
                        "as \"?\". The Outlook output keeps every script.",
+                   false});
+    }
+    if (valuesWithoutColumn_ > 0) {
+        notes.Add({path_, 0,
+                   std::to_string(valuesWithoutColumn_) +
+                       (valuesWithoutColumn_ == 1 ? " value" : " values") + " of " +
+                       std::to_string(contactsWithoutColumn_) +
+                       (contactsWithoutColumn_ == 1 ? " contact" : " contacts") +
+                       (valuesWithoutColumn_ == 1 ? " has" : " have") +
+                       " no column in the .xls workbook (a nickname, a second e-mail or phone "
+                       "number, another address...): the .xlsx and .csv sheets keep them, and "
+                       "so does the Outlook store.",
                    false});
     }
     const bool failedBefore = writeFailed_;

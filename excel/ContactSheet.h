@@ -22,24 +22,53 @@ class UnicodeSheet;
 inline constexpr const char* kExcelSheetName = "vCardContactsExported.xls";
 inline constexpr int kSheetColumns = 36;
 
+namespace sheetfields {
+constexpr int CountExtraColumns() {
+    int count = 0;
+    for (const ContactField& field : kContactFields)
+        count += field.sheet[0].place == 0;
+    return count;
+}
+constexpr int CountAddressColumns() {
+    int count = 0;
+    for (const ContactField& field : kContactFields)
+        count += field.address && field.sheet[0].place >= 0;
+    return count;
+}
+} // namespace sheetfields
+
+// The columns the .xlsx and .csv sheets of a Standard Mode run add after the
+// 36, one for each field that has no column of the workbook.
+inline constexpr int kExtraSheetColumns = sheetfields::CountExtraColumns();
+inline constexpr int kWideSheetColumns = kSheetColumns + kExtraSheetColumns;
+
 // The 36 column titles, column 1 first.
 const std::array<const char*, kSheetColumns>& SheetTitles();
+// The title of any column, 1 to kWideSheetColumns.
+const char* SheetTitle(int column);
+
+// The values of the record that the 36 columns of the workbook do not show.
+int ValuesWithoutColumn(const ContactRecord& record);
 
 // The texts of a contact's row as every sheet writes them, by 1-based column:
 // column 1 the full name when the first name is blank, the streets with their
-// vCard escapes resolved. Birthday and anniversary (34, 35) are left empty:
-// they are dates.
+// vCard escapes resolved. Date columns have an empty text and their date in
+// Date(). With `wide`, the columns after the 36 are filled too.
 class ContactRowTexts {
   public:
-    explicit ContactRowTexts(const ExcelContactArgs& args);
+    explicit ContactRowTexts(const ContactRecord& contact, bool wide = false);
     ContactRowTexts(const ContactRowTexts&) = delete;
     ContactRowTexts& operator=(const ContactRowTexts&) = delete;
+    int Columns() const { return columns_; }
     std::string_view Column(int column) const { return texts_[static_cast<size_t>(column)]; }
+    // The automation date of a date column, 0 for any other column.
+    double Date(int column) const;
 
   private:
-    std::string businessStreet_;
-    std::string personalStreet_;
-    std::array<std::string_view, kSheetColumns + 1> texts_;
+    const ContactRecord& contact_;
+    int columns_;
+    std::array<std::string, sheetfields::CountAddressColumns()> cleaned_;
+    std::array<std::string_view, kWideSheetColumns + 1> texts_;
 };
 
 // One per program: the writer object is created on first use and serves
@@ -54,6 +83,11 @@ class ContactSheet {
     // The Windows code page of the next sheet's texts (1252 unless set).
     void SetCodePage(uint16_t codePage) { codePage_ = codePage; }
     uint16_t CodePage() const { return codePage_; }
+    // Whether the next sheets are of a Standard Mode run, whose readings fill
+    // fields that the 36 columns of the workbook lack: the .xlsx and .csv
+    // sheets then add a column for each, and the workbook counts the values
+    // it has no column for in one note.
+    void KeepEveryField(bool standard) { everyField_ = standard; }
     // Writes the next sheets in a Unicode format instead (its extension
     // replacing ".xls" in the path); null goes back to BIFF 2.1.
     void UseUnicodeSheet(std::unique_ptr<UnicodeSheet> sheet);
@@ -108,6 +142,9 @@ class ContactSheet {
     std::vector<int64_t> unicodeContacts_; // rows given to the Unicode sheet
     int64_t valuesLosing_ = 0;
     int64_t contactsLosing_ = 0;
+    bool everyField_ = false;
+    int64_t valuesWithoutColumn_ = 0;
+    int64_t contactsWithoutColumn_ = 0;
 };
 
 } // namespace velloquin::excel

@@ -46,7 +46,7 @@ class CsvSheet final : public UnicodeSheet {
     std::string_view Extension() const override { return ".csv"; }
     int64_t LastRow() const override { return INT64_MAX; }
 
-    bool Create(const std::string& path, std::string& why) override {
+    bool Create(const std::string& path, int columns, std::string& why) override {
         if (file_) std::fclose(file_);
         file_ = nullptr;
         file_ = platform::OpenFile(path, "wb");
@@ -55,20 +55,19 @@ class CsvSheet final : public UnicodeSheet {
             return false;
         }
         line_ = kByteOrderMark;
-        for (int column = 1; column <= kSheetColumns; ++column) {
+        for (int column = 1; column <= columns; ++column) {
             if (column > 1) line_ += ',';
-            AppendField(line_, SheetTitles()[static_cast<size_t>(column - 1)]);
+            AppendField(line_, SheetTitle(column));
         }
         line_ += "\r\n";
         return Put(why);
     }
 
-    bool AddRow(int64_t, const ContactRowTexts& texts, double birthday, double anniversary,
-                AlteredCells&, std::string& why) override {
+    bool AddRow(int64_t, const ContactRowTexts& texts, AlteredCells&, std::string& why) override {
         line_.clear();
-        for (int column = 1; column <= kSheetColumns; ++column) {
+        for (int column = 1; column <= texts.Columns(); ++column) {
             if (column > 1) line_ += ',';
-            const double date = column == 34 ? birthday : column == 35 ? anniversary : 0;
+            const double date = texts.Date(column);
             if (date != 0)
                 AppendField(line_, DateValueText(date).value_or(""));
             else

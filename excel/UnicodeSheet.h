@@ -1,5 +1,6 @@
 // Sheets in formats that hold every script (.xlsx, .csv), written instead of
-// the BIFF 2.1 workbook: the same title row, the same 36 columns, one row per
+// the BIFF 2.1 workbook: the same title row, the same 36 columns (and, for a
+// Standard Mode run, one more for each field the 36 lack), one row per
 // contact at the same row number.
 #pragma once
 
@@ -27,13 +28,14 @@ class UnicodeSheet {
     // The last row the format holds.
     virtual int64_t LastRow() const = 0;
     // Creates the file (an old one of that name is replaced) and writes the
-    // title row. False, with the reason, when it cannot.
-    virtual bool Create(const std::string& path, std::string& why) = 0;
-    // Writes one contact's row (the first contact's is row 2). Columns whose
-    // value could not be written as it stands go to altered. False, with the
-    // reason, when the write failed.
-    virtual bool AddRow(int64_t row, const ContactRowTexts& texts, double birthday,
-                        double anniversary, AlteredCells& altered, std::string& why) = 0;
+    // title row of the given number of columns (SheetTitle). False, with the
+    // reason, when it cannot.
+    virtual bool Create(const std::string& path, int columns, std::string& why) = 0;
+    // Writes one contact's row (the first contact's is row 2) of as many
+    // columns as the texts hold. Columns whose value could not be written as
+    // it stands go to altered. False, with the reason, when the write failed.
+    virtual bool AddRow(int64_t row, const ContactRowTexts& texts, AlteredCells& altered,
+                        std::string& why) = 0;
     // Finishes and closes the file. False, with the reason, when it could not
     // be finished: then no row can be counted on.
     virtual bool Close(std::string& why) = 0;

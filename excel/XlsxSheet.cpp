@@ -102,7 +102,7 @@ class XlsxSheet final : public excel::UnicodeSheet {
     std::string_view Extension() const override { return ".xlsx"; }
     int64_t LastRow() const override { return LXW_ROW_MAX; }
 
-    bool Create(const std::string& path, std::string& why) override {
+    bool Create(const std::string& path, int columns, std::string& why) override {
         if (book_) workbook_close(book_);
         book_ = nullptr;
         // libxlsxwriter writes the file only when it is closed: a folder that
@@ -134,10 +134,9 @@ class XlsxSheet final : public excel::UnicodeSheet {
         else
             format_set_num_format(date_, code.c_str());
         worksheet_freeze_panes(sheet_, 1, 0);
-        for (int column = 1; column <= excel::kSheetColumns; ++column) {
+        for (int column = 1; column <= columns; ++column) {
             const lxw_error error = worksheet_write_string(
-                sheet_, 0, static_cast<lxw_col_t>(column - 1),
-                excel::SheetTitles()[static_cast<size_t>(column - 1)], bold_);
+                sheet_, 0, static_cast<lxw_col_t>(column - 1), excel::SheetTitle(column), bold_);
             if (error != LXW_NO_ERROR) {
                 why = lxw_strerror(error);
                 return false;
@@ -146,13 +145,13 @@ class XlsxSheet final : public excel::UnicodeSheet {
         return true;
     }
 
-    bool AddRow(int64_t row, const excel::ContactRowTexts& texts, double birthday,
-                double anniversary, excel::AlteredCells& altered, std::string& why) override {
+    bool AddRow(int64_t row, const excel::ContactRowTexts& texts, excel::AlteredCells& altered,
+                std::string& why) override {
         const auto index = static_cast<lxw_row_t>(row - 1);
         std::string text;
-        for (int column = 1; column <= excel::kSheetColumns; ++column) {
+        for (int column = 1; column <= texts.Columns(); ++column) {
             const auto col = static_cast<lxw_col_t>(column - 1);
-            const double date = column == 34 ? birthday : column == 35 ? anniversary : 0;
+            const double date = texts.Date(column);
             lxw_error error = LXW_NO_ERROR;
             if (date >= kFirstSharedDay) {
                 error = worksheet_write_number(sheet_, index, col, date, date_);

@@ -3,6 +3,8 @@
 #include "core/Text.h"
 #include "platform/Locale.h"
 
+#include <algorithm>
+#include <array>
 #include <cstdio>
 #include <exception>
 #include <iterator>
@@ -62,74 +64,41 @@ std::string IMAddressValue(const OutlookContactArgs& args) {
            args.eContact_OtherEmail3;
 }
 
-// A text property of the contact item and the argument it takes; no field
-// means the IM address, which is built from several.
+// A text property of the contact item and the field it is written from.
 struct TextProperty {
-    const char* name;
-    std::string OutlookContactArgs::*field;
-    // An address part, which arrives with its vCard escapes unresolved.
-    bool address = false;
-    // For a street: the whole address, the street line of the card, that
-    // stands in when the street part is empty. Given explicitly, a street
-    // of several lines stays the street, not an address nobody composed.
-    std::string OutlookContactArgs::*wholeAddress = nullptr;
+    const char* name = nullptr;
+    const ContactField* field = nullptr;
 };
+
+constexpr size_t CountTextProperties() {
+    size_t count = 0;
+    for (const ContactField& field : kContactFields)
+        for (const OutlookProperty& property : field.outlook)
+            count += property.name && field.kind != FieldKind::Date;
+    return count;
+}
 
 // The contact item's text properties in the order they are written.
-const TextProperty kTextProperties[] = {
-    {"FirstName", &OutlookContactArgs::eContact_FirstName},
-    {"MiddleName", &OutlookContactArgs::eContact_MiddleName},
-    {"LastName", &OutlookContactArgs::eContact_LastName},
-    {"FullName", &OutlookContactArgs::eContact_FullName},
-    {"JobTitle", &OutlookContactArgs::eContact_JobTitle},
-    {"CompanyName", &OutlookContactArgs::eContact_Company},
-    {"BusinessTelephoneNumber", &OutlookContactArgs::eContact_OfficePhone},
-    {"BusinessFaxNumber", &OutlookContactArgs::eContact_OfficeFax},
-    {"HomeTelephoneNumber", &OutlookContactArgs::eContact_HomePhone},
-    {"HomeFaxNumber", &OutlookContactArgs::eContact_HomeFax},
-    {"MobileTelephoneNumber", &OutlookContactArgs::eContact_CellPhone},
-    {"PagerNumber", &OutlookContactArgs::eContact_Pager},
-    {"CarTelephoneNumber", &OutlookContactArgs::eContact_CarPhone},
-    {"BusinessAddress", &OutlookContactArgs::eContact_BusinessAddress, true},
-    {"BusinessAddressStreet", &OutlookContactArgs::eContact_BusinessStreet, true,
-     &OutlookContactArgs::eContact_BusinessAddress},
-    {"BusinessAddressCity", &OutlookContactArgs::eContact_BusinessCity},
-    {"BusinessAddressState", &OutlookContactArgs::eContact_BusinessState},
-    {"BusinessAddressPostalCode", &OutlookContactArgs::eContact_BusinessZip},
-    {"BusinessAddressCountry", &OutlookContactArgs::eContact_BusinessCountry},
-    {"HomeAddress", &OutlookContactArgs::eContact_PersonalAddress, true},
-    {"HomeAddressStreet", &OutlookContactArgs::eContact_PersonalStreet, true,
-     &OutlookContactArgs::eContact_PersonalAddress},
-    {"HomeAddressCity", &OutlookContactArgs::eContact_PersonalCity},
-    {"HomeAddressState", &OutlookContactArgs::eContact_PersonalState},
-    {"HomeAddressPostalCode", &OutlookContactArgs::eContact_PersonalZip},
-    {"HomeAddressCountry", &OutlookContactArgs::eContact_PersonalCountry},
-    {"Email1Address", &OutlookContactArgs::eContact_Email},
-    {"Email2Address", &OutlookContactArgs::eContact_Email2},
-    {"Email3Address", &OutlookContactArgs::eContact_Email3},
-    {"BusinessHomePage", &OutlookContactArgs::eContact_WebPage},
-    {"WebPage", &OutlookContactArgs::eContact_WebPage},
-    {"IMAddress", nullptr},
-    {"Categories", &OutlookContactArgs::eContact_Categories},
-    {"Department", &OutlookContactArgs::eContact_Department},
-    {"OfficeLocation", &OutlookContactArgs::eContact_Location},
-    {"Profession", &OutlookContactArgs::eContact_Profession},
-    {"ManagerName", &OutlookContactArgs::eContact_Manager},
-    {"AssistantName", &OutlookContactArgs::eContact_Assistant},
-    {"Title", &OutlookContactArgs::eContact_Title},
-    {"Suffix", &OutlookContactArgs::eContact_Suffix},
-    {"Spouse", &OutlookContactArgs::eContact_Spouse},
-    {"Body", &OutlookContactArgs::eContact_Comments},
-};
+constexpr auto kTextProperties = [] {
+    std::array<TextProperty, CountTextProperties()> properties{};
+    for (const ContactField& field : kContactFields)
+        for (const OutlookProperty& property : field.outlook)
+            if (property.name && field.kind != FieldKind::Date)
+                properties[static_cast<size_t>(property.step - 1)] = {property.name, &field};
+    return properties;
+}();
 
-static_assert(std::size(kTextProperties) == 41);
+// Every contact gets these writes, a Standard Mode one the others when set.
+static_assert(std::count_if(kTextProperties.begin(), kTextProperties.end(),
+                            [](const TextProperty& p) { return !p.field->outlookWhenSet; }) == 41);
 
 std::string TextValue(const TextProperty& property, const OutlookContactArgs& args) {
-    if (!property.field) return IMAddressValue(args);
-    if (!property.address) return args.*property.field;
-    const std::string& text = (args.*property.field).empty() && property.wholeAddress
-                                  ? args.*property.wholeAddress
-                                  : args.*property.field;
+    const ContactField& field = *property.field;
+    if (field.text == &ContactRecord::eContact_IMAddress) return IMAddressValue(args);
+    if (!field.address) return args.*field.text;
+    const std::string& text = (args.*field.text).empty() && field.wholeAddress
+                                  ? args.*field.wholeAddress
+                                  : args.*field.text;
     // The workbook resolves the same escapes; a line break stays one here.
     return ResolveAddressEscapes(text, "\r\n");
 }
@@ -223,7 +192,9 @@ void CreateContactItem(const PstState& state, const OutlookContactArgs& args, Ru
     }
 
     for (const TextProperty& property : kTextProperties) {
-        why = TryStep([&] { item->SetProperty(property.name, TextValue(property, args)); });
+        std::string value = TextValue(property, args);
+        if (property.field->outlookWhenSet && value.empty()) continue;
+        why = TryStep([&] { item->SetProperty(property.name, std::move(value)); });
         if (!why.empty())
             note(who + ": its " + property.name + " could not be written (" + why + ").", false);
     }
@@ -237,11 +208,10 @@ void CreateContactItem(const PstState& state, const OutlookContactArgs& args, Ru
 
     // Any non-zero date is written, whatever the regional date format says;
     // 0 stands for no date.
-    const std::pair<const char*, double> dates[] = {{"Birthday", args.eContact_BirthDay},
-                                                    {"Anniversary", args.eContact_Anniversary}};
-    for (const auto& date : dates) {
-        const char* name = date.first;
-        const double value = date.second;
+    for (const ContactField& field : kContactFields) {
+        if (!field.date || !field.outlook[0].name) continue;
+        const char* name = field.outlook[0].name;
+        const double value = args.*field.date;
         if (value == 0) continue;
         why = TryStep([&] { item->SetProperty(name, DateValue{value}); });
         if (!why.empty())

@@ -64,6 +64,27 @@ constexpr TextField kTextFields[] = {
     {T::Email2Address, "Email2Address", 0},
     {T::Email3Address, "Email3Address", 0},
     {T::Categories, "Categories", 0},
+    {T::NickName, "NickName", 0x3A4F},
+    {T::Home2TelephoneNumber, "Home2TelephoneNumber", 0x3A2F},
+    {T::Business2TelephoneNumber, "Business2TelephoneNumber", 0x3A1B},
+    {T::OtherTelephoneNumber, "OtherTelephoneNumber", 0x3A1F},
+    {T::OtherFaxNumber, "OtherFaxNumber", 0x3A23},
+    {T::CompanyMainTelephoneNumber, "CompanyMainTelephoneNumber", 0x3A57},
+    {T::ISDNNumber, "ISDNNumber", 0x3A2D},
+    {T::RadioTelephoneNumber, "RadioTelephoneNumber", 0x3A1D},
+    {T::CallbackTelephoneNumber, "CallbackTelephoneNumber", 0x3A02},
+    {T::TelexNumber, "TelexNumber", 0x3A2C},
+    {T::TTYTDDTelephoneNumber, "TTYTDDTelephoneNumber", 0x3A4B},
+    {T::AssistantTelephoneNumber, "AssistantTelephoneNumber", 0x3A2E},
+    {T::PrimaryTelephoneNumber, "PrimaryTelephoneNumber", 0x3A1A},
+    {T::OtherAddressStreet, "OtherAddressStreet", 0x3A63, true},
+    {T::OtherAddressCity, "OtherAddressCity", 0x3A5F, true},
+    {T::OtherAddressState, "OtherAddressState", 0x3A62, true},
+    {T::OtherAddressPostalCode, "OtherAddressPostalCode", 0x3A61, true},
+    {T::OtherAddressCountry, "OtherAddressCountry", 0x3A60, true},
+    {T::PersonalHomePage, "PersonalHomePage", 0x3A50},
+    {T::OtherAddress, "OtherAddress", 0},
+    {T::Children, "Children", 0},
 };
 constexpr const char* kDateNames[] = {"Birthday", "Anniversary"};
 
@@ -87,7 +108,20 @@ constexpr ContactText kNameFallbacks[] = {T::CompanyName,
                                           T::CarTelephoneNumber,
                                           T::PagerNumber,
                                           T::BusinessFaxNumber,
-                                          T::HomeFaxNumber};
+                                          T::HomeFaxNumber,
+                                          T::NickName,
+                                          T::PrimaryTelephoneNumber,
+                                          T::Business2TelephoneNumber,
+                                          T::Home2TelephoneNumber,
+                                          T::CompanyMainTelephoneNumber,
+                                          T::OtherTelephoneNumber,
+                                          T::AssistantTelephoneNumber,
+                                          T::CallbackTelephoneNumber,
+                                          T::RadioTelephoneNumber,
+                                          T::ISDNNumber,
+                                          T::TTYTDDTelephoneNumber,
+                                          T::TelexNumber,
+                                          T::OtherFaxNumber};
 
 uint16_t Resolve(uint16_t id) {
     return id >= 0x8000 ? NamedId(id) : id;
@@ -303,10 +337,19 @@ std::vector<Property> ContactProperties(const ContactFields& f, bool hasPicture,
                    NamedId(kLidWorkAddressCity), NamedId(kLidWorkAddressState),
                    NamedId(kLidWorkAddressPostalCode), NamedId(kLidWorkAddressCountry)});
     address(home, {NamedId(kLidHomeAddress), 0x3A5D, 0x3A59, 0x3A5C, 0x3A5B, 0x3A5A});
-    const bool useWork = !work.whole.empty();
-    if (useWork || !home.whole.empty()) {
-        address(useWork ? work : home, {0x3A15, 0x3A29, 0x3A27, 0x3A28, 0x3A2A, 0x3A26});
-        p.push_back(LongProp(NamedId(kLidPostalAddressId), useWork ? 2 : 1));
+    const ContactAddress other = ResolveAddress(
+        f[T::OtherAddress], f[T::OtherAddressStreet], f[T::OtherAddressCity],
+        f[T::OtherAddressState], f[T::OtherAddressPostalCode], f[T::OtherAddressCountry]);
+    address(other, {NamedId(kLidOtherAddress), 0x3A63, 0x3A5F, 0x3A62, 0x3A61, 0x3A60});
+    const ContactAddress* mailing = !work.whole.empty()    ? &work
+                                    : !home.whole.empty()  ? &home
+                                    : !other.whole.empty() ? &other
+                                                           : nullptr;
+    if (mailing) {
+        address(*mailing, {0x3A15, 0x3A29, 0x3A27, 0x3A28, 0x3A2A, 0x3A26});
+        p.push_back(LongProp(NamedId(kLidPostalAddressId), mailing == &work   ? 2
+                                                           : mailing == &home ? 1
+                                                                              : 3));
     }
 
     // E-mail addresses and fax numbers with the companions Outlook keeps for
@@ -330,8 +373,9 @@ std::vector<Property> ContactProperties(const ContactFields& f, bool hasPicture,
         arrayType |= 1u << k;
     }
     const std::pair<ContactText, uint16_t> faxes[] = {{T::BusinessFaxNumber, kLidFax1AddressType},
-                                                      {T::HomeFaxNumber, kLidFax2AddressType}};
-    for (uint16_t k = 0; k < 2; ++k) {
+                                                      {T::HomeFaxNumber, kLidFax2AddressType},
+                                                      {T::OtherFaxNumber, kLidFax3AddressType}};
+    for (uint16_t k = 0; k < 3; ++k) {
         const auto [field, base] = faxes[k];
         // Outlook names the type of every fax entry, filled or not.
         text(NamedId(base), "FAX");
@@ -345,27 +389,28 @@ std::vector<Property> ContactProperties(const ContactFields& f, bool hasPicture,
         emailList.U32(3u + k);
         arrayType |= 1u << (3 + k);
     }
-    text(NamedId(kLidFax3AddressType), "FAX");
     if (arrayType) {
         p.push_back(
             {Tag(NamedId(kLidAddressBookProviderEmailList), kPtMvInt32), emailList.Take(), 0});
         p.push_back(LongProp(NamedId(kLidAddressBookProviderArrayType), arrayType));
     }
 
-    if (const std::string* cats = Get(f, T::Categories)) {
-        const std::vector<std::string> items = SplitCategories(*cats);
-        if (!items.empty()) {
-            ByteSink head, body;
-            head.U32(static_cast<uint32_t>(items.size()));
-            const size_t start = 4 + 4 * items.size();
-            for (const std::string& item : items) {
-                head.U32(static_cast<uint32_t>(start + body.Size()));
-                body.Raw(Utf16Le(item));
-            }
-            head.Raw(body.Data());
-            p.push_back({Tag(KeywordsId(), kPtMvUnicode), head.Take(), 0});
+    // Lists of texts: the categories, the children's names.
+    auto textList = [&p](const std::string& joined, uint16_t id) {
+        const std::vector<std::string> items = SplitCategories(joined);
+        if (items.empty()) return;
+        ByteSink head, body;
+        head.U32(static_cast<uint32_t>(items.size()));
+        const size_t start = 4 + 4 * items.size();
+        for (const std::string& item : items) {
+            head.U32(static_cast<uint32_t>(start + body.Size()));
+            body.Raw(Utf16Le(item));
         }
-    }
+        head.Raw(body.Data());
+        p.push_back({Tag(id, kPtMvUnicode), head.Take(), 0});
+    };
+    textList(f[T::Categories], KeywordsId());
+    textList(f[T::Children], 0x3A58);
 
     // Dates: the day at 11:59 UTC, and its local midnight stored unconverted.
     auto date = [&](ContactDate field, uint16_t tagId, uint16_t localLid) {

@@ -13,8 +13,9 @@
 
 namespace velloquin::pst {
 
-// A contact item's text fields, one slot each. The first run (up to Body) is
-// stored as one plain property each; the rest have derived properties.
+// A contact item's text fields, one slot each. Most are stored as one plain
+// property each; FullName, the whole addresses, the e-mail addresses,
+// Categories and Children have derived properties.
 enum class ContactText : uint8_t {
     FirstName,
     MiddleName,
@@ -57,8 +58,29 @@ enum class ContactText : uint8_t {
     Email2Address,
     Email3Address,
     Categories,
+    NickName,
+    Home2TelephoneNumber,
+    Business2TelephoneNumber,
+    OtherTelephoneNumber,
+    OtherFaxNumber,
+    CompanyMainTelephoneNumber,
+    ISDNNumber,
+    RadioTelephoneNumber,
+    CallbackTelephoneNumber,
+    TelexNumber,
+    TTYTDDTelephoneNumber,
+    AssistantTelephoneNumber,
+    PrimaryTelephoneNumber,
+    OtherAddressStreet,
+    OtherAddressCity,
+    OtherAddressState,
+    OtherAddressPostalCode,
+    OtherAddressCountry,
+    PersonalHomePage,
+    OtherAddress,
+    Children,
 };
-constexpr size_t kContactTextCount = size_t(ContactText::Categories) + 1;
+constexpr size_t kContactTextCount = size_t(ContactText::Children) + 1;
 enum class ContactDate : uint8_t { Birthday, Anniversary };
 constexpr size_t kContactDateCount = size_t(ContactDate::Anniversary) + 1;
 
@@ -110,7 +132,8 @@ ContactAddress ResolveAddress(const std::string& whole, const std::string& stree
                               const std::string& postalCode, const std::string& country);
 // PidTagInitials as Outlook derives it: "A.B.C." of first, middle and last name.
 std::string ContactInitials(const ContactFields& f);
-// Categories text cut at commas, items trimmed, empty items dropped.
+// Categories (or children's names) cut at commas, items trimmed, empty items
+// dropped.
 std::vector<std::string> SplitCategories(const std::string& text);
 // One-off ENTRYID: flags 4, provider uid 16, version 2, flags 2, then display
 // name, address type and address as NUL-terminated UTF-16LE.

@@ -27,6 +27,13 @@ constexpr size_t kLidCount = sizeof(kLids) / sizeof(kLids[0]);
 // one is a name no reader needs.
 constexpr uint16_t kCommonLids[] = {kLidCurrentVersion, kLidCurrentVersionName};
 constexpr size_t kCommonCount = sizeof(kCommonLids) / sizeof(kCommonLids[0]);
+// PSETID_Address names added later, after the others so that every earlier
+// name keeps its id: the other address and the rest of the other-fax group.
+// The last is a name the writer never uses, as the last entry must be.
+constexpr uint16_t kLaterLids[] = {kLidOtherAddress, 0x80D3, 0x80D4, 0x80D5,
+                                   kLidOtherAddressCountryCode};
+constexpr size_t kLaterCount = sizeof(kLaterLids) / sizeof(kLaterLids[0]);
+constexpr size_t kLaterFirst = kLidCount + 1 + kCommonCount;
 
 constexpr uint32_t kBuckets = 251;
 // wGuid 2 is PS_PUBLIC_STRINGS; 3 is the first GUID of the GUID stream.
@@ -44,6 +51,8 @@ constexpr uint8_t kGuidStream[32] = {
 uint16_t NamedId(uint16_t lid) {
     for (size_t i = 0; i < kLidCount; ++i)
         if (kLids[i] == lid) return static_cast<uint16_t>(0x8000 + i);
+    for (size_t i = 0; i < kLaterCount; ++i)
+        if (kLaterLids[i] == lid) return static_cast<uint16_t>(0x8000 + kLaterFirst + i);
     throw PstError("internal: named property not registered");
 }
 
@@ -96,6 +105,12 @@ std::vector<Property> NameMapProperties() {
         const size_t index = kLidCount + 1 + i;
         nameId(entries, kCommonLids[i], kNumericCommon, index);
         nameId(buckets[NameBucket(kCommonLids[i], kNumericCommon)], kCommonLids[i], kNumericCommon,
+               index);
+    }
+    for (size_t i = 0; i < kLaterCount; ++i) {
+        const size_t index = kLaterFirst + i;
+        nameId(entries, kLaterLids[i], kNumericAddress, index);
+        nameId(buckets[NameBucket(kLaterLids[i], kNumericAddress)], kLaterLids[i], kNumericAddress,
                index);
     }
     binary(0x0003, entries.Take());

@@ -39,6 +39,8 @@ enum Lid : uint16_t {
     kLidWeddingAnniversaryLocal = 0x80DF,
     kLidFileUnderList = 0x8026,
     kLidContactCharacterSet = 0x8023,
+    kLidOtherAddress = 0x801C,
+    kLidOtherAddressCountryCode = 0x80DC,
 };
 // Each fax group: address type, e-mail address (+1), original display name
 // (+2), original entry id (+3).

@@ -22,9 +22,9 @@ struct Workbook {
 
 ExcelContactArgs Contact(std::string first, std::string last, std::string company = {}) {
     ExcelContactArgs a;
-    a.xlsContact_FirstName = std::move(first);
-    a.xlsContact_LastName = std::move(last);
-    a.xlsContact_Company = std::move(company);
+    a.eContact_FirstName = std::move(first);
+    a.eContact_LastName = std::move(last);
+    a.eContact_Company = std::move(company);
     return a;
 }
 
@@ -57,8 +57,8 @@ TEST(ReadBack, EveryScriptTheSampleManyContactsAndEveryRecord) {
         if (book.rows.empty())
             for (const ExcelContactArgs& c : book.contacts)
                 book.rows.push_back(
-                    "1=" + c.xlsContact_FirstName + "|3=" + c.xlsContact_LastName + "|" +
-                    (c.xlsContact_Company.empty() ? "" : "7=" + c.xlsContact_Company + "|"));
+                    "1=" + c.eContact_FirstName + "|3=" + c.eContact_LastName + "|" +
+                    (c.eContact_Company.empty() ? "" : "7=" + c.eContact_Company + "|"));
     // Cyrillic and accented Greek: Greek keeps more values whole, the
     // Cyrillic ones become question marks, and one note says so.
     books.push_back(
@@ -110,8 +110,8 @@ TEST(ReadBack, EveryScriptTheSampleManyContactsAndEveryRecord) {
     ASSERT_TRUE(sheet.CreateExcelSheet(paths.back().string(), error)) << error;
     ExcelContactArgs c;
     for (c.xlsCnt = 1; c.xlsCnt <= 40000; ++c.xlsCnt) {
-        c.xlsContact_FirstName = "First" + std::to_string(c.xlsCnt);
-        c.xlsContact_Comments = "Note " + std::to_string(c.xlsCnt);
+        c.eContact_FirstName = "First" + std::to_string(c.xlsCnt);
+        c.eContact_Comments = "Note " + std::to_string(c.xlsCnt);
         sheet.Save2ExcelContact(c, notes);
     }
     sheet.CloseExcelSheet(notes);

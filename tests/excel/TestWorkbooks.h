@@ -73,20 +73,20 @@ inline int32_t WriteEveryRecord(ExcelFile& file) {
 // past 255 characters, cut.
 inline void WriteSampleContact(ContactSheet& sheet, RunNotes& notes) {
     ExcelContactArgs a;
-    a.xlsContact_FirstName = "   ";
-    a.xlsContact_FullName = "Jos\xC3\xA9";
-    a.xlsContact_LastName = "M\xC3\xBCller";
-    a.xlsContact_Email = "jose@example.com";
-    a.xlsContact_Email2 = "never@written.example";
-    a.xlsContact_Company = "Caf\xC3\xA9 \xE2\x82\xAC" + Cp1252ToUtf8(std::string(300, '\xE9'));
-    a.xlsContact_Location = "loc";
-    a.xlsContact_Assistant = "asst";
-    a.xlsContact_BusinessAddress = "12 Main St\\nSuite 4\\, Floor 2";
-    a.xlsContact_BusinessCity = "Z\xC3\xBCrich";
-    a.xlsContact_PersonalAddress = "Rue de l'\xC3\x89glise 3\\nFlat 1";
-    a.xlsContact_Pager = "555-0100";
-    a.xlsContact_BirthDay = 30809;
-    a.xlsContact_Comments = "Says \"hi\", often" + std::string(300, 'x');
+    a.eContact_FirstName = "   ";
+    a.eContact_FullName = "Jos\xC3\xA9";
+    a.eContact_LastName = "M\xC3\xBCller";
+    a.eContact_Email = "jose@example.com";
+    a.eContact_Email2 = "never@written.example";
+    a.eContact_Company = "Caf\xC3\xA9 \xE2\x82\xAC" + Cp1252ToUtf8(std::string(300, '\xE9'));
+    a.eContact_Location = "loc";
+    a.eContact_Assistant = "asst";
+    a.eContact_BusinessAddress = "12 Main St\\nSuite 4\\, Floor 2";
+    a.eContact_BusinessCity = "Z\xC3\xBCrich";
+    a.eContact_PersonalAddress = "Rue de l'\xC3\x89glise 3\\nFlat 1";
+    a.eContact_Pager = "555-0100";
+    a.eContact_BirthDay = 30809;
+    a.eContact_Comments = "Says \"hi\", often" + std::string(300, 'x');
     a.xlsCnt = 1;
     sheet.Save2ExcelContact(a, notes);
 }

@@ -285,10 +285,10 @@ TEST_F(CsvSheet, Rfc4180FieldsAfterAByteOrderMark) {
     EXPECT_FALSE(sheet.UsesCodePage());
     EXPECT_EQ(sheet.Path(), (dir.Path() / "vCardContactsExported.csv").string());
     ExcelContactArgs a;
-    a.xlsContact_FirstName = "Иван";
-    a.xlsContact_Company = "Acme, \"Ltd\"";
-    a.xlsContact_Comments = "two\r\nlines";
-    a.xlsContact_BusinessAddress = "1 Main St\\nSuite 2";
+    a.eContact_FirstName = "Иван";
+    a.eContact_Company = "Acme, \"Ltd\"";
+    a.eContact_Comments = "two\r\nlines";
+    a.eContact_BusinessAddress = "1 Main St\\nSuite 2";
     a.xlsCnt = 1;
     sheet.Save2ExcelContact(a, notes);
     sheet.CloseExcelSheet(notes);

@@ -33,8 +33,8 @@ struct NamingRun : app::ConversionRun {
     using ConversionRun::ConversionRun;
     void Save2ExcelContact(const ExcelContactArgs& args) override {
         ExcelContactArgs a = args;
-        if (a.xlsContact_FirstName + a.xlsContact_LastName + a.xlsContact_FullName == "")
-            a.xlsContact_LastName = "-";
+        if (a.eContact_FirstName + a.eContact_LastName + a.eContact_FullName == "")
+            a.eContact_LastName = "-";
         ConversionRun::Save2ExcelContact(a);
     }
     void CreateContactItem(const OutlookContactArgs& args) override {

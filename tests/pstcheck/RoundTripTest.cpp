@@ -43,6 +43,24 @@ TEST(StoreRoundTrip, PictureAndBodySizesAtTheBlockLimits) {
     RoundTrip(contacts);
 }
 
+// The fields only a Standard Mode reading fills, each in its own slot: a
+// contact with all of them, one whose only address is the other address (the
+// mailing address then), one with only the assistant's number, random mixes.
+TEST(StoreRoundTrip, EveryFieldOfAStandardReadingInItsSlot) {
+    std::vector<TestContact> contacts = RandomContacts(1, 7, {1, 0, 1, true});
+    TestContact other, assistant;
+    other.text = {{"LastName", "Other"},
+                  {"OtherAddressStreet", "1 Way"},
+                  {"OtherAddressCity", "Town"},
+                  {"OtherAddressCountry", "Land"}};
+    assistant.text = {{"FirstName", "Ann"}, {"AssistantTelephoneNumber", "+1 555 0100"}};
+    contacts.push_back(other);
+    contacts.push_back(assistant);
+    const auto mixed = RandomContacts(60, 23, {0.3, 0.1, 3000, true});
+    contacts.insert(contacts.end(), mixed.begin(), mixed.end());
+    RoundTrip(contacts);
+}
+
 TEST(StoreRoundTrip, ThreeThousandContacts) {
     RoundTrip(RandomContacts(3000, 3000, {0.6, 0.1, 20000}));
 }

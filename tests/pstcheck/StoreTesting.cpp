@@ -55,6 +55,31 @@ const std::vector<std::array<std::string, 3>> kFields = [] {
         fields.push_back(f);
     return fields;
 }();
+// The same for the fields a Standard Mode reading adds. The assistant's
+// number sits in readpst's nested card, which it never closes.
+const std::vector<std::array<std::string, 3>> kLaterFields = [] {
+    std::vector<std::array<std::string, 3>> fields;
+    std::istringstream in(
+        "NickName 0x3a4f NICKNAME Home2TelephoneNumber 0x3a2f TEL;TYPE=home,voice "
+        "Business2TelephoneNumber 0x3a1b TEL;TYPE=work,voice OtherTelephoneNumber 0x3a1f "
+        "TEL;TYPE=msg OtherFaxNumber 0x3a23 TEL;TYPE=fax,pref CompanyMainTelephoneNumber 0x3a57 - "
+        "ISDNNumber 0x3a2d TEL;TYPE=isdn RadioTelephoneNumber 0x3a1d TEL;TYPE=pcs "
+        "CallbackTelephoneNumber 0x3a02 - TelexNumber 0x3a2c TEL;TYPE=bbs "
+        "TTYTDDTelephoneNumber 0x3a4b - AssistantTelephoneNumber 0x3a2e - "
+        "PrimaryTelephoneNumber 0x3a1a TEL;TYPE=phone,pref OtherAddress lid:0x801c "
+        "LABEL;TYPE=postal OtherAddressStreet 0x3a63 - OtherAddressCity 0x3a5f - "
+        "OtherAddressState 0x3a62 - OtherAddressPostalCode 0x3a61 - OtherAddressCountry 0x3a60 - "
+        "PersonalHomePage 0x3a50 -");
+    for (std::array<std::string, 3> f; in >> f[0] >> f[1] >> f[2];)
+        fields.push_back(f);
+    return fields;
+}();
+// Both lists.
+const std::vector<std::array<std::string, 3>> kAllFields = [] {
+    auto fields = kFields;
+    fields.insert(fields.end(), kLaterFields.begin(), kLaterFields.end());
+    return fields;
+}();
 
 // Runs a command, adding a failure unless it exits with 0; returns its output.
 std::string Run(const std::string& command, const TempDir& work) {
@@ -66,6 +91,16 @@ std::string Run(const std::string& command, const TempDir& work) {
 std::string Trim(const std::string& s) {
     const size_t a = s.find_first_not_of(" \t");
     return a == npos ? "" : s.substr(a, s.find_last_not_of(" \t") - a + 1);
+}
+
+// A list of texts as the store keeps it: cut at commas, items trimmed, empty
+// ones dropped, joined by ", ".
+std::string ListOf(const std::string& text) {
+    std::string out;
+    std::istringstream items(text);
+    for (std::string s; std::getline(items, s, ',');)
+        if (!Trim(s).empty()) out += (out.empty() ? "" : ", ") + Trim(s);
+    return out;
 }
 
 // "YYYY-MM-DD hh:mm" of an automation date; 0 is none.
@@ -126,7 +161,7 @@ std::map<std::string, std::string> ParseItemValues(const std::string& text) {
 
 // readpst's vCards: each line's value unescaped, a birthday without the
 // time readpst adds. The assistant comes as a nested card that readpst never
-// closes: "AGENT:BEGIN:VCARD", then its FN.
+// closes: "AGENT:BEGIN:VCARD", then its FN and TEL (as "AGENT", "AGENT-TEL").
 std::vector<std::multimap<std::string, std::string>> ParseVCards(const std::string& text) {
     std::vector<std::multimap<std::string, std::string>> cards;
     std::istringstream in(text);
@@ -145,7 +180,8 @@ std::vector<std::multimap<std::string, std::string>> ParseVCards(const std::stri
                 v += line[++i] == 'n' ? '\n' : line[i];
             else if (line[i] != '\r')
                 v += line[i];
-        cards.back().emplace(agent ? "AGENT" : name, v), agent = false;
+        agent = agent && (name == "FN" || name == "TEL");
+        cards.back().emplace(!agent ? name : name == "FN" ? "AGENT" : "AGENT-TEL", v);
     }
     return cards;
 }
@@ -194,7 +230,7 @@ std::vector<std::map<std::string, std::string>> ReadExtracted(const std::string&
 // the whole address is composed of the parts, street / "City, State Zip" /
 // country), and the name a contact without one is shown by.
 TestContact Settled(TestContact c, std::string& display) {
-    for (const std::string a : {"BusinessAddress", "HomeAddress"}) {
+    for (const std::string a : {"BusinessAddress", "HomeAddress", "OtherAddress"}) {
         std::string &whole = c.text[a], &street = c.text[a + "Street"];
         if (street.empty() && whole.find_first_of("\r\n") == npos) street = whole;
         std::string cityLine = c.text[a + "City"];
@@ -211,10 +247,31 @@ TestContact Settled(TestContact c, std::string& display) {
     for (const char* part : {"Title", "FirstName", "MiddleName", "LastName", "Suffix"})
         if (c.text["FullName"].empty() && !c.text[part].empty())
             display += (display.empty() ? "" : " ") + c.text[part];
-    for (const char* name :
-         {"CompanyName", "Email1Address", "Email2Address", "Email3Address", "IMAddress",
-          "MobileTelephoneNumber", "BusinessTelephoneNumber", "HomeTelephoneNumber",
-          "CarTelephoneNumber", "PagerNumber", "BusinessFaxNumber", "HomeFaxNumber"})
+    for (const char* name : {"CompanyName",
+                             "Email1Address",
+                             "Email2Address",
+                             "Email3Address",
+                             "IMAddress",
+                             "MobileTelephoneNumber",
+                             "BusinessTelephoneNumber",
+                             "HomeTelephoneNumber",
+                             "CarTelephoneNumber",
+                             "PagerNumber",
+                             "BusinessFaxNumber",
+                             "HomeFaxNumber",
+                             "NickName",
+                             "PrimaryTelephoneNumber",
+                             "Business2TelephoneNumber",
+                             "Home2TelephoneNumber",
+                             "CompanyMainTelephoneNumber",
+                             "OtherTelephoneNumber",
+                             "AssistantTelephoneNumber",
+                             "CallbackTelephoneNumber",
+                             "RadioTelephoneNumber",
+                             "ISDNNumber",
+                             "TTYTDDTelephoneNumber",
+                             "TelexNumber",
+                             "OtherFaxNumber"})
         if (display.empty()) display = c.text[name];
     return c;
 }
@@ -227,12 +284,10 @@ void CompareContact(const TestContact& written, std::map<std::string, std::strin
     // pffexport: every text, the categories, both dates (UTC: a time on that
     // day; the named property: its local midnight) and the picture.
     std::map<std::string, std::string> want, got;
-    for (const auto& [name, key, line] : kFields)
+    for (const auto& [name, key, line] : kAllFields)
         want[key] = c.text[name];
-    std::istringstream categories(c.text["Categories"]);
-    for (std::string s; std::getline(categories, s, ',');)
-        want["name:Keywords"] +=
-            Trim(s).empty() ? "" : (want["name:Keywords"].empty() ? "" : ", ") + Trim(s);
+    want["name:Keywords"] = ListOf(c.text["Categories"]);
+    want["0x3a58"] = ListOf(c.text["Children"]);
     want["0x3a42"] = Time(c.birthday).substr(0, 10),
     want["lid:0x80de"] = Time(std::floor(c.birthday));
     want["0x3a41"] = Time(c.anniversary).substr(0, 10),
@@ -248,21 +303,28 @@ void CompareContact(const TestContact& written, std::map<std::string, std::strin
         if (fileAs.empty()) fileAs = next;
     want["0x3001"] = want["0x0037"] = display;
     want["lid:0x8005"] = fileAs;
-    // the mailing address: the business address, else the home address
-    const std::string mail = c.text["BusinessAddress"].empty() ? "HomeAddress" : "BusinessAddress";
+    // the mailing address: the business address, else the home address, else the other
+    const std::string mail = !c.text["BusinessAddress"].empty() ? "BusinessAddress"
+                             : !c.text["HomeAddress"].empty()   ? "HomeAddress"
+                                                                : "OtherAddress";
+    want["lid:0x8022"] = c.text[mail].empty()        ? ""
+                         : mail == "BusinessAddress" ? "2"
+                         : mail == "HomeAddress"     ? "1"
+                                                     : "3";
     want["0x3a15"] = c.text[mail];
     want["0x3a29"] = c.text[mail].empty() ? "" : c.text[mail + "Street"];
     want["0x3a27"] = c.text[mail].empty() ? "" : c.text[mail + "City"];
     want["0x3a26"] = c.text[mail].empty() ? "" : c.text[mail + "Country"];
-    // the address-book arrays: e-mail 1 to 3, business fax (3), home fax (4)
+    // the address-book arrays: e-mail 1 to 3, business fax (3), home fax (4), other fax (5)
     uint32_t arrayType = 0, bit = 1;
-    for (const char* name :
-         {"Email1Address", "Email2Address", "Email3Address", "BusinessFaxNumber", "HomeFaxNumber"})
+    for (const char* name : {"Email1Address", "Email2Address", "Email3Address", "BusinessFaxNumber",
+                             "HomeFaxNumber", "OtherFaxNumber"})
         arrayType |= c.text[name].empty() ? 0 : bit, bit <<= 1;
     want["lid:0x8029"] = arrayType ? std::to_string(arrayType) : "";
     for (const auto& [key, name] :
          {std::pair<std::string, const char*>{"lid:0x80b3", "BusinessFaxNumber"},
-          {"lid:0x80c3", "HomeFaxNumber"}})
+          {"lid:0x80c3", "HomeFaxNumber"},
+          {"lid:0x80d3", "OtherFaxNumber"}})
         want[key] = c.text[name].empty() ? "" : display + "@" + c.text[name];
     for (const auto& [key, value] : want)
         got[key] = key == "0x3a42" || key == "0x3a41" ? item[key].substr(0, 10) : item[key];
@@ -272,8 +334,9 @@ void CompareContact(const TestContact& written, std::map<std::string, std::strin
     // pst-extractor: every text by its object-model name, the subject, the
     // categories, both dates (UTC) and the picture
     std::map<std::string, std::string> wantX;
-    for (const auto& [name, key, line] : kFields)
+    for (const auto& [name, key, line] : kAllFields)
         wantX[name] = c.text[name];
+    wantX["Children"] = want["0x3a58"];
     wantX["FullName"] = wantX["Subject"] = display;
     wantX["FileAs"] = fileAs;
     wantX["Categories"] = want["name:Keywords"];
@@ -295,12 +358,14 @@ void CompareContact(const TestContact& written, std::map<std::string, std::strin
                                                                t("Title") + ";" + t("Suffix")},
                                                      {"VERSION", "3.0"},
                                                      {"BDAY", Time(c.birthday).substr(0, 10)}};
-    for (const auto& [name, key, line] : kFields)
-        wantCard.emplace(line, t(name));
+    for (const auto& [name, key, line] : kAllFields)
+        wantCard.emplace(name == "AssistantTelephoneNumber" ? "AGENT-TEL" : line, t(name));
     for (const char* e : {"Email1Address", "Email2Address", "Email3Address"})
         wantCard.emplace("EMAIL", t(e));
-    for (const std::string a : {"HomeAddress", "BusinessAddress"})
-        wantCard.emplace(a[0] == 'H' ? "ADR;TYPE=home" : "ADR;TYPE=work",
+    for (const std::string a : {"HomeAddress", "BusinessAddress", "OtherAddress"})
+        wantCard.emplace(a[0] == 'H'   ? "ADR;TYPE=home"
+                         : a[0] == 'B' ? "ADR;TYPE=work"
+                                       : "ADR;TYPE=postal",
                          t(a).empty()
                              ? ""
                              : ";;" + t(a + "Street") + ";" + t(a + "City") + ";" + t(a + "State") +
@@ -403,7 +468,7 @@ std::vector<TestContact> RandomContacts(size_t n, uint32_t seed,
     for (TestContact& c : contacts) {
         std::bernoulli_distribution field(options.fieldProbability),
             picture(options.pictureProbability), longBody(0.1);
-        for (const auto& [name, key, line] : kFields)
+        for (const auto& [name, key, line] : options.everyField ? kAllFields : kFields)
             if (field(rng))
                 c.text[name] = name != "Body"
                                    ? RandomText(rng, 30)
@@ -414,6 +479,8 @@ std::vector<TestContact> RandomContacts(size_t n, uint32_t seed,
             }))
             c.text["LastName"] = RandomText(rng, 30);
         if (field(rng)) c.text["Categories"] = RandomText(rng, 8) + ", " + RandomText(rng, 8);
+        if (options.everyField && field(rng))
+            c.text["Children"] = RandomText(rng, 8) + ", " + RandomText(rng, 8);
         std::uniform_int_distribution<int> day(2, 60000);
         c.birthday = field(rng) ? day(rng) : 0;
         c.anniversary = field(rng) ? day(rng) : 0;

@@ -54,6 +54,10 @@ struct RandomContactOptions {
     double fieldProbability = 0.5;
     double pictureProbability = 0.2;
     size_t maxPicture = 40000;
+    // The fields only a Standard Mode reading fills too: the nickname, the
+    // further phone numbers, the other address, the personal web page and the
+    // children (separate, so that the older stores' random contacts stay).
+    bool everyField = false;
 };
 std::vector<TestContact> RandomContacts(size_t n, uint32_t seed,
                                         const RandomContactOptions& options);

@@ -1,15 +1,32 @@
-// The text fields of the contact record and of the hand-off to Outlook, by
-// their names after "eContact_", in the record's order.
+// The text fields of the contact record (and so of both hand-offs), by their
+// names after "eContact_", in the record's order: taken from the record's
+// own field list, so that a new field reaches every test that walks them.
 #pragma once
 
-// clang-format off
-#define VELLOQUIN_CONTACT_TEXT_FIELDS(X)                                                           \
-    X(FirstName) X(MiddleName) X(LastName) X(FullName) X(Suffix) X(Title) X(Email) X(Email2)       \
-    X(Email3) X(Company) X(Profession) X(JobTitle) X(BusinessAddress) X(BusinessStreet)            \
-    X(BusinessCity) X(BusinessZip) X(BusinessState) X(BusinessCountry) X(Location) X(WebPage)      \
-    X(Department) X(Manager) X(Assistant) X(OfficePhone) X(OfficeFax) X(CellPhone) X(Pager)        \
-    X(CarPhone) X(OtherEmail1) X(OtherEmail2) X(OtherEmail3) X(IMAddress) X(PersonalAddress)       \
-    X(PersonalStreet) X(PersonalCity) X(PersonalZip) X(PersonalState) X(PersonalCountry) X(Spouse) \
-    X(Childern) X(HomePhone) X(HomeFax) X(Comments) X(ShortName) X(PhoneticName) X(MailDomain)     \
-    X(Categories)
-// clang-format on
+#include "core/ContactRecord.h"
+
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace velloquin::testsupport {
+
+// The member's name without its "eContact_" prefix.
+inline std::string_view ShortFieldName(const ContactField& field) {
+    std::string_view name = field.name;
+    if (name.starts_with("eContact_")) name.remove_prefix(9);
+    return name;
+}
+
+inline const std::vector<std::pair<std::string_view, std::string ContactRecord::*>>&
+ContactTextFields() {
+    static const auto fields = [] {
+        std::vector<std::pair<std::string_view, std::string ContactRecord::*>> out;
+        for (const ContactField& field : kContactFields)
+            if (field.kind == FieldKind::Text) out.emplace_back(ShortFieldName(field), field.text);
+        return out;
+    }();
+    return fields;
+}
+
+} // namespace velloquin::testsupport

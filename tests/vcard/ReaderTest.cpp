@@ -24,7 +24,7 @@ std::string Outcome(const Reading& run) {
     long pictures = 0;
     EXPECT_EQ(run.host.outlook.size(), run.host.excel.size());
     for (size_t i = 0; i < run.host.excel.size(); ++i) {
-        seen += run.host.excel[i].xlsContact_FullName;
+        seen += run.host.excel[i].eContact_FullName;
         const std::string& photo = run.host.outlook.at(i).ePhoto;
         if (!photo.empty()) {
             ++pictures;
@@ -148,12 +148,12 @@ TEST(Reader, HandsOffToOutlookThenExcel) {
         // Outlook gets every text trimmed, Excel the texts as read but for the
         // names that Advance mode trims.
         EXPECT_EQ(o.storeID + o.eContact_FirstName + o.eContact_PersonalAddress, " id John1 Main");
-        EXPECT_EQ(x.xlsContact_FirstName + x.xlsContact_PersonalAddress,
+        EXPECT_EQ(x.eContact_FirstName + x.eContact_PersonalAddress,
                   advance ? "John 1 Main " : " John 1 Main ");
         EXPECT_EQ(o.FolderName, 10);
-        EXPECT_EQ(o.eContact_BirthDay + x.xlsContact_BirthDay, 2 * 31133);
+        EXPECT_EQ(o.eContact_BirthDay + x.eContact_BirthDay, 2 * 31133);
         EXPECT_EQ(x.xlsCnt, 7);
-        EXPECT_EQ(run.host.excel[1].xlsContact_LastName, ""); // the record was cleared
+        EXPECT_EQ(run.host.excel[1].eContact_LastName, ""); // the record was cleared
         EXPECT_EQ(run.ivCard, 10);
     }
     // (Stopping when the window closes: in the window's test, which counts
@@ -170,7 +170,7 @@ TEST(Reader, FailuresAreNoted) {
     dates.ivCard = 4;
     dates.Backup(kTwo + Card("BDAY:1985-13-45\r\nFN:Three\r\n") + kTwo, "dates.vcf");
     EXPECT_EQ(Outcome(dates), "One;Two;Three;One;Two;noted 6");
-    EXPECT_EQ(dates.host.excel.at(2).xlsContact_BirthDay, 0);
+    EXPECT_EQ(dates.host.excel.at(2).eContact_BirthDay, 0);
     EXPECT_NE(dates.host.notes.Format().find("dates.vcf: contact 6: The birthday \"1985-13-45\""),
               std::string::npos)
         << dates.host.notes.Format();

@@ -16,18 +16,14 @@ namespace {
 using testing_support::RecordingHost;
 using R = ContactRecord;
 
-#define F(name) {#name, &R::eContact_##name},
-const std::pair<const char*, std::string R::*> kFields[] = {VELLOQUIN_CONTACT_TEXT_FIELDS(F)};
-#undef F
-
 // What the rules filled: "Name=value" for every field that is not empty, and
 // the number of notes, joined by "|".
 std::string Filled(const ContactRecord& r, const RunNotes& notes) {
     std::string out;
-    auto add = [&out](const char* name, const std::string& value) {
+    auto add = [&out](std::string_view name, const std::string& value) {
         if (!value.empty()) out += (out.empty() ? "" : "|") + std::string(name) + "=" + value;
     };
-    for (const auto& [name, field] : kFields)
+    for (const auto& [name, field] : testsupport::ContactTextFields())
         add(name, r.*field);
     add("SelAddress", r.eSelAddress);
     add("BirthDay", r.eContact_BirthDay ? std::to_string(int(r.eContact_BirthDay)) : "");

@@ -67,6 +67,28 @@ const fields = {
     Birthday: (c) => dateText(c.birthday),
     Anniversary: (c) => dateText(c.anniversary),
     Categories: (c) => keywords(c),
+    NickName: (c) => c.nickname,
+    Home2TelephoneNumber: (c) => c.home2TelephoneNumber,
+    Business2TelephoneNumber: (c) => c.business2TelephoneNumber,
+    OtherTelephoneNumber: (c) => c.otherTelephoneNumber,
+    OtherFaxNumber: (c) => c.primaryFaxNumber,
+    CompanyMainTelephoneNumber: (c) => c.companyMainPhoneNumber,
+    ISDNNumber: (c) => c.isdnNumber,
+    RadioTelephoneNumber: (c) => c.radioTelephoneNumber,
+    CallbackTelephoneNumber: (c) => c.callbackTelephoneNumber,
+    TelexNumber: (c) => c.telexNumber,
+    TTYTDDTelephoneNumber: (c) => c.ttytddPhoneNumber,
+    AssistantTelephoneNumber: (c) => c.assistantTelephoneNumber,
+    PrimaryTelephoneNumber: (c) => c.primaryTelephoneNumber,
+    OtherAddress: (c) => c.otherAddress,
+    OtherAddressStreet: (c) => c.otherAddressStreet,
+    OtherAddressCity: (c) => c.otherAddressCity,
+    OtherAddressState: (c) => c.otherAddressStateOrProvince,
+    OtherAddressPostalCode: (c) => c.otherAddressPostalCode,
+    // (the reader's own getter reads the city's tag)
+    OtherAddressCountry: (c) => c.getStringItem(0x3a60),
+    PersonalHomePage: (c) => c.personalHomePage,
+    Children: (c) => textList(c, 0x3a58),
 };
 
 function dateText(d) {
@@ -77,7 +99,11 @@ function dateText(d) {
 // each, UTF-16LE strings. Read from the item's raw value, because the
 // reader's own category getter expects another layout.
 function keywords(c) {
-    const id = PSTFile.getPublicStringToIdMapItem('Keywords');
+    return textList(c, PSTFile.getPublicStringToIdMapItem('Keywords'));
+}
+
+// A multi-valued string property by its id, its items joined by ", ".
+function textList(c, id) {
     const item = id !== undefined && c.pstTableItems ? c.pstTableItems.get(id) : undefined;
     if (!item || !item.data || item.data.length < 4) return '';
     const d = item.data;
