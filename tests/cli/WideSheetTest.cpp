@@ -1,9 +1,9 @@
 // The sheets of a Standard Mode run: the .xlsx and .csv add a column after
 // the 36 for every fact the workbook has no column for, and the .xls keeps
 // its 36 and counts what it cannot show. Read back by LibreOffice and SheetJS.
-#include "XlsxSheet.h"
 #include "excel/ContactSheet.h"
 #include "excel/UnicodeSheet.h"
+#include "excel/XlsxSheet.h"
 #include "support/ContactFields.h"
 #include "support/Readers.h"
 
@@ -71,7 +71,7 @@ TEST(WideSheets, AStandardReadingKeepsEveryFactTheOthersKeepTheirColumns) {
     std::vector<fs::path> xlsx, csv;
     for (const bool standard : {false, true}) {
         const std::pair<const char*, std::function<std::unique_ptr<excel::UnicodeSheet>()>>
-            formats[] = {{"xlsx", cli::MakeXlsxSheet}, {"csv", excel::MakeCsvSheet}};
+            formats[] = {{"xlsx", excel::MakeXlsxSheet}, {"csv", excel::MakeCsvSheet}};
         for (const auto& [format, make] : formats) {
             excel::ContactSheet sheet;
             sheet.UseUnicodeSheet(make());
