@@ -25,7 +25,7 @@ namespace {
 constexpr const char* kSaveFolderPrompt = "Choose Folder to Save...";
 constexpr const char* kCompletionTitle = "Velloquin";
 constexpr const char* kExcelErrorTitle = "Excel Error";
-constexpr const char* kReadAgainInAdvanceMode = "Read it again in Advance Mode?";
+constexpr const char* kReadAgainInStandardMode = "Read it again in Standard Mode?";
 constexpr const char* kSaveNotesTitle = "Save Notes";
 constexpr const char* kNotesFileName = "Velloquin notes.txt";
 constexpr const char* kNotesFilter = "Text file (*.txt)|*.txt";
@@ -109,16 +109,16 @@ void ConversionRun::CmdSplit_Click() {
     saveFolder = WithFinalSeparator(saveFolder);
     throttle_.PumpNow();
 
-    // A second reading in Advance Mode reads what the user chose the first
+    // A second reading in Standard Mode reads what the user chose the first
     // time, although a folder run has set the mode back to the file by then.
     const InputMode chosenInputMode = inputMode;
     previousStoreStamp_.reset();
-    rereadInAdvance_ = false;
+    rereadInStandard_ = false;
     while (ConvertOnce()) {
-        rereadInAdvance_ = true;
+        rereadInStandard_ = true;
         inputMode = chosenInputMode;
     }
-    rereadInAdvance_ = false;
+    rereadInStandard_ = false;
 
     runUnderWay_ = false;
     controls_.SetRunUnderWay(false);
@@ -129,6 +129,8 @@ int64_t ConversionRun::ContactsSavedSoFar() const {
 }
 
 int64_t ConversionRun::ContactsKeptOnStop() const {
+    // The output was closed before the check began: a stop takes nothing from it.
+    if (checking_) return summary_.contactsRead - summary_.contactsLost;
     if (!reading_) return 0;
     return ContactsSavedSoFar() + (openCard_ == cardCounter ? 1 : 0);
 }
@@ -151,7 +153,7 @@ bool ConversionRun::ChooseCodePage() {
     throttle_.SetCaption(caption(0));
     throttle_.PumpNow();
     PrereadHooks hooks;
-    hooks.advance = OptAdvance();
+    hooks.mode = RunReadMode();
     hooks.letTheWindowWork = [this] { throttle_.LetTheWindowWork(); };
     hooks.stopRequested = [this] { return stopRequested_; };
     hooks.cardsSeen = [this, caption](int64_t cards) { throttle_.SetCaption(caption(cards)); };
@@ -220,10 +222,14 @@ bool ConversionRun::ConvertOnce() {
     cardCounter = 1;
     openCard_ = 0;
     reading_ = true;
+    const ReadMode mode = RunReadMode();
+    countFacts_ = checkStandardMode && mode == ReadMode::Normal;
+    factsRead_.clear();
 
-    auto readOneFile = [this](const std::string& path) {
+    auto readOneFile = [this, mode](const std::string& path) {
+        if (countFacts_) factsRead_.push_back({path, {}});
         try {
-            ReadvCard(path, RunReadMode(), cardCounter, record, *this);
+            ReadvCard(path, mode, cardCounter, record, *this);
         } catch (const std::exception& e) {
             notes_.Add(RunNote{path, 0, std::string("Reading stopped: ") + e.what(), false});
         }
@@ -290,17 +296,58 @@ bool ConversionRun::ConvertOnce() {
     // A stop comes from a window that is closing: it shows nothing more, and
     // the notes stay in LastNotes for whoever asked for the stop.
     if (stopRequested_) return false;
+    // Normal Mode leaves unread what a Skype backup does not hold: lines
+    // that end in LF alone, folded or encoded lines, grouped properties,
+    // numbers without a kind. The user may not even know there is another
+    // mode, so the notes offer it when it would read more.
+    bool offer = false;
+    if (countFacts_) {
+        const std::optional<StandardGain> gain = CheckStandardMode();
+        // Closed meanwhile: the output is whole, the window says so.
+        if (!gain) return false;
+        summary_.standardGain = *gain;
+        offer = gain->values > 0;
+    } else {
+        // Not looked at closely: vCards that Normal Mode could not even cut
+        // out are reason enough.
+        offer = mode == ReadMode::Normal && notes_.AdvanceModeWouldRead();
+    }
     messages_.Show(CompletionText(), kCompletionTitle);
-    if (notes_.Empty()) return false;
-    // Normal Mode found vCards that only Advance Mode reads: the user may not
-    // even see where that mode is chosen, so the notes offer it.
-    if (notes_.AdvanceModeWouldRead() && !OptAdvance()) {
-        if (!ShowNotes(kReadAgainInAdvanceMode)) return false;
+    if (offer) {
+        if (!ShowNotes(kReadAgainInStandardMode)) return false;
         RemoveEmptyOutput();
         return true;
     }
+    if (notes_.Empty()) return false;
     ShowNotes("");
     return false;
+}
+
+std::optional<StandardGain> ConversionRun::CheckStandardMode() {
+    checking_ = true;
+    // The label shows the check going on, then again what the output holds.
+    const std::string saved = throttle_.Caption();
+    auto caption = [](int64_t cards) {
+        return "Checking the backup for Standard Mode... " + Counted(cards, "contact", "contacts");
+    };
+    throttle_.SetCaption(caption(0));
+    throttle_.PumpNow();
+    RecountHooks hooks;
+    hooks.letTheWindowWork = [this] { throttle_.LetTheWindowWork(); };
+    hooks.stopRequested = [this] { return stopRequested_; };
+    hooks.cardsSeen = [this, caption](int64_t cards) { throttle_.SetCaption(caption(cards)); };
+    std::optional<StandardGain> gain;
+    try {
+        gain = CountStandardGain(factsRead_, hooks);
+    } catch (const std::exception&) {
+        // Only an offer is at stake, not the output: none is made.
+        gain = StandardGain{};
+    }
+    throttle_.SetCaption(saved);
+    throttle_.Flush();
+    factsRead_.clear();
+    checking_ = false;
+    return gain;
 }
 
 std::string ConversionRun::LostLead() const {
@@ -312,8 +359,15 @@ std::string ConversionRun::LostLead() const {
            " not written, for the reasons below.";
 }
 
+std::string ConversionRun::NotesLead() const {
+    std::string lead = LostLead();
+    if (summary_.standardGain.values > 0)
+        lead += (lead.empty() ? "" : "\n\n") + StandardGainText(summary_.standardGain);
+    return lead;
+}
+
 bool ConversionRun::ShowNotes(const std::string& question) {
-    const std::string lead = LostLead();
+    const std::string lead = NotesLead();
     NotesBox box;
     box.title = kAppTitle;
     box.text = (lead.empty() ? std::string() : lead + "\n\n") + notes_.FormatGrouped();
@@ -370,14 +424,9 @@ outlook::Clock ConversionRun::StoreClock() {
     return [stamp] { return stamp; };
 }
 
-bool ConversionRun::OptAdvance() {
-    return rereadInAdvance_ || controls_.OptAdvance();
-}
 ReadMode ConversionRun::RunReadMode() {
-    return OptAdvance() ? ReadMode::Advance : ReadMode::Normal;
-}
-bool ConversionRun::OptNormal() {
-    return !rereadInAdvance_ && controls_.OptNormal();
+    if (rereadInStandard_ || controls_.OptStandard()) return ReadMode::Standard;
+    return controls_.OptAdvance() ? ReadMode::Advance : ReadMode::Normal;
 }
 void ConversionRun::Poll() {
     throttle_.LetTheWindowWork();
@@ -395,6 +444,7 @@ void ConversionRun::Progress(int64_t contactsFinished) {
 }
 
 void ConversionRun::ContactFinished(const ContactRecord& finished, ReadMode mode, int32_t ivCard) {
+    if (countFacts_ && !factsRead_.empty()) factsRead_.back().facts.push_back(OfferFacts(finished));
     if (usePst_) CreateContactItem(MakeOutlookHandOff(finished, pst.pstStoreID));
     if (useXls_) Save2ExcelContact(MakeExcelHandOff(finished, mode == ReadMode::Advance, ivCard));
 }

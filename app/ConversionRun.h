@@ -3,6 +3,7 @@
 #pragma once
 
 #include "Platform.h"
+#include "StandardOffer.h"
 #include "ThrottledPump.h"
 #include "core/ContactRecord.h"
 #include "core/RunNotes.h"
@@ -31,6 +32,9 @@ struct RunSummary {
     int64_t contactsRead = 0; // contacts handed off by the reader
     int64_t contactsLost = 0; // of those, contacts that did not reach the output
     bool stopped = false;     // RequestStop ended the reading early
+    // What Standard Mode reads beyond a Normal-mode reading, when the run
+    // looked (see ConversionRun::checkStandardMode).
+    StandardGain standardGain;
 };
 
 class ConversionRun : public ContactSink {
@@ -52,6 +56,9 @@ class ConversionRun : public ContactSink {
     int64_t ContactsKeptOnStop() const;
     // True while the backups are read ahead, before any output exists.
     bool ReadingAhead() const { return readingAhead_; }
+    // True while the backups are read again to see what Standard Mode would
+    // add: the output is closed and whole by then.
+    bool CheckingStandardMode() const { return checking_; }
     // The output of the last run, as the user finds it: the workbook's or
     // the store's full path; empty when none was made.
     std::string OutputPath() const;
@@ -70,15 +77,17 @@ class ConversionRun : public ContactSink {
     // Where "Save Notes..." asks for a file; without one the notes dialog
     // offers no saving.
     SaveFileDialog* notesSaveDialog = nullptr;
+    // After a Normal-mode reading, read the backups once more in Standard
+    // Mode and offer that mode when it reads more. The command line, which
+    // nobody answers, leaves it off and saves the second reading; it offers
+    // Standard Mode only where the notes show vCards Normal Mode missed.
+    bool checkStandardMode = true;
 
     const RunNotes& LastNotes() const { return notes_; }
     const RunSummary& LastSummary() const { return summary_; }
 
-    // The reading mode: the window's, or Advance for a second reading the
-    // user asked for.
-    bool OptAdvance();
-    bool OptNormal();
-    // The mode the run's files are read in.
+    // The mode the run's files are read in: the window's, or Standard for a
+    // second reading the user asked for.
     ReadMode RunReadMode();
 
     // The two hand-offs of a finished contact, Outlook first, then Excel, as
@@ -101,8 +110,11 @@ class ConversionRun : public ContactSink {
   private:
     // One conversion into saveFolder, from the set-up of the output to the
     // notes. True when the user asked to read the same choice again in
-    // Advance Mode.
+    // Standard Mode.
     bool ConvertOnce();
+    // Reads the run's backups again in Standard Mode; empty when a stop was
+    // asked for meanwhile.
+    std::optional<StandardGain> CheckStandardMode();
     // Removes the output of a conversion that holds no contact.
     void RemoveEmptyOutput();
     // Reads the backups ahead and sets the workbook's code page; false when
@@ -116,8 +128,10 @@ class ConversionRun : public ContactSink {
     bool ShowNotes(const std::string& question);
     // Writes the lead and every note to a file the user chooses.
     void SaveNotes(const std::string& lead);
-    // What the notes dialog says first: how many contacts the output lacks.
+    // What the notes dialog says first: how many contacts the output lacks,
+    // and what Standard Mode would add.
     std::string LostLead() const;
+    std::string NotesLead() const;
     outlook::Clock StoreClock();
 
     FolderPicker& picker_;
@@ -137,9 +151,14 @@ class ConversionRun : public ContactSink {
     bool reading_ = false; // cardCounter counts the run under way
     bool readingAhead_ = false;
     bool outputMade_ = false; // the set-up made the output of the last conversion
-    // A second reading that the user asked for in Advance Mode: that reading
-    // alone is in Advance Mode, the window's choice stays as it was.
-    bool rereadInAdvance_ = false;
+    // A second reading that the user asked for in Standard Mode: that reading
+    // alone is in Standard Mode, the window's choice stays as it was.
+    bool rereadInStandard_ = false;
+    // The facts of each contact the Normal reading handed off, per backup,
+    // when the run will look at what Standard Mode adds.
+    bool countFacts_ = false;
+    std::vector<BackupFacts> factsRead_;
+    bool checking_ = false;
     int32_t openCard_ = 0; // the number of the vCard the reader is in
     // The progress caption and the count it was made for, made afresh only
     // when the count changes (the reader reports after every line).

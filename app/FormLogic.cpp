@@ -46,6 +46,18 @@ std::string CloseDuringRunQuestion(int64_t contactsKept, bool readingAhead) {
            " saved so far.";
 }
 
+std::string CloseDuringCheckQuestion(int64_t contactsSaved) {
+    return "A conversion is ending: its output is complete and keeps the " +
+           std::to_string(contactsSaved) + (contactsSaved == 1 ? " contact" : " contacts") +
+           " saved; the backup is being read once more to see whether Standard Mode would read "
+           "more of it. Stop that and close?";
+}
+
+std::string FinishedRunText(const std::string& outputPath, int64_t contactsSaved) {
+    return "The conversion is complete. " + outputPath + " holds " + std::to_string(contactsSaved) +
+           (contactsSaved == 1 ? " contact." : " contacts.");
+}
+
 std::string StoppedRunText(const std::string& outputPath, int64_t contactsKept) {
     if (outputPath.empty()) return "The conversion was stopped before any output was made.";
     return "The conversion was stopped. " + outputPath + " holds " + std::to_string(contactsKept) +
@@ -226,13 +238,16 @@ void FormLogic::CmdSplit_Click() {
     run_.CmdSplit_Click();
     // The window closes now: its last word is what the stopped run left, as
     // the label and the notes go with it.
-    if (closePending_ && run_.LastSummary().stopped) {
-        const RunSummary& summary = run_.LastSummary();
-        // Titled as the completion message, which it stands in for.
-        platform_.messages.Show(
-            StoppedRunText(run_.OutputPath(), summary.contactsRead - summary.contactsLost),
-            "Velloquin");
-    }
+    if (!closePending_) return;
+    const RunSummary& summary = run_.LastSummary();
+    const int64_t kept = summary.contactsRead - summary.contactsLost;
+    // Titled as the completion message, which it stands in for.
+    if (summary.stopped)
+        platform_.messages.Show(StoppedRunText(run_.OutputPath(), kept), "Velloquin");
+    // Closed while the backup was read again for Standard Mode: nothing was
+    // stopped, and the output is whole.
+    else if (summary.started && !summary.setupFailed && !run_.OutputPath().empty())
+        platform_.messages.Show(FinishedRunText(run_.OutputPath(), kept), "Velloquin");
 }
 
 void FormLogic::Picture3_Click() {
@@ -303,9 +318,11 @@ bool FormLogic::QueryClose() {
     if (!run_.RunUnderWay()) return true;
     // Asked already: the window closes as soon as the run has closed its output.
     if (closePending_) return false;
-    if (!platform_.messages.AskYesNo(
-            CloseDuringRunQuestion(run_.ContactsKeptOnStop(), run_.ReadingAhead()), kAppTitle))
-        return false;
+    const std::string question =
+        run_.CheckingStandardMode()
+            ? CloseDuringCheckQuestion(run_.ContactsKeptOnStop())
+            : CloseDuringRunQuestion(run_.ContactsKeptOnStop(), run_.ReadingAhead());
+    if (!platform_.messages.AskYesNo(question, kAppTitle)) return false;
     closePending_ = true;
     run_.RequestStop();
     return false;

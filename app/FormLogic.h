@@ -35,9 +35,14 @@ std::vector<std::string> ManualPlaces(const std::string& programFolder);
 // the contacts the output keeps, or, while the backup is still read ahead,
 // that no output was made yet.
 std::string CloseDuringRunQuestion(int64_t contactsKept, bool readingAhead = false);
+// The same while the backup is read again to see what Standard Mode would
+// add: the output is already whole.
+std::string CloseDuringCheckQuestion(int64_t contactsSaved);
 // What the window says last when it closes after a stopped run: where the
 // output is and how many contacts it holds.
 std::string StoppedRunText(const std::string& outputPath, int64_t contactsKept);
+// The same after a close during that second reading.
+std::string FinishedRunText(const std::string& outputPath, int64_t contactsSaved);
 
 struct DialogSize {
     int width = 0;
@@ -176,6 +181,7 @@ class FormLogic {
         bool OptPST() override { return inner_.OptPST(); }
         bool OptNormal() override { return inner_.OptNormal(); }
         bool OptAdvance() override { return inner_.OptAdvance(); }
+        bool OptStandard() override { return inner_.OptStandard(); }
         void SetProgressCaption(const std::string& caption) override {
             inner_.SetProgressCaption(caption);
         }

@@ -56,6 +56,16 @@ size_t AfterLineEnd(std::string_view text, size_t end) {
     return next;
 }
 
+// Whether a value of the vCard may be encoded, so that its text does not show
+// the characters the reader makes of it (quoted-printable, another charset).
+// Only Standard Mode decodes them.
+bool HasEncodedValue(std::string_view card) {
+    const std::string upper = UpperAscii(card);
+    return upper.find("QUOTED-PRINTABLE") != std::string::npos ||
+           upper.find("ENCODING=Q") != std::string::npos ||
+           upper.find("CHARSET") != std::string::npos;
+}
+
 // Whether a line of the vCard may give a birthday or an anniversary (more
 // lines than that, never fewer).
 bool HasDateLine(std::string_view card) {
@@ -79,7 +89,9 @@ class KeptCards {
         bool parsed = false;
     };
 
-    void Keep(std::string_view card, bool advance, CodePageChoice::Mask holders) {
+    // Lines without a colon are left out unless keepAll: in Standard Mode they
+    // may continue a folded value.
+    void Keep(std::string_view card, bool advance, bool keepAll, CodePageChoice::Mask holders) {
         // What is kept is never longer than the vCard, so this room is enough
         // and the block never moves under the views handed out.
         if (blocks_.empty() || blocks_.back().capacity() - blocks_.back().size() < card.size()) {
@@ -92,7 +104,7 @@ class KeptCards {
             size_t end = LineEnd(card, pos, advance);
             if (end == std::string_view::npos) end = card.size();
             const size_t next = AfterLineEnd(card, end);
-            if (card.substr(pos, end - pos).find(':') != std::string_view::npos)
+            if (keepAll || card.substr(pos, end - pos).find(':') != std::string_view::npos)
                 block.append(card.substr(pos, std::min(next, card.size()) - pos));
             pos = next;
         }
@@ -127,7 +139,9 @@ void CardCutter::Add(std::string_view piece, const std::function<void(std::strin
 
 void CardCutter::Finish(const std::function<void(std::string_view)>& onCard) {
     Cut(true, onCard);
-    // A vCard still open at the end is not handed off by the reader either.
+    // A vCard still open at the end is not handed off by the Skype rules
+    // either; Standard Mode ends it there.
+    if (standard_ && open_ != std::string::npos) onCard(std::string_view(window_).substr(open_));
     window_.clear();
     scan_ = 0;
     open_ = std::string::npos;
@@ -145,10 +159,14 @@ void CardCutter::Cut(bool atEnd, const std::function<void(std::string_view)>& on
         }
         const std::string_view line = TrimView(text.substr(scan_, end - scan_));
         const size_t next = AfterLineEnd(text, end);
-        // A BEGIN:VCARD inside an open vCard merges the two, as the reader
-        // merges them; an END:VCARD outside one hands off an empty contact,
-        // which has no value to look at.
-        if (open_ == std::string::npos && IsCardStart(line)) open_ = scan_;
+        // A BEGIN:VCARD inside an open vCard merges the two, as the Skype
+        // rules merge them, or in Standard Mode ends the open one; an
+        // END:VCARD outside one hands off an empty contact, which has no
+        // value to look at.
+        if (IsCardStart(line)) {
+            if (open_ != std::string::npos && standard_) onCard(text.substr(open_, scan_ - open_));
+            if (open_ == std::string::npos || standard_) open_ = scan_;
+        }
         if (open_ != std::string::npos && IsCardEnd(line)) {
             onCard(text.substr(open_, std::min(next, text.size()) - open_));
             open_ = std::string::npos;
@@ -166,8 +184,12 @@ void CardCutter::Cut(bool atEnd, const std::function<void(std::string_view)>& on
 }
 
 std::vector<std::string> SplitCards(std::string_view text, bool advance) {
+    return SplitCards(text, advance ? ReadMode::Advance : ReadMode::Normal);
+}
+
+std::vector<std::string> SplitCards(std::string_view text, ReadMode mode) {
     std::vector<std::string> cards;
-    CardCutter cutter(advance);
+    CardCutter cutter(mode);
     const auto keep = [&](std::string_view card) { cards.emplace_back(card); };
     cutter.Add(text, keep);
     cutter.Finish(keep);
@@ -189,7 +211,10 @@ CodePageVerdict ChooseWorkbookCodePage(const std::vector<std::string>& backups,
     std::array<size_t, n> unparsed{}; // per candidate, its cards not parsed yet
 
     CollectingSink sink(choice, hooks);
-    const ReadMode mode = hooks.advance ? ReadMode::Advance : ReadMode::Normal;
+    const ReadMode mode = hooks.mode;
+    // Advance and Standard Mode end lines at LF as well.
+    const bool cutAtLf = mode != ReadMode::Normal;
+    const bool standard = mode == ReadMode::Standard;
     ContactRecord record;
     int32_t counter = 1;
     // Parses the unparsed cards that one of the wanted candidates cannot
@@ -229,14 +254,17 @@ CodePageVerdict ChooseWorkbookCodePage(const std::vector<std::string>& backups,
         BackupText text(*source);
         std::string why;
         if (!text.Open(why)) continue;
-        CardCutter cutter(hooks.advance);
+        CardCutter cutter(mode);
         const auto look = [&](std::string_view card) {
             hooks.cardsSeen(++cardsSeen);
             hooks.letTheWindowWork();
             CodePageChoice::Mask holders = choice.Holders(card);
             if (dateHolders != CodePageChoice::kAll && HasDateLine(card)) holders &= dateHolders;
+            // Only the reader knows what an encoded value holds: as if no
+            // candidate held it, the vCard is parsed.
+            if (standard && HasEncodedValue(card)) holders = 0;
             if (holders == CodePageChoice::kAll) return;
-            kept.Keep(card, hooks.advance, holders);
+            kept.Keep(card, cutAtLf, standard, holders);
             for (size_t i = 0; i < n; ++i)
                 unparsed[i] += (holders >> i & 1u) == 0;
         };

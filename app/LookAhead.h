@@ -5,6 +5,7 @@
 
 #include "excel/CodePageChoice.h"
 #include "excel/ShortDate.h"
+#include "vcard/Reader.h"
 
 #include <cstdint>
 #include <functional>
@@ -19,7 +20,7 @@ using excel::DateTextFunction;
 
 // What the reading ahead needs from the run.
 struct PrereadHooks {
-    bool advance = false; // Advance Mode
+    ReadMode mode = ReadMode::Normal;
     std::function<void()> letTheWindowWork = [] {};
     std::function<bool()> stopRequested = [] { return false; };
     // The vCards found so far, after each one, for the user to see that the
@@ -37,14 +38,18 @@ struct PrereadHooks {
 
 // Cuts a backup's text, given piece by piece, into the text of each contact
 // the reader hands off: from a BEGIN:VCARD line to the END:VCARD line that
-// ends it, cut at the lines that the reader sees in the given mode. A vCard
-// without its END:VCARD runs on into the next, as the reader merges them; one
-// open at the end of the text, and text outside vCards, give no contact and
-// are left out. Only the vCard being cut is held, so memory does not grow
-// with the backup.
+// ends it, cut at the lines that the reader sees in the given mode. By the
+// Skype rules a vCard without its END:VCARD runs on into the next, as the
+// reader merges them, and one open at the end of the text gives no contact;
+// Standard Mode ends such a vCard where the next begins, or at the end of the
+// text. Text outside vCards is left out. Only the vCard being cut is held, so
+// memory does not grow with the backup.
 class CardCutter {
   public:
+    // Normal Mode, or Advance Mode, which ends lines at LF as well.
     explicit CardCutter(bool advance) : advance_(advance) {}
+    explicit CardCutter(ReadMode mode)
+        : advance_(mode != ReadMode::Normal), standard_(mode == ReadMode::Standard) {}
     // Calls onCard with every vCard that the piece completes.
     void Add(std::string_view piece, const std::function<void(std::string_view)>& onCard);
     // The end of the text: the last vCard.
@@ -54,6 +59,7 @@ class CardCutter {
     void Cut(bool atEnd, const std::function<void(std::string_view)>& onCard);
 
     bool advance_;
+    bool standard_ = false;
     std::string window_;
     size_t scan_ = 0;                 // the next line to look at
     size_t open_ = std::string::npos; // where the vCard being cut starts
@@ -61,6 +67,7 @@ class CardCutter {
 
 // The same on a whole text at once.
 std::vector<std::string> SplitCards(std::string_view text, bool advance);
+std::vector<std::string> SplitCards(std::string_view text, ReadMode mode);
 
 // Reads the backups ahead of the run, with the run's reader and mode but
 // without writing pictures, and chooses the code page for their values.

@@ -70,6 +70,10 @@ class RunControls {
     virtual bool OptPST() = 0;
     virtual bool OptNormal() = 0;
     virtual bool OptAdvance() = 0;
+    // Standard Mode chosen for every run. The window offers no such option
+    // (a run offers it when Normal Mode leaves values unread); the command
+    // line does.
+    virtual bool OptStandard() { return false; }
     virtual void SetProgressCaption(const std::string& caption) = 0; // LblProgessCurrent
     virtual void SetCmdSplitEnabled(bool enabled) = 0;
     // While a run is under way, the window keeps the choices that could change

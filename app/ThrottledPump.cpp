@@ -42,10 +42,12 @@ void ThrottledPump::SetCaption(const std::string& caption) {
 }
 
 void ThrottledPump::Flush() {
-    if (captionPending_) {
-        captionPending_ = false;
-        label_.SetProgressCaption(caption_);
-    }
+    if (!captionPending_) return;
+    captionPending_ = false;
+    // A caption changed and changed back between two pumps never left the label.
+    if (captionShown_ && *captionShown_ == caption_) return;
+    captionShown_ = caption_;
+    label_.SetProgressCaption(caption_);
 }
 
 void ThrottledPump::Pump(TimePoint now) {

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace velloquin::app {
@@ -53,6 +54,7 @@ class ThrottledPump {
     uint32_t sinceClockRead_ = 0;
     std::string caption_;
     bool captionPending_ = false;
+    std::optional<std::string> captionShown_; // what the label was last given
     int64_t pumps_ = 0;
 };
 

@@ -63,7 +63,11 @@ void PrintedMessages::Show(const std::string& text, const std::string& title) {
 }
 
 bool PrintedMessages::AskYesNo(const std::string& text, const std::string& title) {
-    Show(text + "\n(No: give --advance to read it in Advance Mode.)", title);
+    // The offers to read a backup again name the mode; the option has its name.
+    const bool standard = text.find("in Standard Mode?") != std::string::npos;
+    Show(text + (standard ? "\n(No: give --standard to read it in Standard Mode.)"
+                          : "\n(No: give --advance to read it in Advance Mode.)"),
+         title);
     return false;
 }
 

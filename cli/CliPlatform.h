@@ -35,7 +35,7 @@ class PrintedMessages : public app::MessageBox {
         : out_(out), err_(err), bar_(bar) {}
     void Show(const std::string& text, const std::string& title) override;
     // Nobody answers on a command line: the question is printed with the
-    // option that gives the answer Yes, and the answer is No.
+    // option that gives the answer Yes (the mode it names), and the answer is No.
     bool AskYesNo(const std::string& text, const std::string& title) override;
     // Every note is printed, one a line, and a question as above.
     bool ShowNotes(const app::NotesBox& box) override;
@@ -76,11 +76,13 @@ class TerminalPump : public app::WindowPump {
 
 class ArgumentControls : public app::RunControls {
   public:
-    ArgumentControls(bool outlook, bool advance) : outlook_(outlook), advance_(advance) {}
+    ArgumentControls(bool outlook, bool advance, bool standard)
+        : outlook_(outlook), advance_(advance), standard_(standard) {}
     bool OptXLS() override { return !outlook_; }
     bool OptPST() override { return outlook_; }
-    bool OptNormal() override { return !advance_; }
+    bool OptNormal() override { return !advance_ && !standard_; }
     bool OptAdvance() override { return advance_; }
+    bool OptStandard() override { return standard_; }
     void SetProgressCaption(const std::string& caption) override { caption_ = caption; }
     void SetCmdSplitEnabled(bool) override {}
     void SetRunUnderWay(bool) override {}
@@ -89,6 +91,7 @@ class ArgumentControls : public app::RunControls {
   private:
     bool outlook_;
     const bool advance_;
+    const bool standard_;
     std::string caption_;
 };
 

@@ -33,8 +33,8 @@ constexpr int kBadUsage = 2;   // the arguments are wrong
 constexpr int kNothingConverted = 3;
 
 constexpr const char* kUsage =
-    "Usage: velloquin-cli [--excel | --xlsx | --csv | --outlook] [--advance] --out DIR\n"
-    "                     (FILE.vcf | --folder DIR)\n"
+    "Usage: velloquin-cli [--excel | --xlsx | --csv | --outlook] [--advance | --standard]\n"
+    "                     --out DIR (FILE.vcf | --folder DIR)\n"
     "\n"
     "Converts a Skype contacts backup (vCard) into an Excel workbook\n"
     "(vCardContactsExported.xls) or a new Outlook store (Contacts<time>.pst) in DIR.\n"
@@ -45,13 +45,16 @@ constexpr const char* kUsage =
     "  --csv           write vCardContactsExported.csv instead: UTF-8, the same columns\n"
     "  --outlook       write an Outlook .pst store\n"
     "  --advance       read in Advance mode, for backups Normal mode fails to import\n"
+    "  --standard      read in Standard mode: any vCard 2.1, 3.0 or 4.0 as the\n"
+    "                  standards define it (phones, webmail, address books)\n"
     "  --out DIR       the existing folder to save into\n"
     "  --folder DIR    read every .vcf file of DIR instead of one FILE.vcf\n"
     "  --help          show this help\n"
     "  --version       show the version\n"
     "\n"
-    "Exit status: 0 when every contact was converted, 1 when contacts or values were\n"
-    "lost (they are listed), 2 for bad arguments, 3 when nothing could be converted.\n";
+    "Exit status: 0 when every contact was converted whole, 1 when contacts or values\n"
+    "were lost or found no place in the output (they are listed), 2 for bad\n"
+    "arguments, 3 when nothing could be converted.\n";
 
 struct Arguments {
     bool excel = false;
@@ -59,6 +62,7 @@ struct Arguments {
     bool csv = false;
     bool outlook = false;
     bool advance = false;
+    bool standard = false;
     std::optional<std::string> out;
     std::optional<std::string> folder;
     std::optional<std::string> file;
@@ -111,6 +115,8 @@ Arguments Parse(const std::vector<std::string>& argv) {
                 args.csv = true;
             else if (arg == "--advance")
                 args.advance = true;
+            else if (arg == "--standard")
+                args.standard = true;
             else if (!TakeValue(arg, "--out", i, argv, args.out) &&
                      !TakeValue(arg, "--folder", i, argv, args.folder))
                 throw UsageError{"unknown option " + std::string(arg)};
@@ -123,6 +129,7 @@ Arguments Parse(const std::vector<std::string>& argv) {
     if (args.help || args.version) return args;
     if (int(args.excel) + int(args.xlsx) + int(args.csv) + int(args.outlook) > 1)
         throw UsageError{"choose one of --excel, --xlsx, --csv and --outlook"};
+    if (args.advance && args.standard) throw UsageError{"choose one of --advance and --standard"};
 #ifndef VELLOQUIN_XLSX
     if (args.xlsx) throw UsageError{"this velloquin-cli was built without --xlsx"};
 #endif
@@ -153,13 +160,14 @@ int Convert(const Arguments& args) {
 
     const bool terminal = platform::StderrIsTerminal();
     int64_t expected = 0;
+    // Advance and Standard Mode both end lines at LF as well.
+    const bool cutAtLf = args.advance || args.standard;
     if (terminal) {
         if (args.file) {
-            expected = cli::CountCards(*args.file, args.advance);
+            expected = cli::CountCards(*args.file, cutAtLf);
         } else {
             for (const std::string& name : app::ListBackupFiles(*args.folder))
-                expected +=
-                    cli::CountCards(app::WithFinalSeparator(*args.folder) + name, args.advance);
+                expected += cli::CountCards(app::WithFinalSeparator(*args.folder) + name, cutAtLf);
         }
     }
 
@@ -167,8 +175,11 @@ int Convert(const Arguments& args) {
     cli::FixedFolder picker(outFolder);
     cli::PrintedMessages messages(std::cout, std::cerr, &bar);
     cli::TerminalPump pump(bar);
-    cli::ArgumentControls controls(args.outlook, args.advance);
+    cli::ArgumentControls controls(args.outlook, args.advance, args.standard);
     app::ConversionRun run(picker, messages, pump, controls);
+    // Nobody answers an offer here; a second reading of every backup would
+    // only slow the run down.
+    run.checkStandardMode = false;
     pump.Attach(run);
 #ifdef VELLOQUIN_XLSX
     if (args.xlsx) run.sheet.UseUnicodeSheet(excel::MakeXlsxSheet());
@@ -195,16 +206,24 @@ int Convert(const Arguments& args) {
     std::cout << converted << (converted == 1 ? " contact" : " contacts") << " converted to "
               << output << '\n';
     // The notes also count contacts the reader could not hand on at all.
-    const int64_t lost = run.LastNotes().LostContacts();
+    const RunNotes& notes = run.LastNotes();
+    const int64_t lost = notes.LostContacts(), withoutSlot = notes.ValuesWithoutSlot();
     if (lost > 0)
         std::cerr << "velloquin-cli: " << lost << (lost == 1 ? " contact was" : " contacts were")
                   << " lost (see the notes above)\n";
-    else if (!run.LastNotes().Empty())
+    if (withoutSlot > 0)
+        std::cerr << "velloquin-cli: " << withoutSlot
+                  << (withoutSlot == 1 ? " value was" : " values were")
+                  << " read but found no place in the output (see the notes above)\n";
+    if (lost <= 0 && withoutSlot <= 0 && !notes.Empty())
         std::cerr << "velloquin-cli: not everything was converted (see the notes above)\n";
     // A backup in which nothing could be read is no success, whatever the
     // notes say about why.
     if (converted <= 0) return kNothingConverted;
-    return run.LastNotes().Empty() ? kConverted : kIncomplete;
+    // A value without a place in the output is a loss too, though its
+    // contact is there.
+    if (withoutSlot > 0) return kIncomplete;
+    return notes.Empty() ? kConverted : kIncomplete;
 }
 } // namespace
 

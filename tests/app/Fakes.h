@@ -22,6 +22,7 @@ struct FakeWindow : app::FolderPicker,
     std::string folder; // the folder picker's answer
     bool xls = true;
     bool advance = false;
+    bool standard = false;     // the command line's choice; the window has none
     std::vector<bool> answers; // to the Yes/No questions, in turn; No once they run out
     int pumps = 0;
     std::function<void()> onPump = [] {};
@@ -70,8 +71,9 @@ struct FakeWindow : app::FolderPicker,
     }
     bool OptXLS() override { return xls; }
     bool OptPST() override { return !xls; }
-    bool OptNormal() override { return !advance; }
+    bool OptNormal() override { return !advance && !standard; }
     bool OptAdvance() override { return advance; }
+    bool OptStandard() override { return standard; }
     void SetProgressCaption(S caption) override { captions.push_back(caption); }
     void SetCmdSplitEnabled(bool enabled) override { cmdSplit.push_back(enabled); }
     void SetRunUnderWay(bool on) override { underWay.push_back(on); }

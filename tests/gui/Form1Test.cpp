@@ -439,8 +439,8 @@ TEST_F(Form1Window, ClosingDuringARunAsksFirstAndKeepsEveryContactSaved) {
 }
 
 // A new user with a backup whose lines end in LF alone gets the contacts into
-// both outputs with the mouse alone: the notes offer Advance Mode. (What the
-// offer writes is read back in the run's own tests.)
+// both outputs with the mouse alone: the notes offer Standard Mode. (What the
+// offer writes is read back in the tests of the window's logic.)
 TEST_F(Form1Window, LfOnlyBackupReachesBothOutputsWithTheMouseOnly) {
     script.file = Write("mac.vcf", "BEGIN:VCARD\nN:Doe;Jane\nEND:VCARD\nBEGIN:VCARD\nN:Roe;"
                                    "John\nEND:VCARD\n");
@@ -448,11 +448,12 @@ TEST_F(Form1Window, LfOnlyBackupReachesBothOutputsWithTheMouseOnly) {
     script.answers = {true};
     Click("CmdBrowse");
     Click("CmdSplit");
-    // The second reading was in Advance Mode; the window's choice stays.
+    // The second reading was in Standard Mode; the window's choice stays.
     EXPECT_TRUE(form.OptNormal() && !form.OptAdvance());
     EXPECT_EQ(script.prompts.size(), 2u) << "the file and the folder, once";
     ASSERT_EQ(script.shown.size(), 3u);
-    EXPECT_TRUE(script.shown[1].ends_with("\n\nRead it again in Advance Mode?")) << script.shown[1];
+    EXPECT_TRUE(script.shown[1].ends_with("\n\nRead it again in Standard Mode?"))
+        << script.shown[1];
     EXPECT_EQ(Text("LblProgessCurrent"), "(2) vCards Saved");
 }
 
