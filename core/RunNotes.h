@@ -19,7 +19,7 @@ struct RunNote {
     // With lostContact: how many contacts the note stands for (a file none of
     // whose vCards could be read is one note for all of them).
     int64_t contactsLost = 1;
-    // The file's vCards are there, but only Advance Mode reads its lines.
+    // The file's vCards are there, but Normal Mode does not read its lines.
     bool onlyAdvanceModeReads = false;
     // A value that was read but found no slot in the output: nothing of the
     // contact is lost but this value, which the note quotes.

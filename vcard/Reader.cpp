@@ -149,7 +149,7 @@ bool FileReader::HandOff(ReadMode mode) {
 
 // Past this many bytes a Normal mode line outside a vCard is looked through
 // instead of held, when it has an LF in it.
-constexpr size_t kHeldLineLimit = 64 * 1024;
+constexpr size_t kHeldLineLimit = size_t{64} * 1024;
 
 bool FileReader::Feed(std::string_view text) {
     size_t pos = 0;
@@ -303,8 +303,8 @@ void FileReader::Finish() {
         note.contactsLost = beginLinesCutAtLf_;
         note.onlyAdvanceModeReads = true;
         note.message = "The BEGIN:VCARD " + LinesText(beginLines_, beginLinesCutAtLf_) +
-                       " could not be read: the lines there end in LF alone, which only Advance "
-                       "Mode reads; " +
+                       " could not be read: the lines there end in LF alone, which Normal Mode "
+                       "does not read; " +
                        (beginLinesCutAtLf_ == 1 ? "that contact was" : "those contacts were") +
                        " not converted.";
         sink_.Notes().Add(std::move(note));
@@ -321,7 +321,7 @@ void FileReader::Finish() {
         note.onlyAdvanceModeReads = true;
         note.message = "No vCard could be read although the file holds " + std::to_string(cards) +
                        (cards == 1 ? " BEGIN:VCARD line" : " BEGIN:VCARD lines") +
-                       "; its lines probably end in LF alone, which only Advance Mode reads.";
+                       "; its lines probably end in LF alone, which Normal Mode does not read.";
     } else {
         note.message = "No vCard was found in the file.";
     }

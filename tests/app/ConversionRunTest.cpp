@@ -187,7 +187,7 @@ TEST_F(RunTest, OfferToReadAgainInStandardMode) {
         "reads.\n\n" +
         (src / "lf.vcf").string() +
         ": No vCard could be read although the file holds 2 BEGIN:VCARD lines; its lines "
-        "probably end in LF alone, which only Advance Mode reads.\n\nRead it again in Standard "
+        "probably end in LF alone, which Normal Mode does not read.\n\nRead it again in Standard "
         "Mode?";
     const std::tuple<const char*, bool, bool, bool> cases[] = {
         // name, workbook, Yes, folder run

@@ -1,7 +1,6 @@
 // The workbook's code page: chosen from the values that will be written, by
 // reading the backups ahead.
 #include "app/LookAhead.h"
-#include "StandardProbe.h"
 #include "support/Readers.h"
 #include "vcard/TestHost.h"
 
@@ -110,10 +109,6 @@ TEST(LookAhead, ReadingAheadAgreesWithReadingEverything) {
         const auto paths =
             folder.Write({dropEnds(Backup(cards)), dropEnds(Backup({{pick(), pick()}}))});
         for (const ReadMode mode : {ReadMode::Normal, ReadMode::Advance, ReadMode::Standard}) {
-            // Until the standards reader is there, its stand-in merges vCards
-            // as Advance Mode does, where the reading ahead cuts them apart.
-            if (mode == ReadMode::Standard && !velloquin::testing::StandardReaderPresent())
-                continue;
             // Every contact of the backup handed to the choice: what the
             // reading ahead must arrive at while parsing only some of the vCards.
             testing_support::Reading all;

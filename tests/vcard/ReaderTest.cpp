@@ -237,11 +237,11 @@ TEST(Reader, NotesSayWhatHappenedInFullSentences) {
         {"", false, "No vCard was found in the file.\n", 0, false},
         {lfOnly, false,
          "No vCard could be read although the file holds 2 BEGIN:VCARD lines; its lines probably "
-         "end in LF alone, which only Advance Mode reads.\n",
+         "end in LF alone, which Normal Mode does not read.\n",
          2, true},
         {"BEGIN:VCARD\nFN:One\nEND:VCARD", false,
          "No vCard could be read although the file holds 1 BEGIN:VCARD line; its lines probably "
-         "end in LF alone, which only Advance Mode reads.\n",
+         "end in LF alone, which Normal Mode does not read.\n",
          1, true},
         // The text tested is the value laid out as year, month and day.
         {Card("BDAY: 19850327\r\n"), false,
