@@ -42,21 +42,10 @@ RELATIONS = {"X-SPOUSE": "Spouse", "X-EVOLUTION-SPOUSE": "Spouse", "X-MS-SPOUSE"
              "X-EVOLUTION-ASSISTANT": "Assistant"}
 # Where the lexer and vobject read a value differently on purpose.
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from vobject_compare import KNOWN  # noqa: E402
+from vobject_compare import KNOWN, vcf_files  # noqa: E402
 
 GROUPS = {"home": "Personal", "work": "Business", None: "Other"}
 ADR_PARTS = [None, None, None, "City", "State", "Zip", "Country"]
-
-
-def vcf_files(paths):
-    for path in paths:
-        if os.path.isdir(path):
-            for root, _, names in os.walk(path):
-                for name in sorted(names):
-                    if name.lower().endswith(".vcf"):
-                        yield os.path.join(root, name)
-        elif os.path.isfile(path):
-            yield path
 
 
 def norm(text):

@@ -1,5 +1,6 @@
 // Prints what VCardLexer reads from each file named on the command line, as
 // one JSON document, for comparisons with other vCard readers.
+#include "../JsonText.h"
 #include "vcard/VCardLexer.h"
 
 #include <cstdio>
@@ -10,23 +11,7 @@ namespace {
 
 using namespace velloquin;
 
-std::string Json(std::string_view text) {
-    std::string out = "\"";
-    for (char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (byte < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
-            out += escaped;
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
-}
+using testing_support::Json;
 
 std::string Hex(std::string_view bytes) {
     static const char digits[] = "0123456789abcdef";

@@ -1,6 +1,7 @@
 // Prints what Standard Mode makes of each file named on the command line, as
 // one JSON document: every contact's slots and the notes on it, for the
 // comparison with an independent vCard library (vobject_facts.py).
+#include "../JsonText.h"
 #include "vcard/Reader.h"
 
 #include "core/Dates.h"
@@ -15,23 +16,7 @@ namespace {
 
 using namespace velloquin;
 
-std::string Json(std::string_view text) {
-    std::string out = "\"";
-    for (char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (byte < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
-            out += escaped;
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
-}
+using testing_support::Json;
 
 std::string DateText(double serial) {
     if (serial == 0) return {};
