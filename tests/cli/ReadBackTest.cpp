@@ -108,6 +108,113 @@ TEST_F(Outputs, StoreResolvesAddressEscapesAsTheSheetDoes) {
     EXPECT_NE(adr->second.find("1 Main St\nSuite 5, rear"), std::string::npos) << adr->second;
 }
 
+// A card that fills every slot Standard Mode knows, as a phone or an
+// address book writes it, reaches the store with each value where Outlook
+// shows it: pst-extractor reads the properties back by their own names.
+TEST_F(Outputs, StandardModeFillsEveryOutlookSlotOfTheStore) {
+    const std::string png = "iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUlEQVR42mNk+M9QDwAD"
+                            "hgGAWjR9awAAAABJRU5ErkJggg==";
+    const std::string card = Card(
+        "VERSION:3.0\r\nN:Lovelace;Ada;Augusta;Countess;FRS\r\nFN:Ada Lovelace\r\n"
+        "NICKNAME:Enchantress\r\nORG:Analytical Engines;Research\r\nTITLE:Analyst\r\n"
+        "ROLE:Mathematician\r\nX-SPOUSE:William King\r\nX-CHILDREN:Byron\r\n"
+        "X-MANAGER:Charles Babbage\r\nX-ASSISTANT:Mary Somerville\r\n"
+        "item1.EMAIL;TYPE=INTERNET:second@example.com\r\n"
+        "EMAIL;TYPE=INTERNET,PREF:first@example.com\r\nEMAIL:third@example.com\r\n"
+        "TEL;TYPE=CELL:+44 1\r\nTEL;TYPE=HOME,VOICE:+44 2\r\nTEL;TYPE=HOME:+44 3\r\n"
+        "TEL;TYPE=WORK:+44 4\r\nTEL;TYPE=WORK:+44 5\r\nTEL;TYPE=WORK,FAX:+44 6\r\n"
+        "TEL;TYPE=HOME,FAX:+44 7\r\nTEL;TYPE=FAX:+44 8\r\nTEL;TYPE=PAGER:+44 9\r\n"
+        "TEL;TYPE=CAR:+44 10\r\nTEL;TYPE=ISDN:+44 11\r\nTEL;TYPE=X-COMPANY-MAIN:+44 12\r\n"
+        "TEL;TYPE=MAIN:+44 13\r\nTEL;TYPE=TEXTPHONE:+44 14\r\nTEL;TYPE=X-RADIO:+44 15\r\n"
+        "TEL;TYPE=X-CALLBACK:+44 16\r\nTEL;TYPE=X-TELEX:+44 17\r\nTEL;TYPE=X-ASSISTANT:+44 18\r\n"
+        "TEL:+44 19\r\nADR;TYPE=HOME:;;1 Home St;Hometown;HS;11111;Homeland\r\n"
+        "ADR;TYPE=WORK:;;2 Work St;Worktown;WS;22222;Workland\r\n"
+        "ADR:PO Box 3;;3 Other St;Othertown;OS;33333;Otherland\r\n"
+        "BDAY:1815-12-10\r\nX-ANNIVERSARY:1835-07-08\r\nNOTE:Wrote the first\\nprogram\r\n"
+        "URL;TYPE=WORK:https://work.example.com/\r\nURL;TYPE=HOME:https://home.example.com/\r\n"
+        "X-JABBER:ada@jabber.example\r\nCATEGORIES:Mathematics,Friends\r\n"
+        "PHOTO;ENCODING=b;TYPE=PNG:" +
+        png + "\r\n");
+    const std::string name = "standard" + std::to_string(++converted);
+    const fs::path folder = root.Path() / name;
+    fs::create_directories(folder);
+    Run({"--standard", "--outlook", "--out", folder.string(), Backup(name + ".vcf", card)});
+    EXPECT_EQ(status, 0) << output;
+    fs::path pst;
+    for (const auto& entry : fs::directory_iterator(folder))
+        if (entry.path().extension() == ".pst") pst = entry.path();
+    ASSERT_FALSE(pst.empty()) << output;
+    const auto back = velloquin::pstcheck::ReadStoreBack(pst.string(), root);
+    ASSERT_EQ(back.extracted.size(), 1u);
+    const auto& c = back.extracted[0];
+    const std::map<std::string, std::string> expected = {
+        {"LastName", "Lovelace"},
+        {"FirstName", "Ada"},
+        {"MiddleName", "Augusta"},
+        {"Title", "Countess"},
+        {"Suffix", "FRS"},
+        {"NickName", "Enchantress"},
+        {"CompanyName", "Analytical Engines"},
+        {"Department", "Research"},
+        {"JobTitle", "Analyst"},
+        {"Profession", "Mathematician"},
+        {"Spouse", "William King"},
+        {"Children", "Byron"},
+        {"ManagerName", "Charles Babbage"},
+        {"AssistantName", "Mary Somerville"},
+        {"Email1Address", "first@example.com"},
+        {"Email2Address", "second@example.com"},
+        {"Email3Address", "third@example.com"},
+        {"MobileTelephoneNumber", "+44 1"},
+        {"HomeTelephoneNumber", "+44 2"},
+        {"Home2TelephoneNumber", "+44 3"},
+        {"BusinessTelephoneNumber", "+44 4"},
+        {"Business2TelephoneNumber", "+44 5"},
+        {"BusinessFaxNumber", "+44 6"},
+        {"HomeFaxNumber", "+44 7"},
+        {"OtherFaxNumber", "+44 8"},
+        {"PagerNumber", "+44 9"},
+        {"CarTelephoneNumber", "+44 10"},
+        {"ISDNNumber", "+44 11"},
+        {"CompanyMainTelephoneNumber", "+44 12"},
+        {"PrimaryTelephoneNumber", "+44 13"},
+        {"TTYTDDTelephoneNumber", "+44 14"},
+        {"RadioTelephoneNumber", "+44 15"},
+        {"CallbackTelephoneNumber", "+44 16"},
+        {"TelexNumber", "+44 17"},
+        {"AssistantTelephoneNumber", "+44 18"},
+        {"OtherTelephoneNumber", "+44 19"},
+        {"HomeAddressStreet", "1 Home St"},
+        {"HomeAddressCity", "Hometown"},
+        {"HomeAddressState", "HS"},
+        {"HomeAddressPostalCode", "11111"},
+        {"HomeAddressCountry", "Homeland"},
+        {"BusinessAddressStreet", "2 Work St"},
+        {"BusinessAddressCity", "Worktown"},
+        {"OtherAddressCity", "Othertown"},
+        {"OtherAddressState", "OS"},
+        {"OtherAddressPostalCode", "33333"},
+        {"OtherAddressCountry", "Otherland"},
+        {"Body", "Wrote the first\r\nprogram"},
+        {"BusinessHomePage", "https://work.example.com/"},
+        {"PersonalHomePage", "https://home.example.com/"},
+        {"IMAddress", "ada@jabber.example"},
+        {"Categories", "Mathematics, Friends"},
+    };
+    for (const auto& [property, value] : expected) {
+        const auto found = c.find(property);
+        EXPECT_TRUE(found != c.end() && found->second == value)
+            << property << ": \"" << (found == c.end() ? "(none)" : found->second)
+            << "\", expected \"" << value << "\"";
+    }
+    // The post-office box stays with the street it belongs to.
+    EXPECT_NE(c.at("OtherAddressStreet").find("PO Box 3"), std::string::npos);
+    EXPECT_NE(c.at("OtherAddressStreet").find("3 Other St"), std::string::npos);
+    EXPECT_EQ(c.at("Birthday").substr(0, 10), "1815-12-10");
+    EXPECT_EQ(c.at("Anniversary").substr(0, 10), "1835-07-08");
+    EXPECT_EQ(c.at("picture").substr(1, 3), "PNG");
+}
+
 // ---- random backups ----
 
 // The fields a random backup fills: its line's name, the sheet's column
