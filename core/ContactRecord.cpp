@@ -26,8 +26,15 @@ constexpr bool ListIsConsistent() {
             if (property.step > lastStep) lastStep = property.step;
         }
         if (field.standsInFor) {
-            const ContactField* target = FindField(field.standsInFor);
-            if (!target || target->standsInFor || field.sheet[0].place > 0) return false;
+            // Searched here rather than through FindField: the sanitizers' build
+            // cannot compare the pointer it returns at compile time.
+            bool found = false;
+            for (const ContactField& target : kContactFields) {
+                if (target.text != field.standsInFor) continue;
+                found = true;
+                if (target.standsInFor || field.sheet[0].place > 0) return false;
+            }
+            if (!found) return false;
         }
         if (field.wholeAddress && !field.address) return false;
     }
