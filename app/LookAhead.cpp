@@ -1,4 +1,5 @@
 #include "app/LookAhead.h"
+#include "app/QuietSink.h"
 
 #include "core/Dates.h"
 #include "core/Text.h"
@@ -21,25 +22,16 @@ constexpr size_t kParseSlice = 256u << 10;
 
 // The reader's output during the reading ahead: every contact's texts go to
 // the choice, nothing is written and no note is kept.
-class CollectingSink : public ContactSink {
+class CollectingSink : public QuietSink {
   public:
     CollectingSink(CodePageChoice& choice, const PrereadHooks& hooks)
-        : choice_(choice), hooks_(hooks) {}
+        : QuietSink(hooks.letTheWindowWork, hooks.stopRequested), choice_(choice) {}
     void ContactFinished(const ContactRecord& record, ReadMode mode, int32_t ivCard) override {
         choice_.AddContact(MakeExcelHandOff(record, mode == ReadMode::Advance, ivCard));
     }
-    void Poll() override { hooks_.letTheWindowWork(); }
-    RunNotes& Notes() override {
-        notes_.Clear();
-        return notes_;
-    }
-    bool StopRequested() override { return hooks_.stopRequested(); }
-    bool WantsPictures() override { return false; }
 
   private:
     CodePageChoice& choice_;
-    const PrereadHooks& hooks_;
-    RunNotes notes_;
 };
 
 // Where the line from pos ends as the reader cuts lines: at CR, and in

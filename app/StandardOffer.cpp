@@ -1,4 +1,5 @@
 #include "app/StandardOffer.h"
+#include "app/QuietSink.h"
 
 #include "core/ContactRecord.h"
 #include "core/RunNotes.h"
@@ -10,29 +11,19 @@ namespace {
 
 // The reader's output during the second reading: only each contact's count
 // of facts is kept; no note, no picture.
-class FactCounter : public ContactSink {
+class FactCounter : public QuietSink {
   public:
-    explicit FactCounter(const RecountHooks& hooks) : hooks_(hooks) {}
+    explicit FactCounter(const RecountHooks& hooks)
+        : QuietSink(hooks.letTheWindowWork, hooks.stopRequested), hooks_(hooks) {}
 
     void ContactFinished(const ContactRecord& record, ReadMode, int32_t) override {
         facts.push_back(OfferFacts(record));
         hooks_.cardsSeen(++seen_);
     }
-    void Poll() override { hooks_.letTheWindowWork(); }
-    // The run's own notes already told the user about the backup; these would
-    // only grow with it.
-    RunNotes& Notes() override {
-        notes_.Clear();
-        return notes_;
-    }
-    bool StopRequested() override { return hooks_.stopRequested(); }
-    bool WantsPictures() override { return false; }
-
     std::vector<int> facts;
 
   private:
     const RecountHooks& hooks_;
-    RunNotes notes_;
     int64_t seen_ = 0;
 };
 

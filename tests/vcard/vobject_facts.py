@@ -42,7 +42,7 @@ RELATIONS = {"X-SPOUSE": "Spouse", "X-EVOLUTION-SPOUSE": "Spouse", "X-MS-SPOUSE"
              "X-EVOLUTION-ASSISTANT": "Assistant"}
 # Where the lexer and vobject read a value differently on purpose.
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from vobject_compare import KNOWN, vcf_files  # noqa: E402
+from vobject_compare import KNOWN, recode, vcf_files  # noqa: E402
 
 GROUPS = {"home": "Personal", "work": "Business", None: "Other"}
 ADR_PARTS = [None, None, None, "City", "State", "Zip", "Country"]
@@ -76,23 +76,6 @@ def types(line):
                            "ISDN", "INTERNET"):
             out.add(key.lower())
     return out
-
-
-def charset_of(line):
-    for key, values in line.params.items():
-        if key.upper() == "CHARSET" and values:
-            return values[0]
-    return None
-
-
-def recode(text, line, latin1):
-    if latin1 and isinstance(text, str):
-        raw = text.encode("latin-1", errors="replace")
-        try:
-            return raw.decode(charset_of(line) or "cp1252")
-        except (LookupError, UnicodeDecodeError):
-            return text
-    return text
 
 
 def phone_slots(kinds):
