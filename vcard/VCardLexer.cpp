@@ -54,20 +54,26 @@ size_t ValueColon(std::string_view line) {
     return std::string_view::npos;
 }
 
-// Splits at sep outside double quotes.
-std::vector<std::string_view> SplitOutsideQuotes(std::string_view text, char sep) {
-    std::vector<std::string_view> parts;
+// Calls each with every piece of text cut at sep outside double quotes,
+// without a list: every property passes here.
+template <typename Each> void ForEachOutsideQuotes(std::string_view text, char sep, Each each) {
     bool quoted = false;
     size_t start = 0;
     for (size_t i = 0; i < text.size(); ++i) {
         if (text[i] == '"')
             quoted = !quoted;
         else if (text[i] == sep && !quoted) {
-            parts.push_back(text.substr(start, i - start));
+            each(text.substr(start, i - start));
             start = i + 1;
         }
     }
-    parts.push_back(text.substr(start));
+    each(text.substr(start));
+}
+
+// The same pieces as a list.
+std::vector<std::string_view> SplitOutsideQuotes(std::string_view text, char sep) {
+    std::vector<std::string_view> parts;
+    ForEachOutsideQuotes(text, sep, [&](std::string_view part) { parts.push_back(part); });
     return parts;
 }
 
@@ -105,22 +111,6 @@ bool IsEncodingWord(std::string_view word) {
     for (std::string_view known : {"QUOTED-PRINTABLE", "BASE64", "B", "8BIT", "7BIT"})
         if (EqualsUpperAscii(word, known)) return true;
     return false;
-}
-
-// Calls each with every piece of text cut at sep outside double quotes, as
-// SplitOutsideQuotes cuts it, without a list: every property passes here.
-template <typename Each> void ForEachOutsideQuotes(std::string_view text, char sep, Each each) {
-    bool quoted = false;
-    size_t start = 0;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '"')
-            quoted = !quoted;
-        else if (text[i] == sep && !quoted) {
-            each(text.substr(start, i - start));
-            start = i + 1;
-        }
-    }
-    each(text.substr(start));
 }
 
 std::vector<VCardParam> ParseParams(std::string_view header, VCardVersion version) {
