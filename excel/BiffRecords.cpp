@@ -1,5 +1,7 @@
 #include "excel/BiffRecords.h"
 
+#include "core/LeWriter.h"
+
 #include <bit>
 #include <cassert>
 #include <cstring>
@@ -13,8 +15,7 @@ void PutU8(Bytes& out, uint8_t value) {
 }
 
 void PutU16(Bytes& out, uint16_t value) {
-    const uint8_t bytes[2] = {static_cast<uint8_t>(value & 0xFF), static_cast<uint8_t>(value >> 8)};
-    out.insert(out.end(), bytes, bytes + 2);
+    AppendLe(out, value, 2);
 }
 
 void PutI16(Bytes& out, int16_t value) {
@@ -22,11 +23,7 @@ void PutI16(Bytes& out, int16_t value) {
 }
 
 void PutDouble(Bytes& out, double value) {
-    uint64_t bits = std::bit_cast<uint64_t>(value);
-    for (int i = 0; i < 8; ++i) {
-        out.push_back(static_cast<uint8_t>(bits & 0xFF));
-        bits >>= 8;
-    }
+    AppendLe(out, std::bit_cast<uint64_t>(value), 8);
 }
 
 void PutText(Bytes& out, std::string_view text) {
@@ -54,22 +51,23 @@ void PutShortText(Bytes& out, std::string_view text) {
 
 // The eleven bytes every cell record starts with, in one go: a sheet is
 // mostly cells.
+void StoreCellStart(uint8_t* start, uint16_t number, size_t bodyLength, uint16_t row,
+                    uint16_t column, CellAttributes attributes) {
+    assert(bodyLength <= 0xFFFF);
+    StoreLe(start, number, 2);
+    StoreLe(start + 2, bodyLength, 2);
+    StoreLe(start + 4, row, 2);
+    StoreLe(start + 6, column, 2);
+    start[8] = attributes.hiddenLocked;
+    start[9] = attributes.formatAndFont;
+    start[10] = attributes.alignment;
+}
+
 void PutCellStart(Bytes& out, uint16_t number, size_t bodyLength, uint16_t row, uint16_t column,
                   CellAttributes attributes) {
-    assert(bodyLength <= 0xFFFF);
-    const auto length = static_cast<uint16_t>(bodyLength);
-    const uint8_t start[11] = {static_cast<uint8_t>(number & 0xFF),
-                               static_cast<uint8_t>(number >> 8),
-                               static_cast<uint8_t>(length & 0xFF),
-                               static_cast<uint8_t>(length >> 8),
-                               static_cast<uint8_t>(row & 0xFF),
-                               static_cast<uint8_t>(row >> 8),
-                               static_cast<uint8_t>(column & 0xFF),
-                               static_cast<uint8_t>(column >> 8),
-                               attributes.hiddenLocked,
-                               attributes.formatAndFont,
-                               attributes.alignment};
-    out.insert(out.end(), start, start + sizeof start);
+    const size_t at = out.size();
+    out.resize(at + 11);
+    StoreCellStart(out.data() + at, number, bodyLength, row, column, attributes);
 }
 
 void EncodeSwitch(Bytes& out, uint16_t number, bool on) {
@@ -215,18 +213,7 @@ void EncodeLabel(Bytes& out, uint16_t row, uint16_t column, CellAttributes attri
 size_t EncodeLabel(uint8_t* out, uint16_t row, uint16_t column, CellAttributes attributes,
                    std::string_view text) {
     assert(text.size() <= kMaxShortText);
-    const auto length = static_cast<uint16_t>(8 + text.size());
-    out[0] = static_cast<uint8_t>(kLabel & 0xFF);
-    out[1] = static_cast<uint8_t>(kLabel >> 8);
-    out[2] = static_cast<uint8_t>(length & 0xFF);
-    out[3] = static_cast<uint8_t>(length >> 8);
-    out[4] = static_cast<uint8_t>(row & 0xFF);
-    out[5] = static_cast<uint8_t>(row >> 8);
-    out[6] = static_cast<uint8_t>(column & 0xFF);
-    out[7] = static_cast<uint8_t>(column >> 8);
-    out[8] = attributes.hiddenLocked;
-    out[9] = attributes.formatAndFont;
-    out[10] = attributes.alignment;
+    StoreCellStart(out, kLabel, 8 + text.size(), row, column, attributes);
     out[11] = static_cast<uint8_t>(text.size());
     if (!text.empty()) std::memcpy(out + 12, text.data(), text.size());
     return 12 + text.size();

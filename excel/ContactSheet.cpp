@@ -251,7 +251,7 @@ bool ContactSheet::CreateExcelSheet(const std::string& ExcelSheetPath, std::stri
     return WriteFixedPart(errorMessage);
 }
 
-bool ContactSheet::CreateExcelSheet(std::unique_ptr<ByteSink> sink, const std::string& name,
+bool ContactSheet::CreateExcelSheet(std::unique_ptr<OutputSink> sink, const std::string& name,
                                     std::string& errorMessage) {
     path_ = name;
     if (!StartSheet(errorMessage)) return false;

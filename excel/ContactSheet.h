@@ -13,9 +13,12 @@
 #include <string_view>
 #include <vector>
 
+namespace velloquin {
+class OutputSink;
+}
+
 namespace velloquin::excel {
 
-class ByteSink;
 class ExcelFile;
 class UnicodeSheet;
 
@@ -101,7 +104,7 @@ class ContactSheet {
     bool CreateExcelSheet(const std::string& ExcelSheetPath, std::string& errorMessage);
     // The same onto any sink (memory, for tests and fuzzing); `name` stands
     // for the file in messages.
-    bool CreateExcelSheet(std::unique_ptr<ByteSink> sink, const std::string& name,
+    bool CreateExcelSheet(std::unique_ptr<OutputSink> sink, const std::string& name,
                           std::string& errorMessage);
     // Writes the contact's row; problems (a cut value, a failed write, a row
     // past the sheet's end) go to notes.

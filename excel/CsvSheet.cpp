@@ -1,11 +1,9 @@
+#include "core/OutputSink.h"
 #include "excel/ContactSheet.h"
 #include "excel/ShortDate.h"
 #include "excel/UnicodeSheet.h"
-#include "platform/Files.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
+#include <span>
 
 namespace velloquin::excel {
 
@@ -40,20 +38,18 @@ void AppendField(std::string& line, std::string_view value) {
 
 class CsvSheet final : public UnicodeSheet {
   public:
-    ~CsvSheet() override {
-        if (file_) std::fclose(file_);
-    }
     std::string_view Extension() const override { return ".csv"; }
     int64_t LastRow() const override { return INT64_MAX; }
 
     bool Create(const std::string& path, int columns, std::string& why) override {
-        if (file_) std::fclose(file_);
-        file_ = nullptr;
-        file_ = platform::OpenFile(path, "wb");
-        if (!file_) {
-            why = std::strerror(errno);
+        sink_.reset();
+        FileError error;
+        auto file = FileSink::Open(path, error);
+        if (!file) {
+            why = error.reason;
             return false;
         }
+        sink_ = std::make_unique<BufferedSink>(std::move(file));
         line_ = kByteOrderMark;
         for (int column = 1; column <= columns; ++column) {
             if (column > 1) line_ += ',';
@@ -78,24 +74,22 @@ class CsvSheet final : public UnicodeSheet {
     }
 
     bool Close(std::string& why) override {
-        if (!file_) return true;
-        const bool flushed = std::fflush(file_) == 0;
-        const int error = errno;
-        const bool closed = std::fclose(file_) == 0;
-        file_ = nullptr;
-        if (flushed && closed) return true;
-        why = std::strerror(flushed ? errno : error);
-        return false;
+        if (!sink_) return true;
+        const bool closed = sink_->Close();
+        if (!closed) why = sink_->Error().reason;
+        sink_.reset();
+        return closed;
     }
 
   private:
     bool Put(std::string& why) {
-        if (std::fwrite(line_.data(), 1, line_.size(), file_) == line_.size()) return true;
-        why = std::strerror(errno);
+        const auto* bytes = reinterpret_cast<const uint8_t*>(line_.data());
+        if (sink_->Append(std::span(bytes, line_.size()))) return true;
+        why = sink_->Error().reason;
         return false;
     }
 
-    std::FILE* file_ = nullptr;
+    std::unique_ptr<OutputSink> sink_;
     std::string line_;
 };
 

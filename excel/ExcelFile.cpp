@@ -181,12 +181,12 @@ int32_t ExcelFile::CreateFile(const std::string& FileName) {
     return StartFile(std::make_unique<BufferedSink>(std::move(file)));
 }
 
-int32_t ExcelFile::CreateFile(std::unique_ptr<ByteSink> sink) {
+int32_t ExcelFile::CreateFile(std::unique_ptr<OutputSink> sink) {
     if (state_ == State::Open) CloseFile();
     return StartFile(std::move(sink));
 }
 
-int32_t ExcelFile::StartFile(std::unique_ptr<ByteSink> sink) {
+int32_t ExcelFile::StartFile(std::unique_ptr<OutputSink> sink) {
     sink_ = std::move(sink);
     state_ = State::Open;
     bytesWritten_ = 0;

@@ -2,7 +2,7 @@
 // Nothing but the page breaks is kept back: every operation appends its
 // records at once, in the order of the calls.
 //
-// Operations return result codes (see result:: in ByteSink.h) and never throw:
+// Operations return result codes (see result:: in OutputSink.h) and never throw:
 // 0 success, 6 overflow, 13 type mismatch, 52 no open workbook, and the file
 // codes 57, 61, 70, 75, 76 for failures of the destination. Every value is
 // checked and converted before the first byte of a record is written, so a
@@ -10,8 +10,8 @@
 #pragma once
 
 #include "core/CodePage.h"
+#include "core/OutputSink.h"
 #include "excel/BiffRecords.h"
-#include "excel/ByteSink.h"
 
 #include <cstdint>
 #include <memory>
@@ -81,7 +81,7 @@ class ExcelFile {
     // A workbook still open is finished first.
     int32_t CreateFile(const std::string& FileName);
     // The same onto any sink (memory, for instance).
-    int32_t CreateFile(std::unique_ptr<ByteSink> sink);
+    int32_t CreateFile(std::unique_ptr<OutputSink> sink);
     // Writes the sorted page breaks and EOF and closes the file. Before any
     // CreateFile it does nothing and returns 0; a second call returns 52.
     int32_t CloseFile();
@@ -128,7 +128,7 @@ class ExcelFile {
   private:
     enum class State { NoFile, Open, Closed };
 
-    int32_t StartFile(std::unique_ptr<ByteSink> sink);
+    int32_t StartFile(std::unique_ptr<OutputSink> sink);
     int32_t WriteFormats();
     int32_t CheckOpen();
     int32_t Emit();
@@ -138,7 +138,7 @@ class ExcelFile {
     int32_t ToWorkbookText(std::string_view utf8, size_t maxLength, std::string_view& bytes);
 
     State state_ = State::NoFile;
-    std::unique_ptr<ByteSink> sink_;
+    std::unique_ptr<OutputSink> sink_;
     std::vector<uint16_t> HorizPageBreakRows;
     biff::Bytes record_; // the record being written
     std::string text_;   // the text being converted, when it is not ASCII

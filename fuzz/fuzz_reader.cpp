@@ -7,7 +7,7 @@
 #include "FuzzSupport.h"
 
 #include "app/PictureFiles.h"
-#include "excel/ByteSink.h"
+#include "core/OutputSink.h"
 #include "excel/ContactSheet.h"
 #include "vcard/Reader.h"
 
@@ -50,7 +50,7 @@ void ReadInMode(std::string_view bytes, bool advance) {
     static std::vector<uint8_t> workbook;
     workbook.clear();
     std::string error;
-    if (!sheet.CreateExcelSheet(std::make_unique<excel::MemorySink>(workbook), "memory", error))
+    if (!sheet.CreateExcelSheet(std::make_unique<MemorySink>(workbook), "memory", error))
         std::abort();
 
     SheetSink host(sheet);

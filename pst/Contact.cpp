@@ -1,5 +1,6 @@
 #include "pst/Contact.h"
 
+#include "core/Text.h"
 #include "pst/NameMap.h"
 
 #include <chrono>
@@ -263,24 +264,24 @@ std::vector<std::string> SplitCategories(const std::string& text) {
 Bytes OneOffEntryId(const std::string& name, const std::string& type, const std::string& address) {
     static constexpr uint8_t kOneOffUid[16] = {0x81, 0x2B, 0x1F, 0xA4, 0xBE, 0xA3, 0x10, 0x19,
                                                0x9D, 0x6E, 0x00, 0xDD, 0x01, 0x0F, 0x54, 0x02};
-    ByteSink s;
+    LeWriter s;
     s.U32(0);
     s.Raw(kOneOffUid, 16);
     s.U16(0);   // version
     s.U8(0x01); // flags: no rich text ...
     s.U8(0x90); // ... Unicode strings, no address-book lookup
     for (const std::string* t : {&name, &type, &address}) {
-        s.Raw(Utf16Le(*t));
+        s.Raw(Utf8ToUtf16Le(*t));
         s.U16(0);
     }
     return s.Take();
 }
 
 Property TextProp(uint16_t id, const std::string& utf8) {
-    return {Tag(id, kPtUnicode), Utf16Le(utf8), 0};
+    return {Tag(id, kPtUnicode), Utf8ToUtf16Le(utf8), 0};
 }
 Property LongProp(uint16_t id, uint32_t v) {
-    ByteSink s;
+    LeWriter s;
     s.U32(v);
     return {Tag(id, kPtInt32), s.Take(), 0};
 }
@@ -288,7 +289,7 @@ Property BoolProp(uint16_t id, bool v) {
     return {Tag(id, kPtBool), Bytes{uint8_t(v ? 1 : 0)}, 0};
 }
 Property TimeProp(uint16_t id, uint64_t fileTime) {
-    ByteSink s;
+    LeWriter s;
     s.U64(fileTime);
     return {Tag(id, kPtTime), s.Take(), 0};
 }
@@ -355,7 +356,7 @@ std::vector<Property> ContactProperties(const ContactFields& f, bool hasPicture,
     // E-mail addresses and fax numbers with the companions Outlook keeps for
     // each, listed in the address-book arrays: e-mail 0..2, business fax 3,
     // home fax 4 (bit 1 << entry in the array type).
-    ByteSink emailList;
+    LeWriter emailList;
     uint32_t arrayType = 0;
     const ContactText emails[] = {T::Email1Address, T::Email2Address, T::Email3Address};
     for (uint16_t k = 0; k < 3; ++k) {
@@ -399,12 +400,12 @@ std::vector<Property> ContactProperties(const ContactFields& f, bool hasPicture,
     auto textList = [&p](const std::string& joined, uint16_t id) {
         const std::vector<std::string> items = SplitCategories(joined);
         if (items.empty()) return;
-        ByteSink head, body;
+        LeWriter head, body;
         head.U32(static_cast<uint32_t>(items.size()));
         const size_t start = 4 + 4 * items.size();
         for (const std::string& item : items) {
             head.U32(static_cast<uint32_t>(start + body.Size()));
-            body.Raw(Utf16Le(item));
+            body.Raw(Utf8ToUtf16Le(item));
         }
         head.Raw(body.Data());
         p.push_back({Tag(id, kPtMvUnicode), head.Take(), 0});
@@ -434,7 +435,7 @@ std::vector<Property> ContactProperties(const ContactFields& f, bool hasPicture,
     p.push_back(LongProp(NamedId(kLidContactCharacterSet), 0x100));
     text(0x3A0A, ContactInitials(f));
     {
-        ByteSink list;
+        LeWriter list;
         for (uint32_t id : {0x8017u, 0x8037u, 0x3A16u, 0x8019u, 0x8018u})
             list.U32(id);
         p.push_back({Tag(NamedId(kLidFileUnderList), kPtMvInt32), list.Take(), 0});

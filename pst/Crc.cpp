@@ -1,6 +1,6 @@
 #include "pst/Crc.h"
 
-#include "pst/ByteSink.h"
+#include "core/LeWriter.h"
 
 #include <array>
 

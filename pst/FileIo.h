@@ -1,10 +1,12 @@
 // The store's file: created exclusively (never over an existing file), written
-// at explicit offsets, flushed at commit points. Tests can make it fail after
-// a given number of bytes to exercise the error paths.
+// at explicit offsets, flushed at commit points. Its bytes go through an
+// output sink, so tests keep a store in memory or let its device run full.
 #pragma once
 
+#include "core/OutputSink.h"
+
 #include <cstdint>
-#include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -14,9 +16,11 @@ class StoreFile {
   public:
     // Throws PstError when the file exists or cannot be created.
     explicit StoreFile(const std::string& path);
-    // The same file kept in memory: the bytes go into memory, which must
-    // outlive the file; path only names it in messages.
-    StoreFile(const std::string& path, std::vector<uint8_t>& memory);
+    // The sink of a new file at path, as the constructor above makes it.
+    static std::unique_ptr<OutputSink> CreateNewFileSink(const std::string& path);
+    // The store written into a sink of the caller's (memory, a device that
+    // runs full); path only names it in messages.
+    StoreFile(const std::string& path, std::unique_ptr<OutputSink> sink);
     ~StoreFile();
     StoreFile(const StoreFile&) = delete;
     StoreFile& operator=(const StoreFile&) = delete;
@@ -28,20 +32,16 @@ class StoreFile {
     // long runs wait on the disk many times).
     void Flush(bool toDisk = false);
     void Close();
-    bool IsOpen() const { return file_ != nullptr || memory_ != nullptr; }
+    bool IsOpen() const { return sink_ != nullptr; }
     uint64_t Size() const { return size_; }
     const std::string& Path() const { return path_; }
 
-    // After this many more bytes every write throws (test hook).
-    void FailAfter(uint64_t bytes) { failAfter_ = bytes; }
-
   private:
+    [[noreturn]] void Throw(const char* what);
     std::string path_;
-    std::FILE* file_ = nullptr;
-    std::vector<uint8_t>* memory_ = nullptr;
-    uint64_t pos_ = 0;  // position of the stream
-    uint64_t size_ = 0; // highest byte written + 1
-    uint64_t failAfter_ = UINT64_MAX;
+    std::unique_ptr<OutputSink> sink_;
+    bool failed_ = false; // a failure was thrown already
+    uint64_t size_ = 0;   // highest byte written + 1
 };
 
 } // namespace velloquin::pst

@@ -86,7 +86,7 @@ std::vector<Bytes> HeapBuilder::Finish() {
         const auto end = static_cast<uint16_t>(b.data.size());
         if (b.data.size() & 1) b.data.push_back(0); // keeps ibHnpm even
         const auto ibHnpm = static_cast<uint16_t>(b.data.size());
-        ByteSink map;
+        LeWriter map;
         map.U16(static_cast<uint16_t>(b.starts.size()));
         map.U16(0);
         for (uint16_t s : b.starts)
@@ -145,7 +145,7 @@ uint32_t BuildBthWith(HeapBuilder& heap, uint32_t hdr, uint8_t cbKey, uint8_t cb
             std::vector<std::pair<size_t, uint32_t>> next;
             for (size_t i = 0; i < level.size(); i += idxCap) {
                 const size_t cnt = std::min(idxCap, level.size() - i);
-                ByteSink s(cnt * idxRec);
+                LeWriter s(cnt * idxRec);
                 for (size_t k = i; k < i + cnt; ++k) {
                     s.Raw(keys[level[k].first]);
                     s.U32(level[k].second);
@@ -183,7 +183,7 @@ EncodedPc BuildPc(std::vector<Property> props, const std::function<uint32_t()>& 
     EncodedPc out;
     HeapBuilder heap(0xBC);
     const uint32_t hdr = heap.Alloc(8);
-    ByteSink records(props.size() * 8);
+    LeWriter records(props.size() * 8);
     for (Property& p : props) {
         const uint16_t type = TagType(p.tag);
         uint32_t hnid = 0;
@@ -297,7 +297,7 @@ EncodedTc BuildTc(const TableLayout& layout, const std::vector<uint32_t>& rowIds
     for (size_t i = 0; i < n; ++i)
         index[i] = {rowIds[i], static_cast<uint32_t>(i)};
     std::sort(index.begin(), index.end());
-    ByteSink records(n * 8);
+    LeWriter records(n * 8);
     for (const auto& [id, row] : index) {
         records.U32(id);
         records.U32(row);

@@ -3,7 +3,7 @@
 // the messaging layer hands the resulting blocks to the NDB writer.
 #pragma once
 
-#include "pst/ByteSink.h"
+#include "core/LeWriter.h"
 
 #include <cstdint>
 #include <functional>

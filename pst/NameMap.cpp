@@ -1,5 +1,6 @@
 #include "pst/NameMap.h"
 
+#include "core/Text.h"
 #include "pst/Crc.h"
 #include "pst/PstError.h"
 
@@ -75,14 +76,14 @@ std::vector<Property> NameMapProperties() {
     auto binary = [&props](uint16_t id, Bytes v) {
         props.push_back({Tag(id, kPtBinary), std::move(v), 0});
     };
-    ByteSink count;
+    LeWriter count;
     count.U32(kBuckets);
     props.push_back({Tag(0x0001, kPtInt32), count.Take(), 0});
     binary(0x0002, Bytes(std::begin(kGuidStream), std::end(kGuidStream)));
 
-    ByteSink entries, strings;
-    std::map<uint32_t, ByteSink> buckets;
-    auto nameId = [](ByteSink& s, uint32_t id, uint16_t kind, size_t index) {
+    LeWriter entries, strings;
+    std::map<uint32_t, LeWriter> buckets;
+    auto nameId = [](LeWriter& s, uint32_t id, uint16_t kind, size_t index) {
         s.U32(id);
         s.U16(kind);
         s.U16(static_cast<uint16_t>(index));
@@ -91,7 +92,7 @@ std::vector<Property> NameMapProperties() {
         nameId(entries, kLids[i], kNumericAddress, i);
         nameId(buckets[NameBucket(kLids[i], kNumericAddress)], kLids[i], kNumericAddress, i);
     }
-    const Bytes keywords = Utf16Le("Keywords");
+    const Bytes keywords = Utf8ToUtf16Le("Keywords");
     const auto offset = static_cast<uint32_t>(strings.Size());
     strings.U32(static_cast<uint32_t>(keywords.size()));
     strings.Raw(keywords);

@@ -37,7 +37,7 @@ uint8_t LongestFreeRun(const uint8_t* map) {
 // ---- header ----------------------------------------------------------------
 
 Bytes EncodeHeader(const HeaderFields& h) {
-    ByteSink s(kHeaderSize);
+    LeWriter s(kHeaderSize);
     s.Raw("!BDN", 4);
     s.U32(0); // dwCRCPartial, below
     s.Raw("SM", 2);
@@ -150,7 +150,7 @@ Bytes EncodeBlock(const uint8_t* data, size_t cb, uint64_t ib, uint64_t bid) {
 }
 
 Bytes EncodeXBlock(uint8_t level, const std::vector<uint64_t>& bids, uint32_t totalBytes) {
-    ByteSink s(8 + bids.size() * 8);
+    LeWriter s(8 + bids.size() * 8);
     s.U8(0x01);
     s.U8(level);
     s.U16(static_cast<uint16_t>(bids.size()));
@@ -161,7 +161,7 @@ Bytes EncodeXBlock(uint8_t level, const std::vector<uint64_t>& bids, uint32_t to
 }
 
 Bytes EncodeSlBlock(const SubnodeEntry* e, size_t n) {
-    ByteSink s(8 + n * 24);
+    LeWriter s(8 + n * 24);
     s.U8(0x02);
     s.U8(0x00);
     s.U16(static_cast<uint16_t>(n));
@@ -175,7 +175,7 @@ Bytes EncodeSlBlock(const SubnodeEntry* e, size_t n) {
 }
 
 Bytes EncodeSiBlock(const std::vector<std::pair<uint32_t, uint64_t>>& e) {
-    ByteSink s(8 + e.size() * 16);
+    LeWriter s(8 + e.size() * 16);
     s.U8(0x02);
     s.U8(0x01);
     s.U16(static_cast<uint16_t>(e.size()));

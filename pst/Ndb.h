@@ -3,7 +3,7 @@
 // byte buffers; NdbWriter places their output in the file.
 #pragma once
 
-#include "pst/ByteSink.h"
+#include "core/LeWriter.h"
 
 #include <array>
 #include <cstdint>

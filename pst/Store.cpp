@@ -1,5 +1,6 @@
 #include "pst/Store.h"
 
+#include "core/Text.h"
 #include "platform/Utf8Path.h"
 #include "pst/FileIo.h"
 #include "pst/Ltp.h"
@@ -47,7 +48,7 @@ uint32_t TableNid(uint32_t folder, uint32_t type) {
 }
 
 Bytes CellText(const std::string& utf8) {
-    Bytes b = Utf16Le(utf8);
+    Bytes b = Utf8ToUtf16Le(utf8);
     if (b.size() > kMaxCellChars * 2) {
         size_t cut = kMaxCellChars * 2;
         // never split a surrogate pair
@@ -72,9 +73,16 @@ template <class F> auto PstStore::Guard(F&& f) {
 
 PstStore::PstStore(const std::string& path, const std::string& displayName, StoreOptions options)
     : path_(path), displayName_(displayName), options_(options) {
-    file_ = options_.memory ? std::make_unique<StoreFile>(path, *options_.memory)
-                            : std::make_unique<StoreFile>(path);
-    file_->FailAfter(options_.failAfterBytes);
+    std::unique_ptr<OutputSink> sink;
+    if (options_.memory) {
+        options_.memory->clear();
+        sink = std::make_unique<MemorySink>(*options_.memory);
+    } else {
+        sink = StoreFile::CreateNewFileSink(path);
+    }
+    if (options_.failAfterBytes != UINT64_MAX)
+        sink = std::make_unique<FailingSink>(std::move(sink), options_.failAfterBytes);
+    file_ = std::make_unique<StoreFile>(path, std::move(sink));
     ndb_ = std::make_unique<NdbWriter>(*file_);
     std::random_device seed;
     random_.seed((uint64_t(seed()) << 32) ^ seed());
@@ -105,7 +113,7 @@ Bytes PstStore::RandomBytes(size_t n) {
 }
 
 Bytes PstStore::EntryIdOf(uint32_t nid) const {
-    ByteSink s(24);
+    LeWriter s(24);
     s.U32(0);
     s.Raw(recordKey_);
     s.U32(nid);
@@ -150,7 +158,7 @@ void PstStore::WriteTable(uint32_t nid, const EncodedTc& tc) {
 }
 
 Bytes PstStore::ReplVersionHistory() {
-    ByteSink s(24);
+    LeWriter s(24);
     s.U32(1);
     s.Raw(RandomBytes(16));
     s.U32(1);
@@ -310,7 +318,7 @@ void PstStore::WriteContactsFolder() {
     WriteFolderPc(contacts, kNidIpmSubtree);
     WriteHierarchy(TableNid(kNidIpmSubtree, kNidHierarchyTable),
                    {{kNidDeletedItems, "Deleted Items", 0, false, ""}, contacts});
-    static const Bytes kClass = Utf16Le("IPM.Contact");
+    static const Bytes kClass = Utf8ToUtf16Le("IPM.Contact");
     std::vector<uint32_t> ids;
     ids.reserve(rows_.size());
     for (const ContentsRow& r : rows_)
@@ -437,7 +445,7 @@ void PstStore::SaveContact(const ContactFields& fields, const StoredPicture* pic
                 [&](size_t, RowWriter& w) {
                     w.SetFixed(kTagRowVer, 1);
                     w.SetFixed(0x0E200003, attSize);
-                    w.SetVariable(0x3704001F, Utf16Le(kPictureName));
+                    w.SetVariable(0x3704001F, Utf8ToUtf16Le(kPictureName));
                     w.SetFixed(0x37050003, 1);
                     w.SetFixed(0x370B0003, 0xFFFFFFFF);
                 },

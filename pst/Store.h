@@ -3,7 +3,7 @@
 // commits at checkpoints and when the store is closed.
 #pragma once
 
-#include "pst/ByteSink.h"
+#include "core/LeWriter.h"
 #include "pst/Contact.h"
 #include "pst/Ndb.h"
 

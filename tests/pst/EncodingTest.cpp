@@ -1,5 +1,6 @@
 // Known answers, exact bytes and size limits of the store's structures, built in memory.
-#include "pst/ByteSink.h"
+#include "core/LeWriter.h"
+#include "core/Text.h"
 #include "pst/Contact.h"
 #include "pst/Crc.h"
 #include "pst/Ltp.h"
@@ -11,6 +12,7 @@
 #include <span>
 #include <string>
 
+using namespace velloquin;
 using namespace velloquin::pst;
 
 namespace {
@@ -105,7 +107,7 @@ TEST(ExactBytes, HeaderPagesBlocksAndValues) {
     // the search criteria node's one property 0x660B PT_LONG = 0, as Outlook writes it
     EXPECT_EQ(Hex(BuildPc({LongProp(0x660B, 0)}, [] { return 0u; }).heap.at(0)),
               "1c00ecbc2000000000000000b5020600400000000b66030000000000020000000c0014001c00");
-    EXPECT_EQ(Hex(Utf16Le("A\xC3\xA9\xF0\x9F\x98\x80\xFF")), "4100e9003dd800deff00");
+    EXPECT_EQ(Hex(Utf8ToUtf16Le("A\xC3\xA9\xF0\x9F\x98\x80\xFF")), "4100e9003dd800deff00");
     EXPECT_EQ(Hex(OneOffEntryId("A", "SMTP", "a@b")),
               "00000000812b1fa4bea310199d6e00dd010f540200000190"
               "4100000053004d005400500000006100400062000000");
@@ -136,7 +138,7 @@ TEST(Limits, HeapBlocksAndBthLevels) {
 
     for (uint32_t n : {447u, 448u}) { // 8-byte records: 447 fill a 3,576-byte leaf
         HeapBuilder h(0xBC);
-        ByteSink rec;
+        LeWriter rec;
         for (uint32_t i = 0; i < n; ++i)
             rec.U32(i * 2), rec.U32(i);
         const uint8_t* hdr = h.At(BuildBth(h, 4, 4, rec.Data()));
@@ -227,7 +229,7 @@ TEST(Layout, TablesPutTheRowIndexFirstAndTcinfoSecondAndTheRowsInOrOutOfTheHeap)
             t, ids,
             [&](size_t i, RowWriter& w) {
                 if (t.Find(0x3704001F))
-                    w.SetVariable(0x3704001F, Utf16Le("row " + std::to_string(i)));
+                    w.SetVariable(0x3704001F, Utf8ToUtf16Le("row " + std::to_string(i)));
                 if (t.Find(0x36020003)) w.SetFixed(0x36020003, i + 7);
             },
             [] { return 0x803Fu; });

@@ -51,7 +51,14 @@ struct NdbFile {
     }
 
     fs::path path = fs::temp_directory_path() / ("ndb_" + std::to_string(std::random_device{}()));
-    StoreFile file{path.string()};
+    // Never full unless a test says so.
+    FailingSink* device = nullptr;
+    StoreFile file{path.string(), [this] {
+                       auto sink = std::make_unique<FailingSink>(
+                           StoreFile::CreateNewFileSink(path.string()), UINT64_MAX);
+                       device = sink.get();
+                       return sink;
+                   }()};
     NdbWriter ndb{file};
     int nbtLevels = 0, bbtLevels = 0;
 };
@@ -126,7 +133,7 @@ TEST(NdbWriter, TreesGainALevelWhenAPageIsFullAndSplitAcrossCommits) {
     }
     // A commit cut short after the header that opens it, as by a kill, leaves the last one.
     f.AddNode(0x401 + 5000, 300000); // the file grows by a region
-    f.file.FailAfter(564);
+    f.device->FailAfter(564);
     EXPECT_ANY_THROW(f.ndb.Commit());
     f.Verify(true);
 }

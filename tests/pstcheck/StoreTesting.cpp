@@ -1,7 +1,7 @@
 #include "StoreTesting.h"
 
+#include "core/LeWriter.h"
 #include "outlook/Rdo.h"
-#include "pst/ByteSink.h"
 #include "tools/pstverify/PstVerifier.h"
 
 #include <gtest/gtest.h>
@@ -124,7 +124,7 @@ std::string Utf8(const std::string& utf16, size_t from = 0, size_t to = npos) {
 // strings (count, offsets, strings) joined by ", ", times and numbers.
 std::string Decode(unsigned long type, const std::string& b) {
     auto at = [&](size_t o, int n) {
-        return b.size() < o + n ? 0 : pst::LoadLe(reinterpret_cast<const uint8_t*>(&b[o]), n);
+        return b.size() < o + n ? 0 : velloquin::LoadLe(reinterpret_cast<const uint8_t*>(&b[o]), n);
     };
     std::string out = type == 0x1F ? Utf8(b) : "";
     for (size_t i = 0; type == 0x101F && i < at(0, 4); ++i)

@@ -3,7 +3,7 @@
 // page, block or header sealed again, so that only the structure gives them
 // away.
 #include "StoreTesting.h"
-#include "pst/ByteSink.h"
+#include "core/LeWriter.h"
 #include "tools/pstverify/PstVerifier.h"
 
 #include <gtest/gtest.h>
@@ -18,8 +18,8 @@ namespace {
 
 struct File {
     std::vector<uint8_t> b;
-    uint64_t U(uint64_t at, int n) const { return pst::LoadLe(&b[at], n); }
-    void Set(uint64_t at, int n, uint64_t v) { pst::StoreLe(&b[at], v, n); }
+    uint64_t U(uint64_t at, int n) const { return velloquin::LoadLe(&b[at], n); }
+    void Set(uint64_t at, int n, uint64_t v) { velloquin::StoreLe(&b[at], v, n); }
     void SealHeader() { Set(4, 4, PstCrc({&b[8], 471})), Set(524, 4, PstCrc({&b[8], 516})); }
     void SealPage(uint64_t ib) { // B-tree pages are signed with their offset and bid
         const bool signedPage = b[ib + 496] < 0x82 || b[ib + 496] == 0x86; // and the DList

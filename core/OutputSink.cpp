@@ -1,6 +1,4 @@
-#include "excel/ByteSink.h"
-
-#include "platform/Files.h"
+#include "core/OutputSink.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -8,7 +6,7 @@
 #include <filesystem>
 #include <string_view>
 
-namespace velloquin::excel {
+namespace velloquin {
 
 namespace {
 
@@ -59,25 +57,54 @@ std::unique_ptr<FileSink> FileSink::Open(const std::string& utf8Path, FileError&
     return std::unique_ptr<FileSink>(new FileSink(file));
 }
 
+std::unique_ptr<FileSink> FileSink::CreateNew(const std::string& utf8Path,
+                                              platform::CreateFailure& failure) {
+    std::FILE* file = platform::CreateNewFile(utf8Path, failure);
+    if (file == nullptr) return nullptr;
+    std::setvbuf(file, nullptr, _IONBF, 0);
+    return std::unique_ptr<FileSink>(new FileSink(file));
+}
+
 FileSink::~FileSink() {
     if (file_ != nullptr) std::fclose(file_);
 }
 
-bool FileSink::Append(std::span<const uint8_t> bytes) {
+bool FileSink::Write(std::span<const uint8_t> bytes) {
     if (Failed()) return false;
     if (file_ == nullptr) return Fail({result::kBadFileReference, "the file is closed"});
     errno = 0;
     const size_t written = std::fwrite(bytes.data(), 1, bytes.size(), file_);
     committed_ += written;
+    position_ += written;
+    end_ = std::max(end_, position_);
     if (written != bytes.size()) return Fail(FileErrorFrom(LastErrno(EIO)));
     return true;
 }
 
-bool FileSink::Flush() {
+bool FileSink::Append(std::span<const uint8_t> bytes) {
+    return WriteAt(end_, bytes);
+}
+
+bool FileSink::WriteAt(uint64_t offset, std::span<const uint8_t> bytes) {
+    if (Failed()) return false;
+    if (file_ == nullptr) return Fail({result::kBadFileReference, "the file is closed"});
+    if (offset != position_) {
+        // fseek takes a long, which is 32 bits on Windows.
+        if (offset > 0x7FFFFFFF) return Fail({result::kDiskFull, "the file would be too large"});
+        errno = 0;
+        if (std::fseek(file_, static_cast<long>(offset), SEEK_SET) != 0)
+            return Fail(FileErrorFrom(LastErrno(EIO)));
+        position_ = offset;
+    }
+    return Write(bytes);
+}
+
+bool FileSink::Flush(bool toDisk) {
     if (Failed()) return false;
     if (file_ == nullptr) return Fail({result::kBadFileReference, "the file is closed"});
     errno = 0;
     if (std::fflush(file_) != 0) return Fail(FileErrorFrom(LastErrno(EIO)));
+    if (toDisk && !platform::SyncToDisk(file_)) return Fail(FileErrorFrom(LastErrno(EIO)));
     return true;
 }
 
@@ -103,6 +130,15 @@ bool MemorySink::Append(std::span<const uint8_t> bytes) {
     return true;
 }
 
+bool MemorySink::WriteAt(uint64_t offset, std::span<const uint8_t> bytes) {
+    if (offset == out_.size()) return Append(bytes);
+    if (Failed()) return false;
+    if (closed_) return Fail({result::kBadFileReference, "the sink is closed"});
+    if (out_.size() < offset + bytes.size()) out_.resize(offset + bytes.size());
+    std::copy(bytes.begin(), bytes.end(), out_.begin() + static_cast<std::ptrdiff_t>(offset));
+    return true;
+}
+
 bool MemorySink::Close() {
     closed_ = true;
     return !Failed();
@@ -110,27 +146,60 @@ bool MemorySink::Close() {
 
 // ---- FailingSink ----
 
+FailingSink::FailingSink(std::vector<uint8_t>& out, uint64_t capacity)
+    : FailingSink(std::make_unique<MemorySink>(out), capacity) {}
+
+// How much of the write still fits; false when not all of it does.
+bool FailingSink::Take(std::span<const uint8_t> bytes, size_t& taken) {
+    const uint64_t room = capacity_ > written_ ? capacity_ - written_ : 0;
+    taken = static_cast<size_t>(std::min<uint64_t>(room, bytes.size()));
+    written_ += taken;
+    return taken == bytes.size();
+}
+
 bool FailingSink::Append(std::span<const uint8_t> bytes) {
     if (Failed()) return false;
-    const size_t room = capacity_ > out_.size() ? capacity_ - out_.size() : 0;
-    const size_t taken = std::min(room, bytes.size());
-    out_.insert(out_.end(), bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(taken));
-    if (taken < bytes.size()) {
-        return Fail(FileErrorFrom(std::make_error_code(std::errc::no_space_on_device)));
-    }
+    size_t taken = 0;
+    const bool whole = Take(bytes, taken);
+    if (!inner_->Append(bytes.first(taken))) return Fail(inner_->Error());
+    if (!whole) return Fail(FileErrorFrom(std::make_error_code(std::errc::no_space_on_device)));
+    return true;
+}
+
+bool FailingSink::WriteAt(uint64_t offset, std::span<const uint8_t> bytes) {
+    if (Failed()) return false;
+    size_t taken = 0;
+    const bool whole = Take(bytes, taken);
+    if (!inner_->WriteAt(offset, bytes.first(taken))) return Fail(inner_->Error());
+    if (!whole) return Fail(FileErrorFrom(std::make_error_code(std::errc::no_space_on_device)));
+    return true;
+}
+
+bool FailingSink::Flush(bool toDisk) {
+    if (Failed()) return false;
+    if (!inner_->Flush(toDisk)) return Fail(inner_->Error());
+    return true;
+}
+
+bool FailingSink::Close() {
+    const bool closed = inner_->Close();
+    if (Failed()) return false;
+    if (!closed) return Fail(inner_->Error());
     return true;
 }
 
 // ---- BufferedSink ----
 
-BufferedSink::BufferedSink(std::unique_ptr<ByteSink> inner, size_t capacity)
+BufferedSink::BufferedSink(std::unique_ptr<OutputSink> inner, size_t capacity)
     : inner_(std::move(inner)), capacity_(std::max<size_t>(capacity, 1)) {
     buffer_.reserve(capacity_);
 }
 
+// The buffer always holds the bytes just before end_: only appends fill it,
+// and a write elsewhere drains it first.
 bool BufferedSink::Drain() {
     if (buffer_.empty()) return true;
-    const bool ok = inner_->Append(buffer_);
+    const bool ok = inner_->WriteAt(bufferAt_, buffer_);
     buffer_.clear();
     if (!ok) return Fail(inner_->Error());
     return true;
@@ -140,17 +209,30 @@ bool BufferedSink::Append(std::span<const uint8_t> bytes) {
     if (Failed()) return false;
     if (buffer_.size() + bytes.size() > capacity_ && !Drain()) return false;
     if (bytes.size() >= capacity_) {
-        if (!inner_->Append(bytes)) return Fail(inner_->Error());
+        const uint64_t at = end_;
+        end_ += bytes.size();
+        if (!inner_->WriteAt(at, bytes)) return Fail(inner_->Error());
         return true;
     }
+    if (buffer_.empty()) bufferAt_ = end_;
     buffer_.insert(buffer_.end(), bytes.begin(), bytes.end());
+    end_ += bytes.size();
     return true;
 }
 
-bool BufferedSink::Flush() {
+bool BufferedSink::WriteAt(uint64_t offset, std::span<const uint8_t> bytes) {
+    if (offset == end_) return Append(bytes);
     if (Failed()) return false;
     if (!Drain()) return false;
-    if (!inner_->Flush()) return Fail(inner_->Error());
+    end_ = std::max(end_, offset + bytes.size());
+    if (!inner_->WriteAt(offset, bytes)) return Fail(inner_->Error());
+    return true;
+}
+
+bool BufferedSink::Flush(bool toDisk) {
+    if (Failed()) return false;
+    if (!Drain()) return false;
+    if (!inner_->Flush(toDisk)) return Fail(inner_->Error());
     return true;
 }
 
@@ -164,4 +246,4 @@ bool BufferedSink::Close() {
     return true;
 }
 
-} // namespace velloquin::excel
+} // namespace velloquin

@@ -1,6 +1,6 @@
 // Little-endian encoding into a growable byte buffer. Every on-disk structure
-// of the store is built in memory through this sink first, so the tests can
-// check exact bytes without touching a file.
+// of the workbook and of the store is built in memory through this encoder
+// first, so the tests can check exact bytes without touching a file.
 #pragma once
 
 #include <bit>
@@ -11,14 +11,14 @@
 #include <string_view>
 #include <vector>
 
-namespace velloquin::pst {
+namespace velloquin {
 
 using Bytes = std::vector<uint8_t>;
 
-class ByteSink {
+class LeWriter {
   public:
-    ByteSink() = default;
-    explicit ByteSink(size_t reserve) { buf_.reserve(reserve); }
+    LeWriter() = default;
+    explicit LeWriter(size_t reserve) { buf_.reserve(reserve); }
 
     void U8(uint8_t v) { buf_.push_back(v); }
     void U16(uint16_t v) { Put(v, 2); }
@@ -74,17 +74,18 @@ inline uint64_t LoadLe(const uint8_t* p, int n) {
     return v;
 }
 
-inline void ByteSink::Put(uint64_t v, int n) {
-    const size_t at = buf_.size();
-    buf_.resize(at + static_cast<size_t>(n));
-    StoreLe(buf_.data() + at, v, n);
+// Appends n bytes of v, least significant first.
+inline void AppendLe(Bytes& out, uint64_t v, int n) {
+    const size_t at = out.size();
+    out.resize(at + static_cast<size_t>(n));
+    StoreLe(out.data() + at, v, n);
 }
-inline void ByteSink::PutAt(size_t off, uint64_t v, int n) {
+
+inline void LeWriter::Put(uint64_t v, int n) {
+    AppendLe(buf_, v, n);
+}
+inline void LeWriter::PutAt(size_t off, uint64_t v, int n) {
     StoreLe(buf_.data() + off, v, n);
 }
 
-// UTF-8 to UTF-16LE bytes, without a terminator. A byte that is not UTF-8 is
-// taken as Windows-1252, so that a bad byte never loses the rest of the text.
-Bytes Utf16Le(std::string_view utf8);
-
-} // namespace velloquin::pst
+} // namespace velloquin
