@@ -5,17 +5,20 @@
 // message, or skip the step and go on).
 #pragma once
 
+#include "core/Error.h"
+
 #include <cstdint>
 #include <memory>
-#include <stdexcept>
 #include <string>
 #include <variant>
 
 namespace velloquin::outlook {
 
-class RdoError : public std::runtime_error {
+// The library's failures are the core's errors, so that a caller handles a
+// failed store as it handles any other failure of the core.
+class RdoError : public Error {
   public:
-    using std::runtime_error::runtime_error;
+    using Error::Error;
 };
 
 // An automation date: days since 30 December 1899.
