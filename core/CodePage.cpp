@@ -117,7 +117,7 @@ EncodeResult CodePageConverter::Encode(std::string_view utf8, std::string& out, 
 // does not hold it (without the code page, nothing beyond ASCII is held).
 bool CodePageConverter::EncodeCharacter(std::string_view character, std::string& bytes) {
     if (!platform_) return false;
-    return EncodeWellFormed(*platform_, character, bytes, SIZE_MAX).replaced == 0;
+    return EncodeOneCharacter(*platform_, character, bytes);
 }
 
 // A byte that is not UTF-8 stands for its Windows-1252 character: in

@@ -22,15 +22,17 @@ struct EncodeResult {
 };
 
 // The platform's part (CodePageIconv.cpp or CodePageWindows.cpp): one open
-// conversion each way. Text given to EncodeWellFormed is well-formed UTF-8;
-// OpenCodePage returns null when the platform lacks the code page.
+// conversion each way. EncodeOneCharacter takes one well-formed UTF-8
+// character and appends its bytes, or returns false when the code page has
+// no bytes that read back as that same character (the converter above keeps
+// each answer and does the rest). OpenCodePage returns null when the platform
+// lacks the code page.
 struct CodePagePlatform;
 struct CodePagePlatformDeleter {
     void operator()(CodePagePlatform* platform) const;
 };
 CodePagePlatform* OpenCodePage(uint16_t codePage);
-EncodeResult EncodeWellFormed(CodePagePlatform& platform, std::string_view utf8, std::string& out,
-                              size_t maxBytes);
+bool EncodeOneCharacter(CodePagePlatform& platform, std::string_view character, std::string& out);
 void DecodeBytes(CodePagePlatform& platform, std::string_view bytes, std::string& out);
 
 // One code page, both ways. Not shared between threads: each user keeps its own.

@@ -64,11 +64,7 @@ CodePagePlatform* OpenCodePage(uint16_t codePage) {
     return platform;
 }
 
-namespace {
-
-// The character's bytes in the code page, empty when it has none that read
-// back as the same character.
-std::string EncodeCharacter(CodePagePlatform& platform, std::string_view character) {
+bool EncodeOneCharacter(CodePagePlatform& platform, std::string_view character, std::string& out) {
     iconv(platform.toCodePage, nullptr, nullptr, nullptr, nullptr);
     char* in = const_cast<char*>(character.data());
     size_t inLeft = character.size();
@@ -77,45 +73,16 @@ std::string EncodeCharacter(CodePagePlatform& platform, std::string_view charact
     size_t outLeft = sizeof bytes;
     if (iconv(platform.toCodePage, &in, &inLeft, &outPtr, &outLeft) == static_cast<size_t>(-1) ||
         iconv(platform.toCodePage, nullptr, nullptr, &outPtr, &outLeft) == static_cast<size_t>(-1))
-        return {};
-    std::string encoded(bytes, sizeof bytes - outLeft);
+        return false;
+    // Some characters go out as bytes that read back as another character
+    // (CP932's yen sign, for one); only bytes that read back as the character
+    // itself hold it.
+    const std::string_view encoded(bytes, sizeof bytes - outLeft);
     std::string back;
     DecodeBytes(platform, encoded, back);
-    return back == character ? encoded : std::string();
-}
-
-} // namespace
-
-EncodeResult EncodeWellFormed(CodePagePlatform& platform, std::string_view utf8, std::string& out,
-                              size_t maxBytes) {
-    EncodeResult result;
-    size_t budget = maxBytes;
-    size_t pos = 0;
-    while (pos < utf8.size()) {
-        // ASCII is the same in every one of these code pages.
-        const size_t ascii = std::min(SkipAscii(utf8, pos) - pos, budget);
-        out.append(utf8.substr(pos, ascii));
-        pos += ascii;
-        budget -= ascii;
-        if (pos == utf8.size() || budget == 0) break;
-        // The converter above asks once per character and keeps the answer.
-        char32_t cp = 0;
-        const size_t length = std::max<size_t>(Utf8CharLength(utf8, pos, cp), 1);
-        const std::string bytes = EncodeCharacter(platform, utf8.substr(pos, length));
-        const size_t needed = bytes.empty() ? 1 : bytes.size();
-        // A character is never split by the budget.
-        if (needed > budget) break;
-        if (bytes.empty()) {
-            out.push_back('?');
-            ++result.replaced;
-        } else {
-            out += bytes;
-        }
-        budget -= needed;
-        pos += length;
-    }
-    result.consumed = pos;
-    return result;
+    if (back != character) return false;
+    out.append(encoded);
+    return true;
 }
 
 void DecodeBytes(CodePagePlatform& platform, std::string_view bytes, std::string& out) {

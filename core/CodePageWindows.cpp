@@ -20,14 +20,6 @@ namespace {
 
 constexpr std::string_view kReplacementUtf8 = "\xEF\xBF\xBD";
 
-// Bytes of the UTF-8 character that starts with this byte.
-size_t LeadLength(unsigned char lead) {
-    if (lead < 0x80) return 1;
-    if ((lead & 0xE0) == 0xC0) return 2;
-    if ((lead & 0xF0) == 0xE0) return 3;
-    return 4;
-}
-
 std::wstring Widen(UINT codePage, std::string_view bytes, DWORD flags) {
     if (bytes.empty()) return {};
     const int length = static_cast<int>(bytes.size());
@@ -62,41 +54,21 @@ CodePagePlatform* OpenCodePage(uint16_t codePage) {
     return new CodePagePlatform{codePage};
 }
 
-EncodeResult EncodeWellFormed(CodePagePlatform& platform, std::string_view utf8, std::string& out,
-                              size_t maxBytes) {
-    EncodeResult result;
-    size_t budget = maxBytes;
-    // One character at a time: the default character must be told apart
-    // from a '?' of the text, and a cut must fall between characters.
-    for (size_t pos = 0; pos < utf8.size();) {
-        const size_t length =
-            std::min(utf8.size() - pos, LeadLength(static_cast<unsigned char>(utf8[pos])));
-        const std::wstring wide = Widen(CP_UTF8, utf8.substr(pos, length), MB_ERR_INVALID_CHARS);
-        char bytes[8];
-        BOOL usedDefault = FALSE;
-        int written = 0;
-        if (!wide.empty()) {
-            written = WideCharToMultiByte(platform.codePage, WC_NO_BEST_FIT_CHARS, wide.data(),
-                                          static_cast<int>(wide.size()), bytes, sizeof bytes, "?",
-                                          &usedDefault);
-        }
-        const bool lost =
-            written <= 0 || usedDefault ||
-            Widen(platform.codePage, std::string_view(bytes, static_cast<size_t>(written)),
-                  MB_ERR_INVALID_CHARS) != wide;
-        const size_t needed = lost ? 1 : static_cast<size_t>(written);
-        if (needed > budget) break;
-        if (lost) {
-            out.push_back('?');
-            ++result.replaced;
-        } else {
-            out.append(bytes, needed);
-        }
-        budget -= needed;
-        pos += length;
-        result.consumed = pos;
-    }
-    return result;
+bool EncodeOneCharacter(CodePagePlatform& platform, std::string_view character, std::string& out) {
+    // The default character must be told apart from a '?' of the text, and
+    // the system's best-fit look-alikes do not count as the character.
+    const std::wstring wide = Widen(CP_UTF8, character, MB_ERR_INVALID_CHARS);
+    if (wide.empty()) return false;
+    char bytes[8];
+    BOOL usedDefault = FALSE;
+    const int written =
+        WideCharToMultiByte(platform.codePage, WC_NO_BEST_FIT_CHARS, wide.data(),
+                            static_cast<int>(wide.size()), bytes, sizeof bytes, "?", &usedDefault);
+    if (written <= 0 || usedDefault) return false;
+    const std::string_view encoded(bytes, static_cast<size_t>(written));
+    if (Widen(platform.codePage, encoded, MB_ERR_INVALID_CHARS) != wide) return false;
+    out.append(encoded);
+    return true;
 }
 
 void DecodeBytes(CodePagePlatform& platform, std::string_view bytes, std::string& out) {
