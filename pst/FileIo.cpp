@@ -53,7 +53,7 @@ void StoreFile::WriteAt(uint64_t offset, const void* data, size_t size) {
 void StoreFile::Flush(bool toDisk) {
     // The commit protocol relies on the header reaching the disk after the
     // data it points to.
-    if (sink_ && !sink_->Flush(toDisk)) Throw("Cannot write the store file: ");
+    if (sink_ && !sink_->Flush(toDisk) && !failed_) Throw("Cannot write the store file: ");
 }
 
 void StoreFile::Close() {

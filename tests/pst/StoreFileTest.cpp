@@ -51,11 +51,13 @@ struct NdbFile {
     }
 
     fs::path path = fs::temp_directory_path() / ("ndb_" + std::to_string(std::random_device{}()));
-    // Never full unless a test says so.
+    // Unbuffered, so that a failed write leaves the file as a killed writer
+    // would; never full unless a test says so.
     FailingSink* device = nullptr;
     StoreFile file{path.string(), [this] {
+                       platform::CreateFailure failure;
                        auto sink = std::make_unique<FailingSink>(
-                           StoreFile::CreateNewFileSink(path.string()), UINT64_MAX);
+                           FileSink::CreateNew(path.string(), failure), UINT64_MAX);
                        device = sink.get();
                        return sink;
                    }()};
