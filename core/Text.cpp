@@ -239,14 +239,20 @@ std::u16string Utf8ToUtf16(std::string_view text) {
 }
 
 std::vector<uint8_t> Utf8ToUtf16Le(std::string_view text) {
-    std::vector<uint8_t> out(2 * text.size());
-    uint8_t* o = out.data();
+    std::vector<uint8_t> out;
+    AppendUtf16Le(text, out);
+    return out;
+}
+
+void AppendUtf16Le(std::string_view text, std::vector<uint8_t>& out) {
+    const size_t start = out.size();
+    out.resize(start + 2 * text.size());
+    uint8_t* o = out.data() + start;
     ForEachUtf16Unit(text, [&o](char16_t unit) {
         *o++ = static_cast<uint8_t>(unit & 0xFF);
         *o++ = static_cast<uint8_t>(unit >> 8);
     });
     out.resize(static_cast<size_t>(o - out.data()));
-    return out;
 }
 
 std::string Utf8Prefix(std::string_view text, size_t n) {

@@ -44,6 +44,8 @@ std::string Utf16ToUtf8(std::string_view bytes, bool bigEndian);
 std::u16string Utf8ToUtf16(std::string_view text);
 // The same as little-endian bytes, as files store it.
 std::vector<uint8_t> Utf8ToUtf16Le(std::string_view text);
+// The same appended to `out`, for writers that build many values in one buffer.
+void AppendUtf16Le(std::string_view text, std::vector<uint8_t>& out);
 // The first n characters of UTF-8 text.
 std::string Utf8Prefix(std::string_view text, size_t n);
 

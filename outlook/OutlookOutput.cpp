@@ -92,15 +92,18 @@ constexpr auto kTextProperties = [] {
 static_assert(std::count_if(kTextProperties.begin(), kTextProperties.end(),
                             [](const TextProperty& p) { return !p.field->outlookWhenSet; }) == 41);
 
-std::string TextValue(const TextProperty& property, const OutlookContactArgs& args) {
+// The text a property is written with: the contact's own, or one made from
+// it and kept in `made`.
+std::string_view TextValue(const TextProperty& property, const OutlookContactArgs& args,
+                           std::string& made) {
     const ContactField& field = *property.field;
-    if (field.text == &ContactRecord::eContact_IMAddress) return IMAddressValue(args);
+    if (field.text == &ContactRecord::eContact_IMAddress) return made = IMAddressValue(args);
     if (!field.address) return args.*field.text;
     const std::string& text = (args.*field.text).empty() && field.wholeAddress
                                   ? args.*field.wholeAddress
                                   : args.*field.text;
     // The workbook resolves the same escapes; a line break stays one here.
-    return ResolveAddressEscapes(text, "\r\n");
+    return made = ResolveAddressEscapes(text, "\r\n");
 }
 
 } // namespace
@@ -127,6 +130,7 @@ bool CreatePstStore(PstState& state, const std::string& saveFolder, const Clock&
                     std::string& errorDetail, const SessionFactory& factory) {
     // One handler for the whole set-up: whichever step fails, the run ends.
     try {
+        state.textSlots.clear();
         std::shared_ptr<RdoSession> session = factory(kProgId);
         Need(session, "session");
         state.pstSession = session;
@@ -158,6 +162,7 @@ std::string OutlookErrorText() {
 
 void ClosePstStore(PstState& state, RunNotes* notes) {
     state.pstStore.reset();
+    state.textSlots.clear();
     const std::string why = TryStep([&] { Need(state.pstSession, "session").Logoff(); });
     if (!why.empty() && notes)
         notes->Add(RunNote{state.pstPath, 0,
@@ -191,10 +196,25 @@ void CreateContactItem(const PstState& state, const OutlookContactArgs& args, Ru
         return;
     }
 
-    for (const TextProperty& property : kTextProperties) {
-        std::string value = TextValue(property, args);
+    // The names are resolved to the library's numbers once, at the run's
+    // first item; a name without a number is written by name.
+    if (state.textSlots.size() != kTextProperties.size()) {
+        state.textSlots.clear();
+        for (const TextProperty& property : kTextProperties)
+            state.textSlots.push_back(item->TextSlot(property.name));
+    }
+    std::string made;
+    for (size_t i = 0; i < kTextProperties.size(); ++i) {
+        const TextProperty& property = kTextProperties[i];
+        const std::string_view value = TextValue(property, args, made);
         if (property.field->outlookWhenSet && value.empty()) continue;
-        why = TryStep([&] { item->SetProperty(property.name, std::move(value)); });
+        const int slot = state.textSlots[i];
+        why = TryStep([&] {
+            if (slot >= 0)
+                item->SetText(slot, value);
+            else
+                item->SetProperty(property.name, std::string(value));
+        });
         if (!why.empty())
             note(who + ": its " + property.name + " could not be written (" + why + ").", false);
     }

@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace velloquin::outlook {
 
@@ -20,6 +21,9 @@ struct PstState {
     std::string pstStoreID;
     // The store file of the run, for the user's summary.
     std::string pstPath;
+    // The library's numbers of the contact item's text properties, resolved
+    // at the first contact of the run.
+    mutable std::vector<int> textSlots;
 };
 
 // "d.m.YY H.m.ss", e.g. 5.12.26 9.7.03.

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <variant>
 
 namespace velloquin::outlook {
@@ -34,6 +35,18 @@ class RdoContactItem {
     // ("FirstName", "Email1Address", "Birthday", ...). An unknown name or a
     // value of the wrong kind throws.
     virtual void SetProperty(const std::string& name, const PropertyValue& value) = 0;
+    // Texts by number rather than by name, for a caller that writes the same
+    // names for thousands of items: TextSlot gives a name's number, the same
+    // for every item of the session, or -1 when the library has none for it
+    // (the default), and SetText then writes the text as SetProperty would.
+    virtual int TextSlot(const std::string& name) const {
+        (void)name;
+        return -1;
+    }
+    virtual void SetText(int slot, std::string_view text) {
+        (void)text;
+        throw RdoError("Unknown contact property number " + std::to_string(slot));
+    }
     // Attaches the picture file as the contact's picture; throws when it
     // cannot be read.
     virtual void AddPicture(const std::string& path) = 0;

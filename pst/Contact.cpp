@@ -261,20 +261,33 @@ std::vector<std::string> SplitCategories(const std::string& text) {
     return out;
 }
 
-Bytes OneOffEntryId(const std::string& name, const std::string& type, const std::string& address) {
+namespace {
+
+void WriteOneOffEntryId(PropertyList& p, uint32_t tag, std::string_view name, std::string_view type,
+                        std::string_view address) {
     static constexpr uint8_t kOneOffUid[16] = {0x81, 0x2B, 0x1F, 0xA4, 0xBE, 0xA3, 0x10, 0x19,
                                                0x9D, 0x6E, 0x00, 0xDD, 0x01, 0x0F, 0x54, 0x02};
-    LeWriter s;
-    s.U32(0);
-    s.Raw(kOneOffUid, 16);
-    s.U16(0);   // version
-    s.U8(0x01); // flags: no rich text ...
-    s.U8(0x90); // ... Unicode strings, no address-book lookup
-    for (const std::string* t : {&name, &type, &address}) {
-        s.Raw(Utf8ToUtf16Le(*t));
-        s.U16(0);
+    static constexpr uint8_t kVersionAndFlags[4] = {
+        0x00, 0x00, // version
+        0x01,       // flags: no rich text ...
+        0x90};      // ... Unicode strings, no address-book lookup
+    p.Begin(tag);
+    p.U32(0);
+    p.Raw(kOneOffUid, 16);
+    p.Raw(kVersionAndFlags, 4);
+    for (const std::string_view t : {name, type, address}) {
+        p.Utf16(t);
+        p.U16(0);
     }
-    return s.Take();
+    p.End();
+}
+
+} // namespace
+
+Bytes OneOffEntryId(const std::string& name, const std::string& type, const std::string& address) {
+    PropertyList p;
+    WriteOneOffEntryId(p, Tag(0, kPtBinary), name, type, address);
+    return p.Data();
 }
 
 Property TextProp(uint16_t id, const std::string& utf8) {
@@ -297,11 +310,11 @@ Property BinaryProp(uint16_t id, Bytes v) {
     return {Tag(id, kPtBinary), std::move(v), 0};
 }
 
-std::vector<Property> ContactProperties(const ContactFields& f, bool hasPicture, uint64_t now,
-                                        const Bytes& searchKey) {
-    std::vector<Property> p;
-    auto text = [&p](uint16_t id, const std::string& v) {
-        if (!v.empty()) p.push_back(TextProp(id, v));
+void ContactProperties(const ContactFields& f, bool hasPicture, uint64_t now,
+                       const Bytes& searchKey, PropertyList& p) {
+    p.Clear();
+    auto text = [&p](uint16_t id, std::string_view v) {
+        if (!v.empty()) p.Text(id, v);
     };
     for (const auto& t : kTextFields)
         if (t.id != 0 && !t.addressPart) text(Resolve(t.id), f[t.field]);
@@ -314,7 +327,7 @@ std::vector<Property> ContactProperties(const ContactFields& f, bool hasPicture,
     const auto [fileAs, fileAsId] = ContactFileAs(f);
     if (!fileAs.empty()) {
         text(NamedId(kLidFileUnder), fileAs);
-        p.push_back(LongProp(NamedId(kLidFileUnderId), fileAsId));
+        p.Long(NamedId(kLidFileUnderId), fileAsId);
     }
 
     // Addresses, each set as a group: the whole address composed of its
@@ -348,29 +361,30 @@ std::vector<Property> ContactProperties(const ContactFields& f, bool hasPicture,
                                                            : nullptr;
     if (mailing) {
         address(*mailing, {0x3A15, 0x3A29, 0x3A27, 0x3A28, 0x3A2A, 0x3A26});
-        p.push_back(LongProp(NamedId(kLidPostalAddressId), mailing == &work   ? 2
-                                                           : mailing == &home ? 1
-                                                                              : 3));
+        p.Long(NamedId(kLidPostalAddressId), mailing == &work ? 2 : mailing == &home ? 1 : 3);
     }
 
     // E-mail addresses and fax numbers with the companions Outlook keeps for
     // each, listed in the address-book arrays: e-mail 0..2, business fax 3,
     // home fax 4 (bit 1 << entry in the array type).
-    LeWriter emailList;
+    uint32_t emailList[6];
+    size_t listed = 0;
     uint32_t arrayType = 0;
     const ContactText emails[] = {T::Email1Address, T::Email2Address, T::Email3Address};
+    std::string shown;
     for (uint16_t k = 0; k < 3; ++k) {
         const std::string& addr = f[emails[k]];
         if (addr.empty()) continue;
         const auto base = static_cast<uint16_t>(kLidEmail1DisplayName + 0x10 * k);
-        const std::string shown = display.empty() ? addr : display + " (" + addr + ")";
+        shown = addr;
+        if (!display.empty()) shown = display + " (" + addr + ")";
         text(NamedId(base), shown);
         text(NamedId(static_cast<uint16_t>(base + 2)), "SMTP");
         text(NamedId(static_cast<uint16_t>(base + 3)), addr);
         text(NamedId(static_cast<uint16_t>(base + 4)), addr);
-        p.push_back(BinaryProp(NamedId(static_cast<uint16_t>(base + 5)),
-                               OneOffEntryId(shown, "SMTP", addr)));
-        emailList.U32(k);
+        WriteOneOffEntryId(p, Tag(NamedId(static_cast<uint16_t>(base + 5)), kPtBinary), shown,
+                           "SMTP", addr);
+        emailList[listed++] = k;
         arrayType |= 1u << k;
     }
     const std::pair<ContactText, uint16_t> faxes[] = {{T::BusinessFaxNumber, kLidFax1AddressType},
@@ -385,19 +399,22 @@ std::vector<Property> ContactProperties(const ContactFields& f, bool hasPicture,
         const std::string addr = display + "@" + number;
         text(NamedId(static_cast<uint16_t>(base + 1)), addr);
         text(NamedId(static_cast<uint16_t>(base + 2)), display);
-        p.push_back(BinaryProp(NamedId(static_cast<uint16_t>(base + 3)),
-                               OneOffEntryId(display, "FAX", addr)));
-        emailList.U32(3u + k);
+        WriteOneOffEntryId(p, Tag(NamedId(static_cast<uint16_t>(base + 3)), kPtBinary), display,
+                           "FAX", addr);
+        emailList[listed++] = 3u + k;
         arrayType |= 1u << (3 + k);
     }
     if (arrayType) {
-        p.push_back(
-            {Tag(NamedId(kLidAddressBookProviderEmailList), kPtMvInt32), emailList.Take(), 0});
-        p.push_back(LongProp(NamedId(kLidAddressBookProviderArrayType), arrayType));
+        p.Begin(Tag(NamedId(kLidAddressBookProviderEmailList), kPtMvInt32));
+        for (size_t i = 0; i < listed; ++i)
+            p.U32(emailList[i]);
+        p.End();
+        p.Long(NamedId(kLidAddressBookProviderArrayType), arrayType);
     }
 
     // Lists of texts: the categories, the children's names.
     auto textList = [&p](const std::string& joined, uint16_t id) {
+        if (joined.empty()) return;
         const std::vector<std::string> items = SplitCategories(joined);
         if (items.empty()) return;
         LeWriter head, body;
@@ -408,7 +425,7 @@ std::vector<Property> ContactProperties(const ContactFields& f, bool hasPicture,
             body.Raw(Utf8ToUtf16Le(item));
         }
         head.Raw(body.Data());
-        p.push_back({Tag(id, kPtMvUnicode), head.Take(), 0});
+        p.Add(Tag(id, kPtMvUnicode), head.Data().data(), head.Size());
     };
     textList(f[T::Categories], KeywordsId());
     textList(f[T::Children], 0x3A58);
@@ -417,42 +434,39 @@ std::vector<Property> ContactProperties(const ContactFields& f, bool hasPicture,
     auto date = [&](ContactDate field, uint16_t tagId, uint16_t localLid) {
         if (f[field] == 0) return;
         const double day = std::floor(f[field]);
-        p.push_back(TimeProp(tagId, FileTimeFromAutomationDate(day + (11 * 60 + 59) / 1440.0)));
-        p.push_back(TimeProp(NamedId(localLid), FileTimeFromAutomationDate(day)));
+        p.Time(tagId, FileTimeFromAutomationDate(day + (11 * 60 + 59) / 1440.0));
+        p.Time(NamedId(localLid), FileTimeFromAutomationDate(day));
     };
     date(ContactDate::Birthday, 0x3A42, kLidBirthdayLocal);
     date(ContactDate::Anniversary, 0x3A41, kLidWeddingAnniversaryLocal);
 
-    if (hasPicture) p.push_back(BoolProp(NamedId(kLidHasPicture), true));
+    if (hasPicture) p.Bool(NamedId(kLidHasPicture), true);
 
     // What Outlook writes on every contact: the contact icon, the locale
     // whose address layout the whole addresses follow (en-US), the file-as
     // choices its form offers, and the version of Outlook whose contacts
     // these follow.
-    p.push_back(LongProp(0x1080, 0x200));
-    p.push_back(LongProp(0x3FF1, 0x409));
-    p.push_back(LongProp(0x3A71, 0));
-    p.push_back(LongProp(NamedId(kLidContactCharacterSet), 0x100));
+    p.Long(0x1080, 0x200);
+    p.Long(0x3FF1, 0x409);
+    p.Long(0x3A71, 0);
+    p.Long(NamedId(kLidContactCharacterSet), 0x100);
     text(0x3A0A, ContactInitials(f));
-    {
-        LeWriter list;
-        for (uint32_t id : {0x8017u, 0x8037u, 0x3A16u, 0x8019u, 0x8018u})
-            list.U32(id);
-        p.push_back({Tag(NamedId(kLidFileUnderList), kPtMvInt32), list.Take(), 0});
-    }
-    p.push_back(LongProp(CommonNamedId(kLidCurrentVersion), 0x1E666));
-    p.push_back(TextProp(CommonNamedId(kLidCurrentVersionName), "12.0"));
+    p.Begin(Tag(NamedId(kLidFileUnderList), kPtMvInt32));
+    for (uint32_t id : {0x8017u, 0x8037u, 0x3A16u, 0x8019u, 0x8018u})
+        p.U32(id);
+    p.End();
+    p.Long(CommonNamedId(kLidCurrentVersion), 0x1E666);
+    p.Text(CommonNamedId(kLidCurrentVersionName), "12.0");
 
     // The message itself.
-    p.push_back(TextProp(0x001A, "IPM.Contact"));
-    p.push_back(LongProp(0x0E07, hasPicture ? 0x11 : 0x01)); // read, has attachment
-    p.push_back(LongProp(0x0E17, 0));
-    p.push_back(LongProp(0x0017, 1));
-    p.push_back(LongProp(0x0036, 0));
-    p.push_back(TimeProp(0x3007, now));
-    p.push_back(TimeProp(0x3008, now));
-    p.push_back(BinaryProp(0x300B, searchKey));
-    return p;
+    p.Text(0x001A, "IPM.Contact");
+    p.Long(0x0E07, hasPicture ? 0x11 : 0x01); // read, has attachment
+    p.Long(0x0E17, 0);
+    p.Long(0x0017, 1);
+    p.Long(0x0036, 0);
+    p.Time(0x3007, now);
+    p.Time(0x3008, now);
+    p.Binary(0x300B, searchKey);
 }
 
 } // namespace velloquin::pst

@@ -140,9 +140,10 @@ std::vector<std::string> SplitCategories(const std::string& text);
 Bytes OneOffEntryId(const std::string& name, const std::string& type, const std::string& address);
 
 // All properties of the contact message except the size (added by the
-// store, which knows the encoded size). `hasPicture` adds PidLidHasPicture.
-std::vector<Property> ContactProperties(const ContactFields& f, bool hasPicture, uint64_t now,
-                                        const Bytes& searchKey);
+// store, which knows the encoded size), in place of what `out` held.
+// `hasPicture` adds PidLidHasPicture.
+void ContactProperties(const ContactFields& f, bool hasPicture, uint64_t now,
+                       const Bytes& searchKey, PropertyList& out);
 
 // Value encoders.
 Property TextProp(uint16_t id, const std::string& utf8);

@@ -1,5 +1,6 @@
 #include "pst/Ltp.h"
 
+#include "core/Text.h"
 #include "pst/PstError.h"
 
 #include <algorithm>
@@ -174,41 +175,79 @@ uint32_t BuildBth(HeapBuilder& heap, uint8_t cbKey, uint8_t cbEnt, const Bytes& 
 
 // ---- PC --------------------------------------------------------------------
 
-EncodedPc BuildPc(std::vector<Property> props, const std::function<uint32_t()>& newLtpNid) {
-    std::sort(props.begin(), props.end(),
-              [](const Property& a, const Property& b) { return TagId(a.tag) < TagId(b.tag); });
-    for (size_t i = 1; i < props.size(); ++i)
-        if (TagId(props[i].tag) == TagId(props[i - 1].tag))
+void PropertyList::Add(uint32_t tag, const uint8_t* value, size_t size, uint32_t subnode) {
+    Begin(tag);
+    Raw(value, size);
+    End();
+    entries_.back().subnode = subnode;
+}
+
+void PropertyList::Text(uint16_t id, std::string_view utf8) {
+    Begin(Tag(id, kPtUnicode));
+    Utf16(utf8);
+    End();
+}
+
+void PropertyList::Begin(uint32_t tag) {
+    entries_.push_back({tag, static_cast<uint32_t>(data_.size()), 0, 0});
+}
+
+void PropertyList::Raw(const void* data, size_t n) {
+    const auto* p = static_cast<const uint8_t*>(data);
+    data_.insert(data_.end(), p, p + n);
+}
+
+void PropertyList::Utf16(std::string_view utf8) {
+    AppendUtf16Le(utf8, data_);
+}
+
+EncodedPc BuildPc(PropertyList& props, const std::function<uint32_t()>& newLtpNid) {
+    std::vector<PropertyList::Entry>& entries = props.Entries();
+    std::sort(entries.begin(), entries.end(),
+              [](const PropertyList::Entry& a, const PropertyList::Entry& b) {
+                  return TagId(a.tag) < TagId(b.tag);
+              });
+    for (size_t i = 1; i < entries.size(); ++i)
+        if (TagId(entries[i].tag) == TagId(entries[i - 1].tag))
             throw PstError("internal: property written twice");
     EncodedPc out;
     HeapBuilder heap(0xBC);
     const uint32_t hdr = heap.Alloc(8);
-    LeWriter records(props.size() * 8);
-    for (Property& p : props) {
+    Bytes records(entries.size() * 8);
+    uint8_t* record = records.data();
+    for (const PropertyList::Entry& p : entries) {
         const uint16_t type = TagType(p.tag);
+        const uint8_t* value = props.Value(p);
         uint32_t hnid = 0;
         if (IsInlineType(type)) {
             uint8_t v[4] = {};
-            if (!p.value.empty())
-                std::memcpy(v, p.value.data(), std::min<size_t>(p.value.size(), 4));
+            if (p.size) std::memcpy(v, value, std::min<size_t>(p.size, 4));
             hnid = static_cast<uint32_t>(LoadLe(v, 4));
         } else if (p.subnode) {
             hnid = p.subnode;
-        } else if (p.value.empty()) {
+        } else if (p.size == 0) {
             hnid = 0;
-        } else if (p.value.size() <= kMaxHeapAlloc) {
-            hnid = heap.Put(p.value);
+        } else if (p.size <= kMaxHeapAlloc) {
+            hnid = heap.Put(value, p.size);
         } else {
             hnid = newLtpNid();
-            out.subnodes.push_back({hnid, std::move(p.value)});
+            out.subnodes.push_back({hnid, Bytes(value, value + p.size)});
         }
-        records.U16(TagId(p.tag));
-        records.U16(type);
-        records.U32(hnid);
+        StoreLe(record, TagId(p.tag), 2);
+        StoreLe(record + 2, type, 2);
+        StoreLe(record + 4, hnid, 4);
+        record += 8;
     }
-    heap.SetUserRoot(BuildBthWith(heap, hdr, 2, 6, records.Data()));
+    heap.SetUserRoot(BuildBthWith(heap, hdr, 2, 6, records));
     out.heap = heap.Finish();
     return out;
+}
+
+EncodedPc BuildPc(const std::vector<Property>& props, const std::function<uint32_t()>& newLtpNid) {
+    PropertyList list;
+    for (const Property& p : props)
+        list.Add(p.tag, p.value.data(), p.value.size(), p.subnode);
+    return BuildPc(list, newLtpNid);
 }
 
 // ---- TC --------------------------------------------------------------------
@@ -259,20 +298,23 @@ TableLayout LayoutTable(std::vector<uint32_t> tags) {
     return t;
 }
 
-const TableColumn& RowWriter::Mark(uint32_t tag) {
+const TableColumn& RowWriter::Column(uint32_t tag) const {
     const TableColumn* c = layout_.Find(tag);
     if (!c) throw PstError("internal: no such table column");
-    row_[layout_.end1b + c->iBit / 8] |= static_cast<uint8_t>(0x80 >> (c->iBit % 8));
     return *c;
 }
 
-void RowWriter::SetFixed(uint32_t tag, uint64_t value) {
-    const TableColumn& c = Mark(tag);
+void RowWriter::Mark(const TableColumn& c) {
+    row_[layout_.end1b + c.iBit / 8] |= static_cast<uint8_t>(0x80 >> (c.iBit % 8));
+}
+
+void RowWriter::SetFixed(const TableColumn& c, uint64_t value) {
+    Mark(c);
     StoreLe(row_ + c.ibData, value, c.cbData);
 }
 
-void RowWriter::SetVariable(uint32_t tag, const Bytes& value) {
-    const TableColumn& c = Mark(tag);
+void RowWriter::SetVariable(const TableColumn& c, const Bytes& value) {
+    Mark(c);
     StoreLe(row_ + c.ibData, value.empty() ? 0 : heap_.Put(value), 4);
 }
 
@@ -288,9 +330,10 @@ EncodedTc BuildTc(const TableLayout& layout, const std::vector<uint32_t>& rowIds
     const uint32_t tcinfo = heap.Alloc(22 + 8 * cCols);
     const size_t n = rowIds.size();
     Bytes matrix(n * layout.rowSize, 0);
+    const TableColumn* rowId = layout.Find(kTagRowId);
     for (size_t i = 0; i < n; ++i) {
         RowWriter w(layout, heap, &matrix[i * layout.rowSize]);
-        w.SetFixed(kTagRowId, rowIds[i]);
+        w.SetFixed(*rowId, rowIds[i]);
         fillRow(i, w);
     }
     std::vector<std::pair<uint32_t, uint32_t>> index(n);

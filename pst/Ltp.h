@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -91,6 +92,65 @@ struct Property {
     uint32_t subnode = 0;
 };
 
+// The properties of one object, their values encoded back to back into one
+// buffer. A store writes tens of properties for each of thousands of
+// contacts; one list reused from contact to contact keeps that from costing
+// an allocation per value.
+class PropertyList {
+  public:
+    struct Entry {
+        uint32_t tag;
+        uint32_t offset; // of the value in Data()
+        uint32_t size;
+        uint32_t subnode; // a subnode that already holds the value, or 0
+    };
+
+    // Empties the list and keeps its room.
+    void Clear() {
+        entries_.clear();
+        data_.clear();
+    }
+    void Add(uint32_t tag, const uint8_t* value, size_t size, uint32_t subnode = 0);
+    // PT_UNICODE: the UTF-16LE of the text, written in place.
+    void Text(uint16_t id, std::string_view utf8);
+    void Long(uint16_t id, uint32_t v) { Fixed(Tag(id, kPtInt32), v, 4); }
+    void Bool(uint16_t id, bool v) { Fixed(Tag(id, kPtBool), v ? 1 : 0, 1); }
+    void Time(uint16_t id, uint64_t fileTime) { Fixed(Tag(id, kPtTime), fileTime, 8); }
+    void Binary(uint16_t id, const Bytes& v) { Add(Tag(id, kPtBinary), v.data(), v.size()); }
+
+    // A value written in pieces: Begin, the pieces, End.
+    void Begin(uint32_t tag);
+    void U16(uint16_t v) { Put(v, 2); }
+    void U32(uint32_t v) { Put(v, 4); }
+    void Raw(const void* data, size_t n);
+    void Utf16(std::string_view utf8);
+    void End() {
+        entries_.back().size = static_cast<uint32_t>(data_.size() - entries_.back().offset);
+    }
+
+    size_t Count() const { return entries_.size(); }
+    // Bytes of all values together.
+    size_t ValueBytes() const { return data_.size(); }
+    const Bytes& Data() const { return data_; }
+    std::vector<Entry>& Entries() { return entries_; }
+    const std::vector<Entry>& Entries() const { return entries_; }
+    const uint8_t* Value(const Entry& e) const { return data_.data() + e.offset; }
+
+  private:
+    void Fixed(uint32_t tag, uint64_t v, int n) {
+        Begin(tag);
+        Put(v, n);
+        End();
+    }
+    void Put(uint64_t v, int n) {
+        const size_t at = data_.size();
+        data_.resize(at + static_cast<size_t>(n));
+        StoreLe(data_.data() + at, v, n);
+    }
+    std::vector<Entry> entries_;
+    Bytes data_;
+};
+
 // A value that does not fit the heap and goes to its own subnode.
 struct SubnodeValue {
     uint32_t nid;
@@ -105,7 +165,9 @@ struct EncodedPc {
 // Property context: heap with client signature 0xBC whose user root is a
 // BTH of PC records (wPropId 2 | wPropType 2, dwValueHnid 4). Values larger
 // than a heap allocation receive a subnode id from newLtpNid.
-EncodedPc BuildPc(std::vector<Property> props, const std::function<uint32_t()>& newLtpNid);
+// The list's entries are put in the order of their ids.
+EncodedPc BuildPc(PropertyList& props, const std::function<uint32_t()>& newLtpNid);
+EncodedPc BuildPc(const std::vector<Property>& props, const std::function<uint32_t()>& newLtpNid);
 
 // Column of a table: TCOLDESC (tag 4, ibData 2, cbData 1, iBit 1).
 struct TableColumn {
@@ -129,12 +191,17 @@ class RowWriter {
   public:
     RowWriter(const TableLayout& layout, HeapBuilder& heap, uint8_t* row)
         : layout_(layout), heap_(heap), row_(row) {}
-    void SetFixed(uint32_t tag, uint64_t value);
+    void SetFixed(uint32_t tag, uint64_t value) { SetFixed(Column(tag), value); }
     // Variable-size value: stored in the table's heap (at most 3580 bytes).
-    void SetVariable(uint32_t tag, const Bytes& value);
+    void SetVariable(uint32_t tag, const Bytes& value) { SetVariable(Column(tag), value); }
+    // The same by a column of the layout, found once for all rows.
+    void SetFixed(const TableColumn& c, uint64_t value);
+    void SetVariable(const TableColumn& c, const Bytes& value);
+    // The layout's column of a tag; throws when there is none.
+    const TableColumn& Column(uint32_t tag) const;
 
   private:
-    const TableColumn& Mark(uint32_t tag);
+    void Mark(const TableColumn& c);
     const TableLayout& layout_;
     HeapBuilder& heap_;
     uint8_t* row_;

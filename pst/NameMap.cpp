@@ -5,6 +5,7 @@
 #include "pst/PstError.h"
 
 #include <algorithm>
+#include <array>
 #include <map>
 
 namespace velloquin::pst {
@@ -50,10 +51,16 @@ constexpr uint8_t kGuidStream[32] = {
 } // namespace
 
 uint16_t NamedId(uint16_t lid) {
-    for (size_t i = 0; i < kLidCount; ++i)
-        if (kLids[i] == lid) return static_cast<uint16_t>(0x8000 + i);
-    for (size_t i = 0; i < kLaterCount; ++i)
-        if (kLaterLids[i] == lid) return static_cast<uint16_t>(0x8000 + kLaterFirst + i);
+    // Asked for tens of times per contact: a table by LID, 0 where none.
+    static const auto ids = [] {
+        std::array<uint16_t, 0x100> t{};
+        for (size_t i = kLaterCount; i-- > 0;)
+            t[kLaterLids[i] & 0xFF] = static_cast<uint16_t>(0x8000 + kLaterFirst + i);
+        for (size_t i = kLidCount; i-- > 0;)
+            t[kLids[i] & 0xFF] = static_cast<uint16_t>(0x8000 + i);
+        return t;
+    }();
+    if ((lid & 0xFF00) == 0x8000 && ids[lid & 0xFF] != 0) return ids[lid & 0xFF];
     throw PstError("internal: named property not registered");
 }
 

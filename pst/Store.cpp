@@ -9,6 +9,7 @@
 #include "pst/PstError.h"
 
 #include <algorithm>
+#include <array>
 #include <exception>
 #include <filesystem>
 #include <fstream>
@@ -134,9 +135,17 @@ uint32_t PstStore::NewLtpNid() {
     return ndb_->NewNid(kNidLtp);
 }
 
-std::pair<uint64_t, uint64_t> PstStore::WritePc(std::vector<Property> props,
+std::pair<uint64_t, uint64_t> PstStore::WritePc(const std::vector<Property>& props,
                                                 std::vector<SubnodeEntry> subnodes) {
-    EncodedPc pc = BuildPc(std::move(props), [this] { return NewLtpNid(); });
+    PropertyList list;
+    for (const Property& p : props)
+        list.Add(p.tag, p.value.data(), p.value.size(), p.subnode);
+    return WritePc(list, std::move(subnodes));
+}
+
+std::pair<uint64_t, uint64_t> PstStore::WritePc(PropertyList& props,
+                                                std::vector<SubnodeEntry> subnodes) {
+    EncodedPc pc = BuildPc(props, [this] { return NewLtpNid(); });
     const uint64_t bidData = ndb_->WriteBlocks(pc.heap);
     for (const SubnodeValue& v : pc.subnodes)
         subnodes.push_back({v.nid, ndb_->WriteStream(v.data.data(), v.data.size()), 0});
@@ -323,19 +332,28 @@ void PstStore::WriteContactsFolder() {
     ids.reserve(rows_.size());
     for (const ContentsRow& r : rows_)
         ids.push_back(r.nid);
+    const TableLayout layout = LayoutTable(kContentsColumns);
+    // Every row fills the same cells: their columns are found once.
+    enum { kVer, kImportance, kClassCell, kSensitivity, kSubject, kFlags, kSize, kStatus, kTime };
+    std::array<const TableColumn*, 9> cells{};
+    const uint32_t cellTags[] = {kTagRowVer, 0x00170003, 0x001A001F, 0x00360003, 0x0037001F,
+                                 0x0E070003, 0x0E080003, 0x0E170003, 0x30080040};
+    for (size_t k = 0; k < cells.size(); ++k)
+        if (!(cells[k] = layout.Find(cellTags[k])))
+            throw PstError("internal: no such table column");
     EncodedTc tc = BuildTc(
-        LayoutTable(kContentsColumns), ids,
+        layout, ids,
         [&](size_t i, RowWriter& w) {
             const ContentsRow& r = rows_[i];
-            w.SetFixed(kTagRowVer, i + 1);
-            w.SetFixed(0x00170003, 1);
-            w.SetVariable(0x001A001F, kClass);
-            w.SetFixed(0x00360003, 0);
-            if (!r.subject.empty()) w.SetVariable(0x0037001F, r.subject);
-            w.SetFixed(0x0E070003, r.flags);
-            w.SetFixed(0x0E080003, r.size);
-            w.SetFixed(0x0E170003, 0);
-            w.SetFixed(0x30080040, r.modified);
+            w.SetFixed(*cells[kVer], i + 1);
+            w.SetFixed(*cells[kImportance], 1);
+            w.SetVariable(*cells[kClassCell], kClass);
+            w.SetFixed(*cells[kSensitivity], 0);
+            if (!r.subject.empty()) w.SetVariable(*cells[kSubject], r.subject);
+            w.SetFixed(*cells[kFlags], r.flags);
+            w.SetFixed(*cells[kSize], r.size);
+            w.SetFixed(*cells[kStatus], 0);
+            w.SetFixed(*cells[kTime], r.modified);
         },
         [this] { return NewLtpNid(); });
     // Rows never change once written, so all but the last blocks of the row
@@ -399,11 +417,9 @@ void PstStore::SaveContact(const ContactFields& fields, const StoredPicture* pic
     Guard([&] {
         const uint32_t nid = ndb_->NewNid(kNidNormalMessage);
         const uint64_t now = FileTimeNow();
-        std::vector<Property> props =
-            ContactProperties(fields, picture != nullptr, now, RandomBytes(16));
-        uint64_t size = 0;
-        for (const Property& p : props)
-            size += p.value.size() + 8;
+        PropertyList& props = contactProperties_;
+        ContactProperties(fields, picture != nullptr, now, RandomBytes(16), props);
+        uint64_t size = props.ValueBytes() + 8 * props.Count();
         // Every message shares the empty recipient table; a fresh copy takes
         // over when the block's reference count runs out.
         if (!ndb_->CanShare(recipientTemplate_)) {
@@ -457,14 +473,29 @@ void PstStore::SaveContact(const ContactFields& fields, const StoredPicture* pic
             size += attSize;
         }
         const auto messageSize = static_cast<uint32_t>(std::min<uint64_t>(size, 0x7FFFFFFF));
-        props.push_back(LongProp(0x0E08, messageSize));
-        const auto [bidData, bidSub] = WritePc(std::move(props), std::move(subnodes));
+        props.Long(0x0E08, messageSize);
+        const auto [bidData, bidSub] = WritePc(props, std::move(subnodes));
         ndb_->SetNode(nid, bidData, bidSub, kNidContacts);
         rows_.push_back(
             {nid, picture ? 0x11u : 0x01u, messageSize, now, CellText(ContactDisplayName(fields))});
         dirty_ = true;
     });
     MaybeCheckpoint();
+}
+
+ContactFields PstStore::TakeFields() {
+    if (!spareFields_) return {};
+    ContactFields f = std::move(*spareFields_);
+    spareFields_.reset();
+    return f;
+}
+
+void PstStore::ReturnFields(ContactFields&& fields) noexcept {
+    if (spareFields_) return;
+    for (std::string& t : fields.texts)
+        t.clear();
+    fields.dates = {};
+    spareFields_.emplace(std::move(fields));
 }
 
 void PstStore::MaybeCheckpoint() {
