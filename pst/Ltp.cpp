@@ -198,7 +198,22 @@ void PropertyList::Raw(const void* data, size_t n) {
 }
 
 void PropertyList::Utf16(std::string_view utf8) {
-    AppendUtf16Le(utf8, data_);
+    // Most texts are ASCII: those bytes are widened eight at a time here, and
+    // the converter takes over at the first byte that is not.
+    const auto* bytes = reinterpret_cast<const uint8_t*>(utf8.data());
+    size_t ascii = 0;
+    while (ascii + 8 <= utf8.size() && (LoadLe(bytes + ascii, 8) & 0x8080808080808080ull) == 0)
+        ascii += 8;
+    while (ascii < utf8.size() && static_cast<unsigned char>(utf8[ascii]) < 0x80)
+        ++ascii;
+    const size_t at = data_.size();
+    data_.resize(at + 2 * ascii);
+    uint8_t* out = data_.data() + at;
+    for (size_t i = 0; i < ascii; ++i) {
+        out[2 * i] = static_cast<uint8_t>(utf8[i]);
+        out[2 * i + 1] = 0;
+    }
+    if (ascii < utf8.size()) AppendUtf16Le(utf8.substr(ascii), data_);
 }
 
 EncodedPc BuildPc(PropertyList& props, const std::function<uint32_t()>& newLtpNid) {

@@ -35,7 +35,7 @@ class ContactItem final : public outlook::RdoContactItem {
     void SetText(int slot, std::string_view text) override {
         if (slot < 0 || size_t(slot) >= kContactTextCount)
             throw RdoError("Unknown contact property number " + std::to_string(slot));
-        fields_.texts[size_t(slot)] = text;
+        fields_->texts[size_t(slot)] = text;
     }
 
     void SetProperty(const std::string& name, const PropertyValue& value) override {
@@ -44,11 +44,11 @@ class ContactItem final : public outlook::RdoContactItem {
         if (field->kind == FieldKind::Text) {
             const auto* text = std::get_if<std::string>(&value);
             if (!text) throw RdoError("The property " + name + " takes a text");
-            fields_.texts[field->index] = *text;
+            fields_->texts[field->index] = *text;
         } else {
             const auto* date = std::get_if<DateValue>(&value);
             if (!date) throw RdoError("The property " + name + " takes a date");
-            fields_.dates[field->index] = date->value;
+            fields_->dates[field->index] = date->value;
         }
     }
 
@@ -61,13 +61,13 @@ class ContactItem final : public outlook::RdoContactItem {
 
     void Save() override {
         if (saved_) throw RdoError("The contact item is already saved");
-        store_->SaveContact(fields_, picture_ ? &*picture_ : nullptr);
+        store_->SaveContact(*fields_, picture_ ? &*picture_ : nullptr);
         saved_ = true;
     }
 
   private:
     std::shared_ptr<PstStore> store_;
-    ContactFields fields_;
+    std::unique_ptr<ContactFields> fields_;
     std::optional<StoredPicture> picture_;
     bool saved_ = false;
 };

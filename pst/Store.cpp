@@ -483,19 +483,17 @@ void PstStore::SaveContact(const ContactFields& fields, const StoredPicture* pic
     MaybeCheckpoint();
 }
 
-ContactFields PstStore::TakeFields() {
-    if (!spareFields_) return {};
-    ContactFields f = std::move(*spareFields_);
-    spareFields_.reset();
-    return f;
+std::unique_ptr<ContactFields> PstStore::TakeFields() {
+    if (!spareFields_) return std::make_unique<ContactFields>();
+    return std::move(spareFields_);
 }
 
-void PstStore::ReturnFields(ContactFields&& fields) noexcept {
-    if (spareFields_) return;
-    for (std::string& t : fields.texts)
+void PstStore::ReturnFields(std::unique_ptr<ContactFields> fields) noexcept {
+    if (spareFields_ || !fields) return;
+    for (std::string& t : fields->texts)
         t.clear();
-    fields.dates = {};
-    spareFields_.emplace(std::move(fields));
+    fields->dates = {};
+    spareFields_ = std::move(fields);
 }
 
 void PstStore::MaybeCheckpoint() {

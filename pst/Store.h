@@ -10,7 +10,6 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -78,8 +77,8 @@ class PstStore {
     // Empty fields for an item; they keep the room of an earlier item's
     // texts, given back with ReturnFields, so that a run of thousands of
     // contacts does not allocate each text afresh.
-    ContactFields TakeFields();
-    void ReturnFields(ContactFields&& fields) noexcept;
+    std::unique_ptr<ContactFields> TakeFields();
+    void ReturnFields(std::unique_ptr<ContactFields> fields) noexcept;
 
     // `durable` waits until the disk has the commit (used when closing).
     void Commit(bool durable = false);
@@ -135,7 +134,7 @@ class PstStore {
     std::vector<ContentsRow> rows_;
     // The properties of the contact being saved; its room is kept for the next.
     PropertyList contactProperties_;
-    std::optional<ContactFields> spareFields_;
+    std::unique_ptr<ContactFields> spareFields_;
     // The Contacts table's blocks of the last commit, reused where unchanged.
     std::vector<std::pair<uint64_t, Bytes>> contentsHeapCache_, contentsMatrixCache_;
     size_t committedContacts_ = 0;
