@@ -46,7 +46,7 @@ size_t HeapBuilder::HeaderSize(size_t index) {
     return 2;
 }
 
-uint32_t HeapBuilder::Alloc(size_t size) {
+HeapBuilder::Block& HeapBuilder::Room(size_t size) {
     if (size == 0 || size > kMaxHeapAlloc) throw PstError("internal: bad heap allocation size");
     auto fits = [size](const Block& b) {
         const size_t end = b.data.size() + size;
@@ -64,15 +64,21 @@ uint32_t HeapBuilder::Alloc(size_t size) {
     }
     Block& b = blocks_.back();
     b.starts.push_back(static_cast<uint16_t>(b.data.size()));
+    return b;
+}
+
+uint32_t HeapBuilder::Alloc(size_t size) {
+    Block& b = Room(size);
     b.data.resize(b.data.size() + size, 0);
     return MakeHid(static_cast<uint32_t>(blocks_.size() - 1),
                    static_cast<uint32_t>(b.starts.size()));
 }
 
 uint32_t HeapBuilder::Put(const uint8_t* data, size_t size) {
-    const uint32_t hid = Alloc(size);
-    std::memcpy(At(hid), data, size);
-    return hid;
+    Block& b = Room(size);
+    b.data.insert(b.data.end(), data, data + size);
+    return MakeHid(static_cast<uint32_t>(blocks_.size() - 1),
+                   static_cast<uint32_t>(b.starts.size()));
 }
 
 uint8_t* HeapBuilder::At(uint32_t hid) {
@@ -87,13 +93,17 @@ std::vector<Bytes> HeapBuilder::Finish() {
         const auto end = static_cast<uint16_t>(b.data.size());
         if (b.data.size() & 1) b.data.push_back(0); // keeps ibHnpm even
         const auto ibHnpm = static_cast<uint16_t>(b.data.size());
-        LeWriter map;
-        map.U16(static_cast<uint16_t>(b.starts.size()));
-        map.U16(0);
-        for (uint16_t s : b.starts)
-            map.U16(s);
-        map.U16(end);
-        b.data.insert(b.data.end(), map.Data().begin(), map.Data().end());
+        // HNPAGEMAP: cAlloc, cFree, then every allocation's start and the end
+        b.data.resize(ibHnpm + 4 + 2 * (b.starts.size() + 1));
+        uint8_t* map = b.data.data() + ibHnpm;
+        StoreLe(map, b.starts.size(), 2);
+        StoreLe(map + 2, 0, 2);
+        map += 4;
+        for (uint16_t s : b.starts) {
+            StoreLe(map, s, 2);
+            map += 2;
+        }
+        StoreLe(map, end, 2);
         StoreLe(b.data.data(), ibHnpm, 2);
         levels.push_back(FillLevel(kMaxHeapBlock - b.data.size()));
     }
@@ -129,7 +139,9 @@ uint32_t BuildBthWith(HeapBuilder& heap, uint32_t hdr, uint8_t cbKey, uint8_t cb
     const size_t n = records.size() / rec;
     uint32_t root = 0;
     uint8_t levels = 0;
-    if (n > 0) {
+    if (n > 0 && n * rec <= kMaxHeapAlloc) {
+        root = heap.Put(records.data(), n * rec); // one leaf, the usual case
+    } else if (n > 0) {
         // (first key, hid) of every node of the level just built
         std::vector<std::pair<size_t, uint32_t>> level;
         std::vector<Bytes> keys;

@@ -71,6 +71,9 @@ class HeapBuilder {
         std::vector<uint16_t> starts;
     };
     static size_t HeaderSize(size_t index);
+    // The block an allocation of `size` goes to, with the allocation's start
+    // recorded.
+    Block& Room(size_t size);
     uint8_t clientSig_;
     uint32_t userRoot_ = 0;
     std::vector<Block> blocks_;

@@ -139,14 +139,20 @@ void EncodeBtIndex(uint8_t* page, const BtEntry* e, size_t n, uint8_t level) {
 // ---- blocks ----------------------------------------------------------------
 
 Bytes EncodeBlock(const uint8_t* data, size_t cb, uint64_t ib, uint64_t bid) {
-    Bytes b(BlockTotalSize(cb), 0);
-    if (cb) std::memcpy(b.data(), data, cb);
-    uint8_t* t = b.data() + b.size() - kBlockTrailer;
+    Bytes b;
+    EncodeBlockInto(b, data, cb, ib, bid);
+    return b;
+}
+
+void EncodeBlockInto(Bytes& out, const uint8_t* data, size_t cb, uint64_t ib, uint64_t bid) {
+    out.resize(BlockTotalSize(cb));
+    if (cb) std::memcpy(out.data(), data, cb);
+    std::memset(out.data() + cb, 0, out.size() - cb - kBlockTrailer);
+    uint8_t* t = out.data() + out.size() - kBlockTrailer;
     StoreLe(t, cb, 2);
     StoreLe(t + 2, ComputeSig(ib, bid), 2);
     StoreLe(t + 4, Crc32(data, cb), 4);
     StoreLe(t + 8, bid, 8);
-    return b;
 }
 
 Bytes EncodeXBlock(uint8_t level, const std::vector<uint64_t>& bids, uint32_t totalBytes) {
@@ -260,8 +266,8 @@ uint64_t NdbWriter::WriteDataBlock(const uint8_t* data, size_t cb) {
     if (cb > kMaxBlockData) throw PstError("internal: block too large");
     const uint64_t bid = NextBid(false);
     const uint64_t ib = Allocate(BlockTotalSize(cb), 64);
-    const Bytes b = EncodeBlock(data, cb, ib, bid);
-    file_.WriteAt(ib, b.data(), b.size());
+    EncodeBlockInto(scratch_, data, cb, ib, bid);
+    file_.WriteAt(ib, scratch_.data(), scratch_.size());
     blocks_.push_back({bid, ib, static_cast<uint16_t>(cb), 1});
     ++bbtLive_;
     return bid;
@@ -270,8 +276,8 @@ uint64_t NdbWriter::WriteDataBlock(const uint8_t* data, size_t cb) {
 uint64_t NdbWriter::WriteInternal(const Bytes& payload, std::vector<uint64_t> children) {
     const uint64_t bid = NextBid(true);
     const uint64_t ib = Allocate(BlockTotalSize(payload.size()), 64);
-    const Bytes b = EncodeBlock(payload.data(), payload.size(), ib, bid);
-    file_.WriteAt(ib, b.data(), b.size());
+    EncodeBlockInto(scratch_, payload.data(), payload.size(), ib, bid);
+    file_.WriteAt(ib, scratch_.data(), scratch_.size());
     blocks_.push_back({bid, ib, static_cast<uint16_t>(payload.size()), 1});
     ++bbtLive_;
     for (uint64_t c : children)

@@ -160,6 +160,8 @@ void EncodeBtIndex(uint8_t* page, const BtEntry* e, size_t n, uint8_t level);
 // Block: data[cb], zero padding to a multiple of 64 with the 16-byte
 // BLOCKTRAILER last: cb 2, wSig 2, dwCRC 4 (over data), bid 8.
 Bytes EncodeBlock(const uint8_t* data, size_t cb, uint64_t ib, uint64_t bid);
+// The same into `out`, whose room a writer keeps from block to block.
+void EncodeBlockInto(Bytes& out, const uint8_t* data, size_t cb, uint64_t ib, uint64_t bid);
 
 // XBLOCK / XXBLOCK: btype 1 (0x01), cLevel 1 (1 or 2), cEnt 2, lcbTotal 4, rgbid 8*cEnt.
 Bytes EncodeXBlock(uint8_t level, const std::vector<uint64_t>& bids, uint32_t totalBytes);
@@ -274,6 +276,7 @@ class NdbWriter {
     void WriteDList();
 
     StoreFile& file_;
+    Bytes scratch_;             // the block being written
     std::vector<Block> blocks_; // ascending by bid; freed ones have cRef 0
     size_t bbtLive_ = 0;
     std::unordered_map<uint64_t, std::vector<uint64_t>> children_;
