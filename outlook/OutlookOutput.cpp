@@ -97,13 +97,17 @@ static_assert(std::count_if(kTextProperties.begin(), kTextProperties.end(),
 std::string_view TextValue(const TextProperty& property, const OutlookContactArgs& args,
                            std::string& made) {
     const ContactField& field = *property.field;
-    if (field.text == &ContactRecord::eContact_IMAddress) return made = IMAddressValue(args);
+    if (field.text == &ContactRecord::eContact_IMAddress) {
+        made = IMAddressValue(args);
+        return made;
+    }
     if (!field.address) return args.*field.text;
     const std::string& text = (args.*field.text).empty() && field.wholeAddress
                                   ? args.*field.wholeAddress
                                   : args.*field.text;
     // The workbook resolves the same escapes; a line break stays one here.
-    return made = ResolveAddressEscapes(text, "\r\n");
+    made = ResolveAddressEscapes(text, "\r\n");
+    return made;
 }
 
 } // namespace

@@ -209,23 +209,34 @@ void PropertyList::Raw(const void* data, size_t n) {
     data_.insert(data_.end(), p, p + n);
 }
 
+namespace {
+// Four ASCII bytes as four UTF-16 units: each byte moved to the low half of
+// its own 16 bits.
+uint64_t Widen4(uint64_t x) {
+    x = (x | (x << 16)) & 0x0000FFFF0000FFFFull;
+    return (x | (x << 8)) & 0x00FF00FF00FF00FFull;
+}
+} // namespace
+
 void PropertyList::Utf16(std::string_view utf8) {
     // Most texts are ASCII: those bytes are widened eight at a time here, and
     // the converter takes over at the first byte that is not.
-    const auto* bytes = reinterpret_cast<const uint8_t*>(utf8.data());
-    size_t ascii = 0;
-    while (ascii + 8 <= utf8.size() && (LoadLe(bytes + ascii, 8) & 0x8080808080808080ull) == 0)
-        ascii += 8;
-    while (ascii < utf8.size() && static_cast<unsigned char>(utf8[ascii]) < 0x80)
-        ++ascii;
+    const auto* in = reinterpret_cast<const uint8_t*>(utf8.data());
+    const size_t n = utf8.size();
     const size_t at = data_.size();
-    data_.resize(at + 2 * ascii);
+    data_.resize(at + 2 * n);
     uint8_t* out = data_.data() + at;
-    for (size_t i = 0; i < ascii; ++i) {
-        out[2 * i] = static_cast<uint8_t>(utf8[i]);
-        out[2 * i + 1] = 0;
+    size_t ascii = 0;
+    for (; ascii + 8 <= n; ascii += 8) {
+        const uint64_t word = LoadLe(in + ascii, 8);
+        if (word & 0x8080808080808080ull) break;
+        StoreLe(out + 2 * ascii, Widen4(word & 0xFFFFFFFF), 8);
+        StoreLe(out + 2 * ascii + 8, Widen4(word >> 32), 8);
     }
-    if (ascii < utf8.size()) AppendUtf16Le(utf8.substr(ascii), data_);
+    for (; ascii < n && in[ascii] < 0x80; ++ascii)
+        out[2 * ascii] = in[ascii]; // the high byte is already zero
+    data_.resize(at + 2 * ascii);
+    if (ascii < n) AppendUtf16Le(utf8.substr(ascii), data_);
 }
 
 EncodedPc BuildPc(PropertyList& props, const std::function<uint32_t()>& newLtpNid) {

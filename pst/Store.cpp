@@ -338,9 +338,10 @@ void PstStore::WriteContactsFolder() {
     std::array<const TableColumn*, 9> cells{};
     const uint32_t cellTags[] = {kTagRowVer, 0x00170003, 0x001A001F, 0x00360003, 0x0037001F,
                                  0x0E070003, 0x0E080003, 0x0E170003, 0x30080040};
-    for (size_t k = 0; k < cells.size(); ++k)
-        if (!(cells[k] = layout.Find(cellTags[k])))
-            throw PstError("internal: no such table column");
+    for (size_t k = 0; k < cells.size(); ++k) {
+        cells[k] = layout.Find(cellTags[k]);
+        if (!cells[k]) throw PstError("internal: no such table column");
+    }
     EncodedTc tc = BuildTc(
         layout, ids,
         [&](size_t i, RowWriter& w) {

@@ -4,10 +4,12 @@
 #include "pst/Contact.h"
 #include "pst/Crc.h"
 #include "pst/Ltp.h"
+#include "pst/NameMap.h"
 #include "pst/Ndb.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <span>
 #include <string>
@@ -147,6 +149,59 @@ TEST(Limits, HeapBlocksAndBthLevels) {
         const uint8_t* root = h.At(static_cast<uint32_t>(LoadLe(hdr + 4, 4)));
         EXPECT_EQ(LoadLe(root + 8, 4), n == 447 ? 2u : 894u);
     }
+}
+
+// A list writes its texts in place, ASCII widened eight bytes at a time and
+// the rest by the converter: every text reads as the converter's own UTF-16,
+// wherever its first other byte falls.
+TEST(Values, ListTextsAreTheConvertersUtf16) {
+    const std::string texts[] = {"",
+                                 "A",
+                                 "abcdefg",
+                                 "abcdefgh",
+                                 "abcdefghi",
+                                 "abcdefgh\xC3\xA9",
+                                 "\xC3\xA9"
+                                 "abcdefghijklmnop",
+                                 "abcdefghijklmno\xF0\x9F\x98\x80xyz",
+                                 "1234567\xFF"
+                                 "abcdefgh", // not UTF-8: taken as Windows-1252
+                                 std::string(40, 'x') + "\xE2\x82\xAC"};
+    PropertyList list;
+    list.Long(0x0E07, 1); // a value before the texts
+    for (const std::string& t : texts)
+        list.Text(0x3001, t);
+    ASSERT_EQ(list.Count(), std::size(texts) + 1);
+    for (size_t i = 0; i < std::size(texts); ++i) {
+        const PropertyList::Entry& e = list.Entries()[i + 1];
+        EXPECT_EQ(e.tag, Tag(0x3001, kPtUnicode));
+        EXPECT_EQ(Hex({list.Value(e), e.size}), Hex(Utf16Le(texts[i]))) << i;
+    }
+}
+
+// A named property's id is 0x8000 plus the index of its entry in the name
+// map's entry stream; a LID the map does not list has none.
+TEST(Values, NamedIdsAreTheirNameMapEntries) {
+    const std::vector<Property> map = NameMapProperties();
+    const auto entries = std::find_if(
+        map.begin(), map.end(), [](const Property& p) { return p.tag == Tag(0x0003, kPtBinary); });
+    ASSERT_NE(entries, map.end());
+    size_t numeric = 0;
+    for (size_t at = 0; at + 8 <= entries->value.size(); at += 8) {
+        const uint8_t* e = &entries->value[at];
+        const auto lid = static_cast<uint16_t>(LoadLe(e, 4));
+        const auto guidAndKind = LoadLe(e + 4, 2), index = LoadLe(e + 6, 2);
+        if (guidAndKind == (3 << 1)) {
+            EXPECT_EQ(NamedId(lid), 0x8000 + index) << lid;
+            ++numeric;
+        } else if (guidAndKind == (4 << 1)) {
+            EXPECT_EQ(CommonNamedId(lid), 0x8000 + index) << lid;
+        }
+    }
+    EXPECT_GT(numeric, 40u);
+    for (const uint16_t unknown :
+         std::initializer_list<uint16_t>{0x8000, 0x8001, 0x80FF, 0x8552, 0x9005, 0x3A06})
+        EXPECT_ANY_THROW(NamedId(unknown)) << unknown;
 }
 
 // The library's names resolve to one slot each: every accepted name to its

@@ -173,6 +173,37 @@ TEST(Library, FailuresSurfaceAsErrors) {
     EXPECT_EQ(ExpectVerifies(pst).messages, 1u);
 }
 
+// Texts by number go to the same fields as by name; an item starts empty
+// although it takes over the room of the item before.
+TEST(Library, TextsByNumberAndNothingLeftOfTheItemBefore) {
+    const testsupport::TempDir dir("velloquin-pst-lib");
+    const fs::path pst = dir.Path() / "s.pst";
+    auto session = CreateRdoObject("Redemption.RDOSession");
+    session->Logon();
+    auto items =
+        session->Stores()->AddPSTStore(pst.string(), 1, "x")->GetDefaultFolder(10)->Items();
+    auto first = items->Add(2);
+    for (const char* name : {"Birthday", "Nickname", "firstname"})
+        EXPECT_EQ(first->TextSlot(name), -1) << name;
+    first->SetText(first->TextSlot("FirstName"), "Ann");
+    first->SetText(first->TextSlot("LastName"), "Smithson-Fairweather");
+    first->SetProperty("MiddleName", std::string("Quentin Maximilian"));
+    EXPECT_THROW(first->SetText(-1, "x"), RdoError);
+    EXPECT_THROW(first->SetText(100, "x"), RdoError);
+    first->Save();
+    first.reset();
+    auto second = items->Add(2);
+    second->SetProperty("FirstName", std::string("Bob"));
+    second->Save();
+    second.reset();
+    session->Logoff();
+    EXPECT_EQ(ExpectVerifies(pst).messages, 2u);
+    if (!testsupport::ReadpstAvailable()) return;
+    EXPECT_EQ(
+        testsupport::ReadpstContactNames(pst),
+        (std::vector<std::string>{"Smithson-Fairweather;Ann;Quentin Maximilian;;", ";Bob;;;"}));
+}
+
 TEST(Library, AFailedWriteThrowsAndKeepsTheLastCommit) {
     // The same in a file and in memory (as the fuzz target writes it).
     for (const bool inMemory : {false, true}) {
