@@ -186,7 +186,7 @@ void PstStore::WriteFolderPc(const FolderInfo& f, uint32_t parent) {
     }
     // The root names the default contacts folder for MAPI clients.
     if (f.nid == kNidRootFolder) p.push_back(BinaryProp(0x36D1, EntryIdOf(kNidContacts)));
-    const auto [bidData, bidSub] = WritePc(std::move(p), {});
+    const auto [bidData, bidSub] = WritePc(p, {});
     ndb_->SetNode(f.nid, bidData, bidSub, parent);
 }
 
@@ -456,7 +456,7 @@ void PstStore::SaveContact(const ContactFields& fields, const StoredPicture* pic
                 TimeProp(0x3007, now),
                 TimeProp(0x3008, now),
             };
-            const auto [attData, attSubBid] = WritePc(std::move(att), std::move(attSub));
+            const auto [attData, attSubBid] = WritePc(att, std::move(attSub));
             const EncodedTc table = BuildTc(
                 LayoutTable(kAttachmentColumns), {attNid},
                 [&](size_t, RowWriter& w) {
