@@ -175,7 +175,7 @@ TEST(Values, ListTextsAreTheConvertersUtf16) {
     for (size_t i = 0; i < std::size(texts); ++i) {
         const PropertyList::Entry& e = list.Entries()[i + 1];
         EXPECT_EQ(e.tag, Tag(0x3001, kPtUnicode));
-        EXPECT_EQ(Hex({list.Value(e), e.size}), Hex(Utf16Le(texts[i]))) << i;
+        EXPECT_EQ(Hex({list.Value(e), e.size}), Hex(Utf8ToUtf16Le(texts[i]))) << i;
     }
 }
 
