@@ -148,6 +148,13 @@ std::string LabelWord(std::string_view label) {
     return std::string(label);
 }
 
+// Whether text holds a or b. find_first_of would ask memchr about each byte.
+bool HoldsEither(std::string_view text, char a, char b) {
+    for (const char c : text)
+        if (c == a || c == b) return true;
+    return false;
+}
+
 // Line breaks as the record keeps them: CR LF. Appended to field after
 // separator, as AppendJoined does.
 void AppendWindowsLines(std::string& field, std::string_view text, std::string_view separator) {
@@ -162,7 +169,7 @@ void AppendWindowsLines(std::string& field, std::string_view text, std::string_v
 // A street line as the whole address keeps it: escaped, a line break being
 // "\n", which both outputs resolve. Appended to out.
 void AppendEscapedStreetLine(std::string& out, std::string_view text) {
-    if (text.find_first_of("\r\n\\") == std::string_view::npos) {
+    if (!HoldsEither(text, '\r', '\n') && text.find('\\') == std::string_view::npos) {
         out += text;
         return;
     }
@@ -287,7 +294,8 @@ SlotList PhoneSlots(const VCardPropertyView& p) {
     p.AnyParamValue("TYPE", [&kinds](std::string_view written) {
         const std::string_view type = TrimWhite(written);
         for (const auto& known : kPhoneWords)
-            if (EqualsUpperAscii(type, known.word)) kinds |= known.kind;
+            if (type.size() == known.word.size() && EqualsUpperAscii(type, known.word))
+                kinds |= known.kind;
         return false;
     });
     auto has = [kinds](unsigned kind) { return (kinds & kind) != 0; };
@@ -350,7 +358,7 @@ class CardMapper {
     }
     // One component's items joined by separator, each unescaped.
     std::string_view Joined(std::string_view component, std::string_view separator) {
-        if (component.find_first_of("\\,") == std::string_view::npos) return TrimView(component);
+        if (!HoldsEither(component, '\\', ',')) return TrimView(component);
         std::string& out = scratch_.Take();
         for (const std::string& item : SplitListItems(component, card_->version))
             AppendJoined(out, TrimView(item), separator);

@@ -133,12 +133,12 @@ bool IsEncodingWord(std::string_view word) {
     return false;
 }
 
-// Calls each(name, value, index) with every parameter value of a header (the
-// text before the value's colon, the property's name first), in order: the
-// name as written (a bare parameter's "TYPE" or "ENCODING"), the value
-// unquoted, index the parameter's place among them. Stops when each returns
-// true; true when one did. Nothing is kept: the properties that no one asks
-// about are never parsed.
+// Calls each(name, value, index, temporary) with every parameter value of a
+// header (the text before the value's colon, the property's name first), in
+// order: the name as written (a bare parameter's "TYPE" or "ENCODING"), the
+// value unquoted, index the parameter's place among them; temporary when the
+// value is no piece of the header (a 4.0 value with carets) and lasts only
+// for the call. Stops when each returns true; true when one did.
 template <typename Each>
 bool AnyParamValueOf(std::string_view header, VCardVersion version, Each each) {
     if (header.find(';') == std::string_view::npos) return false;
@@ -157,36 +157,26 @@ bool AnyParamValueOf(std::string_view header, VCardVersion version, Each each) {
         if (equals == std::string_view::npos || part.front() == '"') {
             const std::string_view value = Unquote(part);
             return each(std::string_view(IsEncodingWord(value) ? "ENCODING" : "TYPE"), value,
-                        param);
+                        param, false);
         }
         const std::string_view name = TrimWhite(part.substr(0, equals));
         const bool isType = EqualsUpperAscii(name, "TYPE");
         return AnyOutsideQuotes(part.substr(equals + 1), ',', [&](std::string_view item) {
             std::string_view value = Unquote(item);
+            bool temporary = false;
             if (version == VCardVersion::V40 && value.find('^') != std::string_view::npos) {
                 decoded = DecodeCarets(value);
                 value = decoded;
+                temporary = true;
             }
             // TYPE="work,voice" (4.0) names two types.
             if (isType && value.find(',') != std::string_view::npos)
                 return AnyOutsideQuotes(value, ',', [&](std::string_view type) {
-                    return each(name, TrimWhite(type), param);
+                    return each(name, TrimWhite(type), param, temporary);
                 });
-            return each(name, value, param);
+            return each(name, value, param, temporary);
         });
     });
-}
-
-std::vector<VCardParam> ParseParams(std::string_view header, VCardVersion version) {
-    std::vector<VCardParam> params;
-    AnyParamValueOf(header, version, [&](std::string_view name, std::string_view value,
-                                         size_t index) {
-        // Every parameter has at least one value: its first starts it.
-        if (index == params.size()) params.push_back({UpperAscii(name), {}});
-        params.back().values.emplace_back(value);
-        return false;
-    });
-    return params;
 }
 
 int HexDigit(char c) {
@@ -279,7 +269,7 @@ void EncodingOfHeader(std::string_view line, bool& quotedPrintable, bool& base64
     const size_t colon = ValueColon(line);
     if (colon == std::string_view::npos) return;
     AnyParamValueOf(line.substr(0, colon), VCardVersion::V30,
-                    [&](std::string_view name, std::string_view value, size_t) {
+                    [&](std::string_view name, std::string_view value, size_t, bool) {
                         if (!EqualsUpperAscii(name, "ENCODING")) return false;
                         if (EqualsUpperAscii(value, "QUOTED-PRINTABLE")) quotedPrintable = true;
                         if (EqualsUpperAscii(value, "BASE64") || EqualsUpperAscii(value, "B"))
@@ -325,10 +315,9 @@ bool VCardPropertyView::VisitParamValues(std::string_view upperName, void* conte
                     if (each(context, written)) return true;
         return false;
     }
-    return AnyParamValueOf(header, version,
-                           [&](std::string_view written, std::string_view item, size_t) {
-                               return EqualsUpperAscii(written, upperName) && each(context, item);
-                           });
+    for (size_t i = 0; i < paramCount; ++i)
+        if (paramViews[i].name == upperName && each(context, paramViews[i].value)) return true;
+    return false;
 }
 
 std::vector<std::string> VCardPropertyView::ParamValues(std::string_view upperName) const {
@@ -385,10 +374,9 @@ int VCardPropertyView::Pref() const {
                 for (const std::string& item : (*params)[i].values)
                     if (check(item, i)) break;
     } else {
-        AnyParamValueOf(header, version,
-                        [&](std::string_view written, std::string_view item, size_t index) {
-                            return EqualsUpperAscii(written, "PREF") && check(item, index);
-                        });
+        for (size_t i = 0; i < paramCount; ++i)
+            if (paramViews[i].name == "PREF" && check(paramViews[i].value, paramViews[i].index))
+                break;
     }
     if (found) return number > 0 ? number : 1;
     return HasType("PREF") ? 1 : 0;
@@ -609,15 +597,31 @@ void VCardLexer::StartPending(std::string_view line) {
     pending_.line = lineNumber_;
     pending_.begin = cardText_.size();
     pending_.foldBegin = folds_.size();
+    pending_.firstLine = line.size();
     cardText_ += line;
-    EncodingOfHeader(line, pending_.quotedPrintable, pending_.base64);
     hasPending_ = true;
+}
+
+// The first physical line is whole until one of these is asked: only what
+// they allow changes it.
+bool VCardLexer::PendingQuotedPrintable() {
+    if (!pending_.encodingKnown) {
+        EncodingOfHeader(std::string_view(cardText_).substr(pending_.begin, pending_.firstLine),
+                         pending_.quotedPrintable, pending_.base64);
+        pending_.encodingKnown = true;
+    }
+    return pending_.quotedPrintable;
+}
+
+bool VCardLexer::PendingBase64() {
+    PendingQuotedPrintable();
+    return pending_.base64;
 }
 
 void VCardLexer::FinishPending() {
     if (!hasPending_) return;
     pending_.end = cardText_.size();
-    if (pending_.quotedPrintable && pending_.end > pending_.begin && cardText_.back() == '=')
+    if (pending_.end > pending_.begin && cardText_.back() == '=' && PendingQuotedPrintable())
         AddDiagnostic(cardDiagnostics_, pending_.line,
                       "quoted-printable value ends in a soft line break");
     raw_.push_back(pending_);
@@ -637,7 +641,12 @@ bool VCardLexer::Next(VCard& card) {
         property.line = view.line;
         property.group = view.group;
         property.name = view.name;
-        property.params = ParseParams(view.header, view.version);
+        for (size_t i = 0; i < view.paramCount; ++i) {
+            const VCardParamView& param = view.paramViews[i];
+            if (i == 0 || param.index != view.paramViews[i - 1].index)
+                property.params.push_back({std::string(param.name), {}});
+            property.params.back().values.emplace_back(param.value);
+        }
         property.value = view.value;
         property.bytes = view.bytes;
         property.binary = view.binary;
@@ -751,8 +760,8 @@ bool VCardLexer::Next(VCardView& card) {
             return true;
         }
         if (hasPending_) {
-            if (pending_.quotedPrintable && cardText_.size() > pending_.begin &&
-                cardText_.back() == '=') {
+            if (cardText_.size() > pending_.begin && cardText_.back() == '=' &&
+                PendingQuotedPrintable()) {
                 cardText_.pop_back(); // a soft line break
                 cardText_ += line;
                 continue;
@@ -763,7 +772,7 @@ bool VCardLexer::Next(VCardView& card) {
                 cardText_ += line;
                 continue;
             }
-            if (pending_.base64 && IsBase64Line(line)) {
+            if (IsBase64Line(line) && PendingBase64()) {
                 // 2.1 lets Base64 run on lines without white space, up to a blank line.
                 cardText_ += line;
                 continue;
@@ -788,16 +797,12 @@ CodePageConverter* VCardLexer::Converter(uint16_t codePage) {
 // Bytes to UTF-8: by the CHARSET parameter when there is one, else as UTF-8
 // with each stray byte a Windows-1252 character. Text that is UTF-8 already,
 // as most is, is handed back as it is.
-std::string_view VCardLexer::DecodeText(std::string_view bytes,
-                                        const VCardPropertyView& property, uint64_t line) {
+std::string_view VCardLexer::DecodeText(std::string_view bytes, std::string_view name,
+                                        uint64_t line, const std::string_view* charsetGiven) {
     // A UTF-16 file arrives as UTF-8 already; a CHARSET there describes nothing.
-    if (encoding_ == Encoding::Utf8) {
-        std::string charset;
-        const bool given = property.AnyParamValue("CHARSET", [&](std::string_view value) {
-            charset = value;
-            return true;
-        });
-        if (given) {
+    if (encoding_ == Encoding::Utf8 && charsetGiven) {
+        const std::string_view charset = *charsetGiven;
+        {
             const std::optional<uint16_t> codePage = CodePageForCharset(charset);
             if (!codePage) {
                 AddDiagnostic(cardDiagnostics_, line,
@@ -842,7 +847,7 @@ std::string_view VCardLexer::DecodeText(std::string_view bytes,
         }
     }
     AddDiagnostic(cardDiagnostics_, line,
-                  std::to_string(stray) + " bytes of " + std::string(property.name) +
+                  std::to_string(stray) + " bytes of " + std::string(name) +
                       " are not UTF-8, read as Windows-1252");
     return out;
 }
@@ -878,7 +883,6 @@ void VCardLexer::DecodeLine(const RawLine& raw, VCardView& card) {
     }
     VCardPropertyView property;
     property.line = raw.line;
-    property.version = card.version;
     const std::string_view header = text.substr(0, colon);
     const std::string_view fullName = TrimWhite(header.substr(0, header.find(';')));
     const size_t dot = fullName.rfind('.');
@@ -894,19 +898,45 @@ void VCardLexer::DecodeLine(const RawLine& raw, VCardView& card) {
     for (size_t i = 0; i < name.size(); ++i)
         if (upper[i] >= 'a' && upper[i] <= 'z') upper[i] = static_cast<char>(upper[i] - 'a' + 'A');
     property.name = name;
-    property.header = header;
     std::string_view value = text.substr(colon + 1);
 
-    if (raw.agentCard) {
-        // The embedded card (see Next), kept as text.
-        property.embeddedCard = true;
-        property.value = DecodeText(value, property, raw.line);
-        card.properties.push_back(property);
-        return;
-    }
-
+    // The parameters, once, as views: their names put in upper case where
+    // they are written. Every property from here on is kept, so each one's
+    // parameters follow the last one's in the list (see Decode).
+    const size_t firstParam = paramViews_.size();
+    AnyParamValueOf(header, card.version,
+                    [&](std::string_view written, std::string_view item, size_t index,
+                        bool temporary) {
+                        if (temporary) {
+                            std::string& kept = scratch_.Take();
+                            kept = item;
+                            item = kept;
+                        }
+                        for (size_t i = 0; i < written.size(); ++i)
+                            if (written[i] >= 'a' && written[i] <= 'z') {
+                                char* const at = base + (written.data() + i - text.data());
+                                *at = static_cast<char>(*at - 'a' + 'A');
+                            }
+                        paramViews_.push_back({written, item, index});
+                        return false;
+                    });
+    property.paramCount = paramViews_.size() - firstParam;
+    const VCardPropertyView own = [&] {
+        VCardPropertyView view = property;
+        view.paramViews = paramViews_.data() + firstParam;
+        return view;
+    }();
+    std::string_view charsetValue;
+    const std::string_view* charset = nullptr;
     bool quotedPrintable = false, base64 = false;
-    property.AnyParamValue("ENCODING", [&](std::string_view encoding) {
+    for (size_t i = 0; i < own.paramCount; ++i) {
+        const VCardParamView& param = own.paramViews[i];
+        if (param.name == "CHARSET" && !charset) {
+            charsetValue = param.value;
+            charset = &charsetValue;
+        }
+        if (param.name != "ENCODING" || raw.agentCard) continue;
+        const std::string_view encoding = param.value;
         if (EqualsUpperAscii(encoding, "QUOTED-PRINTABLE"))
             quotedPrintable = true;
         else if (EqualsUpperAscii(encoding, "BASE64") || EqualsUpperAscii(encoding, "B"))
@@ -915,8 +945,15 @@ void VCardLexer::DecodeLine(const RawLine& raw, VCardView& card) {
             AddDiagnostic(cardDiagnostics_, raw.line,
                           "unknown ENCODING " + Shown(encoding) + " on " +
                               std::string(property.name));
-        return false;
-    });
+    }
+
+    if (raw.agentCard) {
+        // The embedded card (see Next), kept as text.
+        property.embeddedCard = true;
+        property.value = DecodeText(value, property.name, raw.line, charset);
+        card.properties.push_back(property);
+        return;
+    }
 
     if (base64) {
         std::string why;
@@ -928,7 +965,7 @@ void VCardLexer::DecodeLine(const RawLine& raw, VCardView& card) {
         } else {
             AddDiagnostic(cardDiagnostics_, raw.line,
                           std::string(property.name) + " is not Base64 (" + why + ")");
-            property.value = DecodeText(value, property, raw.line);
+            property.value = DecodeText(value, property.name, raw.line, charset);
         }
         card.properties.push_back(property);
         return;
@@ -981,9 +1018,9 @@ void VCardLexer::DecodeLine(const RawLine& raw, VCardView& card) {
             AddDiagnostic(cardDiagnostics_, raw.line,
                           std::to_string(bad) + " '=' in the quoted-printable " +
                               std::string(property.name) + " start no hex pair; kept as written");
-        property.value = DecodeText(bytes, property, raw.line);
+        property.value = DecodeText(bytes, property.name, raw.line, charset);
     } else {
-        property.value = DecodeText(value, property, raw.line);
+        property.value = DecodeText(value, property.name, raw.line, charset);
     }
     card.properties.push_back(property);
 }
@@ -1020,9 +1057,16 @@ void VCardLexer::Decode(VCardView& card) {
     if (!card.versionGiven)
         AddDiagnostic(cardDiagnostics_, beginLine_, "no VERSION line; read as vCard 2.1");
     card.properties.reserve(raw_.size());
+    paramViews_.clear();
     for (const RawLine& raw : raw_)
         DecodeLine(raw, card);
     raw_.clear();
+    // The parameters' list is whole and stays where it is.
+    size_t firstParam = 0;
+    for (VCardPropertyView& property : card.properties) {
+        property.paramViews = paramViews_.data() + firstParam;
+        firstParam += property.paramCount;
+    }
     card.diagnostics.swap(cardDiagnostics_);
     cardDiagnostics_.clear();
     std::stable_sort(
@@ -1063,7 +1107,14 @@ namespace {
 // returns where it stopped.
 size_t UnescapeUntil(std::string_view text, size_t from, char sep, bool split, std::string& out) {
     size_t i = from;
-    for (; i < text.size(); ++i) {
+    while (i < text.size()) {
+        // The run up to the next backslash or separator goes in whole.
+        size_t run = i;
+        while (run < text.size() && text[run] != '\\' && !(split && text[run] == sep))
+            ++run;
+        out.append(text, i, run - i);
+        i = run;
+        if (i >= text.size()) break;
         const char c = text[i];
         if (c == '\\' && i + 1 < text.size()) {
             const char next = text[++i];
@@ -1076,10 +1127,12 @@ size_t UnescapeUntil(std::string_view text, size_t from, char sep, bool split, s
                 out += '\\';
                 out += next;
             }
-        } else if (split && c == sep) {
-            return i;
+            ++i;
+        } else if (c == '\\') {
+            out += c; // a backslash at the very end
+            ++i;
         } else {
-            out += c;
+            return i; // the separator
         }
     }
     return i;

@@ -40,6 +40,15 @@ struct VCardParam {
     std::vector<std::string> values;
 };
 
+// One parameter value of a card read as views: the parameter's name in
+// upper case, the value as VCardParam holds it, and the parameter's place
+// among the property's parameters (a TYPE=a,b gives two values of one).
+struct VCardParamView {
+    std::string_view name;
+    std::string_view value;
+    size_t index = 0;
+};
+
 // Texts made while a card is read (decoded values, unescaped components),
 // kept until Reset. A text handed out never moves, so views of it stay
 // valid; the strings keep their room from card to card.
@@ -68,11 +77,10 @@ struct VCardPropertyView {
     bool binary = false;
     bool embeddedCard = false;
     std::string_view mediaType;
-    // Where the parameters are read from: the parsed list when there is one,
-    // else the text before the value's colon, name included.
+    // The parameters: the values of the card's, or VCardProperty's list.
+    const VCardParamView* paramViews = nullptr;
+    size_t paramCount = 0;
     const std::vector<VCardParam>* params = nullptr;
-    std::string_view header;
-    VCardVersion version = VCardVersion::V21;
 
     std::vector<std::string> ParamValues(std::string_view upperName) const;
     bool HasParam(std::string_view upperName) const;
@@ -174,6 +182,10 @@ class VCardLexer {
         size_t end = 0;
         size_t foldBegin = 0;
         size_t foldCount = 0;
+        size_t firstLine = 0; // the size of its first physical line
+        // What the first physical line's header says of the encoding, asked
+        // only when a line may continue the value without a fold.
+        bool encodingKnown = false;
         bool quotedPrintable = false;
         bool base64 = false;
         bool agentCard = false; // an AGENT followed by its embedded card
@@ -183,12 +195,14 @@ class VCardLexer {
     bool Fill();
     bool NextPhysicalLine(std::string_view& line, bool capped);
     void FinishPending();
+    bool PendingQuotedPrintable();
+    bool PendingBase64();
     void StartPending(std::string_view line);
     void StartCardText();
     void Decode(VCardView& card);
     void DecodeLine(const RawLine& raw, VCardView& card);
-    std::string_view DecodeText(std::string_view bytes, const VCardPropertyView& property,
-                                uint64_t line);
+    std::string_view DecodeText(std::string_view bytes, std::string_view name, uint64_t line,
+                                const std::string_view* charset);
     CodePageConverter* Converter(uint16_t codePage);
     void AddFileDiagnostic(uint64_t line, std::string message);
 
@@ -208,6 +222,7 @@ class VCardLexer {
     uint64_t cardsBegun_ = 0;
     uint64_t beginLine_ = 0;
     std::string spill_; // a line that runs over the end of the buffer
+    std::vector<VCardParamView> paramViews_; // the card's parameters, in order
     // The card being read: its lines' text one after the other, then what
     // was decoded from them. The views of the card handed out point here.
     std::string cardText_;
