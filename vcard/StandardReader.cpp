@@ -8,7 +8,6 @@
 #include <array>
 #include <initializer_list>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace velloquin {
@@ -52,12 +51,47 @@ enum class Prop {
     Sound,
 };
 
+// The names and what they are, found by a hash cheaper than the library's
+// for names this short.
+class PropTable {
+  public:
+    void Add(std::string_view name, Prop prop) {
+        size_t i = Slot(name);
+        while (slots_[i].prop != Prop::Other)
+            i = (i + 1) & kMask;
+        slots_[i] = {name, prop};
+    }
+    Prop Find(std::string_view name) const {
+        for (size_t i = Slot(name);; i = (i + 1) & kMask) {
+            if (slots_[i].prop == Prop::Other) return Prop::Other; // an empty slot
+            if (slots_[i].name == name) return slots_[i].prop;
+        }
+    }
+
+  private:
+    static constexpr size_t kSize = 512; // well above the names' count
+    static constexpr size_t kMask = kSize - 1;
+    static size_t Slot(std::string_view name) {
+        uint32_t hash = 2166136261u; // FNV-1a
+        for (const unsigned char c : name) {
+            hash ^= c;
+            hash *= 16777619u;
+        }
+        return hash & kMask;
+    }
+    struct Entry {
+        std::string_view name;
+        Prop prop = Prop::Other;
+    };
+    std::array<Entry, kSize> slots_{};
+};
+
 Prop PropOf(std::string_view name) {
-    static const std::unordered_map<std::string_view, Prop> kProps = [] {
-        std::unordered_map<std::string_view, Prop> props;
+    static const PropTable kProps = [] {
+        PropTable props;
         auto add = [&props](Prop prop, std::initializer_list<std::string_view> names) {
             for (std::string_view written : names)
-                props.emplace(written, prop);
+                props.Add(written, prop);
         };
         add(Prop::Technical, {"VERSION",
                               "PRODID",
@@ -126,8 +160,7 @@ Prop PropOf(std::string_view name) {
         add(Prop::Sound, {"SOUND"});
         return props;
     }();
-    const auto found = kProps.find(name);
-    return found == kProps.end() ? Prop::Other : found->second;
+    return kProps.Find(name);
 }
 
 // A relation by the word a card gives it (RELATED;TYPE=, Apple's labels).
@@ -348,7 +381,7 @@ class CardMapper {
     std::string_view Text(const VCardPropertyView& p) {
         if (p.value.find('\\') == std::string_view::npos) return TrimView(p.value);
         std::string& out = scratch_.Take();
-        out = UnescapeText(p.value, card_->version);
+        AppendUnescapedText(p.value, card_->version, out);
         return TrimView(out);
     }
     // The components of a structured value, still escaped, as views of it.

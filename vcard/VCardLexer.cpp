@@ -18,11 +18,16 @@ constexpr size_t kMaxDiagnostics = 200;
 // one is skipped so that garbage between cards costs no memory.
 constexpr size_t kMaxOutsideLine = 4096;
 
-bool IsBlank(std::string_view line) {
+// EqualsUpperAscii, with the sizes compared here: most comparisons end there.
+inline bool SameUpper(std::string_view text, std::string_view upper) {
+    return text.size() == upper.size() && EqualsUpperAscii(text, upper);
+}
+
+inline bool IsBlank(std::string_view line) {
     return std::all_of(line.begin(), line.end(), [](char c) { return c == ' ' || c == '\t'; });
 }
 
-std::string_view TrimWhite(std::string_view text) {
+inline std::string_view TrimWhite(std::string_view text) {
     while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
         text.remove_prefix(1);
     while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
@@ -32,31 +37,38 @@ std::string_view TrimWhite(std::string_view text) {
 
 // "BEGIN:VCARD" or "END:VCARD" in any case, white space around the value
 // allowed. A line that starts with white space is a folded one, never this.
-bool IsBoundary(std::string_view line, std::string_view keyword) {
+inline bool IsBoundary(std::string_view line, std::string_view keyword) {
     if (line.empty() || line.front() == ' ' || line.front() == '\t') return false;
     // Most lines begin otherwise; the rest of the test is for the few.
     if ((line.front() & ~0x20) != keyword.front()) return false;
+    if (line.size() < 2 || (line[1] & ~0x20) != keyword[1]) return false;
     const size_t colon = line.find(':');
     if (colon == std::string_view::npos) return false;
-    return EqualsUpperAscii(TrimWhite(line.substr(0, colon)), keyword) &&
-           EqualsUpperAscii(TrimWhite(line.substr(colon + 1)), "VCARD");
+    return SameUpper(TrimWhite(line.substr(0, colon)), keyword) &&
+           SameUpper(TrimWhite(line.substr(colon + 1)), "VCARD");
 }
 
 // The position of the first ':' outside double quotes: where the value starts.
-size_t ValueColon(std::string_view line) {
+// semicolon, when given, gets the first ';' before it, quoted or not (npos
+// when there is none): where the name ends.
+size_t ValueColon(std::string_view line, size_t* semicolon = nullptr) {
+    size_t colon = line.find(':');
     // Most headers hold no quote: the first colon is the one.
-    const size_t first = line.find(':');
-    if (first == std::string_view::npos ||
-        line.substr(0, first).find('"') == std::string_view::npos)
-        return first;
-    bool quoted = false;
-    for (size_t i = 0; i < line.size(); ++i) {
-        if (line[i] == '"')
-            quoted = !quoted;
-        else if (line[i] == ':' && !quoted)
-            return i;
+    if (colon != std::string_view::npos &&
+        line.substr(0, colon).find('"') != std::string_view::npos) {
+        bool quoted = false;
+        colon = std::string_view::npos;
+        for (size_t i = 0; i < line.size(); ++i) {
+            if (line[i] == '"') {
+                quoted = !quoted;
+            } else if (line[i] == ':' && !quoted) {
+                colon = i;
+                break;
+            }
+        }
     }
-    return std::string_view::npos;
+    if (semicolon) *semicolon = line.substr(0, colon).find(';');
+    return colon;
 }
 
 // Calls each with every piece of text cut at sep outside double quotes,
@@ -97,7 +109,7 @@ template <typename Each> bool AnyOutsideQuotes(std::string_view text, char sep, 
     return each(text.substr(start));
 }
 
-std::string_view Unquote(std::string_view text) {
+inline std::string_view Unquote(std::string_view text) {
     text = TrimWhite(text);
     if (text.size() >= 2 && text.front() == '"' && text.back() == '"')
         text = text.substr(1, text.size() - 2);
@@ -129,7 +141,7 @@ std::string DecodeCarets(std::string_view text) {
 // The 2.1 words that stand alone as an ENCODING.
 bool IsEncodingWord(std::string_view word) {
     for (std::string_view known : {"QUOTED-PRINTABLE", "BASE64", "B", "8BIT", "7BIT"})
-        if (EqualsUpperAscii(word, known)) return true;
+        if (SameUpper(word, known)) return true;
     return false;
 }
 
@@ -160,7 +172,7 @@ bool AnyParamValueOf(std::string_view header, VCardVersion version, Each each) {
                         param, false);
         }
         const std::string_view name = TrimWhite(part.substr(0, equals));
-        const bool isType = EqualsUpperAscii(name, "TYPE");
+        const bool isType = SameUpper(name, "TYPE");
         return AnyOutsideQuotes(part.substr(equals + 1), ',', [&](std::string_view item) {
             std::string_view value = Unquote(item);
             bool temporary = false;
@@ -270,9 +282,9 @@ void EncodingOfHeader(std::string_view line, bool& quotedPrintable, bool& base64
     if (colon == std::string_view::npos) return;
     AnyParamValueOf(line.substr(0, colon), VCardVersion::V30,
                     [&](std::string_view name, std::string_view value, size_t, bool) {
-                        if (!EqualsUpperAscii(name, "ENCODING")) return false;
-                        if (EqualsUpperAscii(value, "QUOTED-PRINTABLE")) quotedPrintable = true;
-                        if (EqualsUpperAscii(value, "BASE64") || EqualsUpperAscii(value, "B"))
+                        if (!SameUpper(name, "ENCODING")) return false;
+                        if (SameUpper(value, "QUOTED-PRINTABLE")) quotedPrintable = true;
+                        if (SameUpper(value, "BASE64") || SameUpper(value, "B"))
                             base64 = true;
                         return false;
                     });
@@ -335,13 +347,27 @@ bool VCardPropertyView::HasParam(std::string_view upperName) const {
 }
 
 bool VCardPropertyView::HasType(std::string_view type) const {
-    const std::string upper = UpperAscii(type);
+    // The types asked about are mostly written in upper case already.
+    std::string upperCopy;
+    std::string_view upper = type;
+    if (std::any_of(type.begin(), type.end(), [](char c) { return c >= 'a' && c <= 'z'; })) {
+        upperCopy = UpperAscii(type);
+        upper = upperCopy;
+    }
+    if (!params) {
+        for (size_t i = 0; i < paramCount; ++i)
+            if (paramViews[i].name == "TYPE" &&
+                SameUpper(TrimWhite(paramViews[i].value), upper))
+                return true;
+        return false;
+    }
     return AnyParamValue("TYPE", [&](std::string_view written) {
-        return EqualsUpperAscii(TrimWhite(written), upper);
+        return SameUpper(TrimWhite(written), upper);
     });
 }
 
 int VCardPropertyView::Pref() const {
+    if (!params && paramCount == 0) return 0;
     // The first PREF parameter decides: its first number from 1 to 100, else
     // 1, since a bare PREF= or one out of range still marks it.
     bool found = false;
@@ -714,7 +740,9 @@ bool VCardLexer::Next(VCardView& card) {
         }
 
         if (IsBlank(line)) continue; // a blank line neither ends nor breaks a fold
-        if (IsBoundary(line, "END")) {
+        // Only a line that starts with B or E can be a boundary.
+        const char first = static_cast<char>(line.front() & ~0x20);
+        if (first == 'E' && IsBoundary(line, "END")) {
             FinishPending();
             card.beginLine = beginLine_;
             card.endLine = lineNumber_;
@@ -722,7 +750,7 @@ bool VCardLexer::Next(VCardView& card) {
             Decode(card);
             return true;
         }
-        if (IsBoundary(line, "BEGIN")) {
+        if (first == 'B' && IsBoundary(line, "BEGIN")) {
             FinishPending();
             // A 2.1 AGENT with an empty value: its card follows on the next
             // lines. The last line read is the last of the card's text.
@@ -735,7 +763,7 @@ bool VCardLexer::Next(VCardView& card) {
                     const std::string_view header = text.substr(0, colon);
                     const std::string_view name = header.substr(0, header.find(';'));
                     const size_t dot = name.rfind('.');
-                    if (EqualsUpperAscii(
+                    if (SameUpper(
                             TrimWhite(dot == std::string_view::npos ? name : name.substr(dot + 1)),
                             "AGENT")) {
                         cardText_.resize(last.begin + colon + 1);
@@ -875,24 +903,26 @@ void VCardLexer::DecodeLine(const RawLine& raw, VCardView& card) {
     }
     const std::string_view text(base, size);
 
-    const size_t colon = ValueColon(text);
+    size_t semicolon = std::string_view::npos;
+    const size_t colon = ValueColon(text, &semicolon);
     if (colon == std::string::npos) {
         AddDiagnostic(cardDiagnostics_, raw.line,
                       "line without a ':' is no property: " + Shown(text));
         return;
     }
-    VCardPropertyView property;
-    property.line = raw.line;
     const std::string_view header = text.substr(0, colon);
-    const std::string_view fullName = TrimWhite(header.substr(0, header.find(';')));
+    const std::string_view fullName = TrimWhite(header.substr(0, semicolon));
     const size_t dot = fullName.rfind('.');
-    if (dot != std::string_view::npos) property.group = fullName.substr(0, dot);
     const std::string_view name =
         dot == std::string_view::npos ? fullName : fullName.substr(dot + 1);
     if (name.empty()) {
         AddDiagnostic(cardDiagnostics_, raw.line, "property without a name: " + Shown(text));
         return;
     }
+    // Every property from here on is kept.
+    VCardPropertyView& property = card.properties.emplace_back();
+    property.line = raw.line;
+    if (dot != std::string_view::npos) property.group = fullName.substr(0, dot);
     // The name in upper case, where it is written.
     char* const upper = base + (name.data() - text.data());
     for (size_t i = 0; i < name.size(); ++i)
@@ -904,7 +934,8 @@ void VCardLexer::DecodeLine(const RawLine& raw, VCardView& card) {
     // they are written. Every property from here on is kept, so each one's
     // parameters follow the last one's in the list (see Decode).
     const size_t firstParam = paramViews_.size();
-    AnyParamValueOf(header, card.version,
+    if (semicolon != std::string_view::npos)
+        AnyParamValueOf(header, card.version,
                     [&](std::string_view written, std::string_view item, size_t index,
                         bool temporary) {
                         if (temporary) {
@@ -921,27 +952,22 @@ void VCardLexer::DecodeLine(const RawLine& raw, VCardView& card) {
                         return false;
                     });
     property.paramCount = paramViews_.size() - firstParam;
-    const VCardPropertyView own = [&] {
-        VCardPropertyView view = property;
-        view.paramViews = paramViews_.data() + firstParam;
-        return view;
-    }();
     std::string_view charsetValue;
     const std::string_view* charset = nullptr;
     bool quotedPrintable = false, base64 = false;
-    for (size_t i = 0; i < own.paramCount; ++i) {
-        const VCardParamView& param = own.paramViews[i];
+    for (size_t i = firstParam; i < paramViews_.size(); ++i) {
+        const VCardParamView& param = paramViews_[i];
         if (param.name == "CHARSET" && !charset) {
             charsetValue = param.value;
             charset = &charsetValue;
         }
         if (param.name != "ENCODING" || raw.agentCard) continue;
         const std::string_view encoding = param.value;
-        if (EqualsUpperAscii(encoding, "QUOTED-PRINTABLE"))
+        if (SameUpper(encoding, "QUOTED-PRINTABLE"))
             quotedPrintable = true;
-        else if (EqualsUpperAscii(encoding, "BASE64") || EqualsUpperAscii(encoding, "B"))
+        else if (SameUpper(encoding, "BASE64") || SameUpper(encoding, "B"))
             base64 = true;
-        else if (!EqualsUpperAscii(encoding, "8BIT") && !EqualsUpperAscii(encoding, "7BIT"))
+        else if (!SameUpper(encoding, "8BIT") && !SameUpper(encoding, "7BIT"))
             AddDiagnostic(cardDiagnostics_, raw.line,
                           "unknown ENCODING " + Shown(encoding) + " on " +
                               std::string(property.name));
@@ -951,7 +977,6 @@ void VCardLexer::DecodeLine(const RawLine& raw, VCardView& card) {
         // The embedded card (see Next), kept as text.
         property.embeddedCard = true;
         property.value = DecodeText(value, property.name, raw.line, charset);
-        card.properties.push_back(property);
         return;
     }
 
@@ -967,11 +992,13 @@ void VCardLexer::DecodeLine(const RawLine& raw, VCardView& card) {
                           std::string(property.name) + " is not Base64 (" + why + ")");
             property.value = DecodeText(value, property.name, raw.line, charset);
         }
-        card.properties.push_back(property);
         return;
     }
 
-    if (StartsWithNoCase(TrimWhite(value), "data:")) {
+    size_t lead = 0; // white space before the value, which a data: URI may have
+    while (lead < value.size() && (value[lead] == ' ' || value[lead] == '\t'))
+        ++lead;
+    if (StartsWithNoCase(value.substr(lead), "data:")) {
         // data:[<media type>][;base64],<data> (RFC 2397), as 4.0 writes pictures.
         const std::string_view uri = TrimWhite(value);
         const size_t comma = uri.find(',');
@@ -983,7 +1010,7 @@ void VCardLexer::DecodeLine(const RawLine& raw, VCardView& card) {
             mediaType = LowerAscii(TrimWhite(parts.front()));
             property.mediaType = mediaType;
             const bool isBase64 =
-                EqualsUpperAscii(TrimWhite(parts.back()), "BASE64") && parts.size() > 1;
+                SameUpper(TrimWhite(parts.back()), "BASE64") && parts.size() > 1;
             std::string why;
             if (!isBase64) {
                 std::string& kept = scratch_.Take();
@@ -1000,10 +1027,7 @@ void VCardLexer::DecodeLine(const RawLine& raw, VCardView& card) {
                               std::string(property.name) + " data: URI is not Base64 (" + why +
                                   ")");
             }
-            if (property.binary) {
-                card.properties.push_back(property);
-                return;
-            }
+            if (property.binary) return;
         } else {
             AddDiagnostic(cardDiagnostics_, raw.line,
                           std::string(property.name) + " data: URI without a ','");
@@ -1022,7 +1046,6 @@ void VCardLexer::DecodeLine(const RawLine& raw, VCardView& card) {
     } else {
         property.value = DecodeText(value, property.name, raw.line, charset);
     }
-    card.properties.push_back(property);
 }
 
 void VCardLexer::Decode(VCardView& card) {
@@ -1036,7 +1059,7 @@ void VCardLexer::Decode(VCardView& card) {
         if (colon == std::string::npos) continue;
         std::string_view header = rawText.substr(0, colon);
         header = TrimWhite(header.substr(0, header.find(';')));
-        if (!EqualsUpperAscii(header, "VERSION")) continue;
+        if (!SameUpper(header, "VERSION")) continue;
         const std::string_view value = TrimWhite(rawText.substr(colon + 1));
         card.versionGiven = true;
         if (value == "2.1") {
@@ -1155,10 +1178,16 @@ std::vector<std::string> SplitListItems(std::string_view component, VCardVersion
 }
 
 std::string UnescapeText(std::string_view value, VCardVersion version) {
-    if (version == VCardVersion::V21) return std::string(value);
     std::string out;
-    UnescapeUntil(value, 0, 0, false, out);
+    AppendUnescapedText(value, version, out);
     return out;
+}
+
+void AppendUnescapedText(std::string_view value, VCardVersion version, std::string& out) {
+    if (version == VCardVersion::V21)
+        out += value;
+    else
+        UnescapeUntil(value, 0, 0, false, out);
 }
 
 std::string UnescapeComponent(std::string_view component, VCardVersion version) {
@@ -1377,8 +1406,8 @@ VCardPicture PictureOf(const VCardPropertyView& property) {
     const std::string_view value = TrimWhite(property.value);
     if (value.empty()) return picture;
     bool uri = property.AnyParamValue("VALUE", [](std::string_view kind) {
-        return EqualsUpperAscii(kind, "URI") || EqualsUpperAscii(kind, "URL") ||
-               EqualsUpperAscii(kind, "CONTENT-ID") || EqualsUpperAscii(kind, "CID");
+        return SameUpper(kind, "URI") || SameUpper(kind, "URL") ||
+               SameUpper(kind, "CONTENT-ID") || SameUpper(kind, "CID");
     });
     for (std::string_view scheme : {"http:", "https:", "ftp:", "file:", "cid:"})
         if (StartsWithNoCase(value, scheme)) uri = true;

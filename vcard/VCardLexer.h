@@ -255,6 +255,8 @@ std::vector<std::string> SplitListItems(std::string_view component, VCardVersion
 // the character. 2.1 defines no escapes outside structured values, so its
 // text is returned unchanged.
 std::string UnescapeText(std::string_view value, VCardVersion version);
+// The same appended to out.
+void AppendUnescapedText(std::string_view value, VCardVersion version, std::string& out);
 // One component of a structured value, unescaped (2.1: "\;" and "\\" alone).
 std::string UnescapeComponent(std::string_view component, VCardVersion version);
 
