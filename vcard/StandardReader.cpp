@@ -560,8 +560,12 @@ void CardMapper::Address(const VCardPropertyView& p) {
     for (size_t i = 0; i < parts.size(); ++i)
         take(i, parts[i]);
     if (!any) return;
-    c.home = p.HasType("HOME");
-    c.work = p.HasType("WORK");
+    p.AnyParamValue("TYPE", [&c](std::string_view written) {
+        const std::string_view type = TrimWhite(written);
+        c.home = c.home || (type.size() == 4 && EqualsUpperAscii(type, "HOME"));
+        c.work = c.work || (type.size() == 4 && EqualsUpperAscii(type, "WORK"));
+        return false;
+    });
     addresses_.push_back(c);
 }
 

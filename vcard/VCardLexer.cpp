@@ -18,6 +18,12 @@ constexpr size_t kMaxDiagnostics = 200;
 // one is skipped so that garbage between cards costs no memory.
 constexpr size_t kMaxOutsideLine = 4096;
 
+// Whether a name is this one, compared as the constant it is rather than
+// through a call: every parameter's name is asked about several times.
+template <size_t N> inline bool NameIs(std::string_view name, const char (&literal)[N]) {
+    return name.size() == N - 1 && std::memcmp(name.data(), literal, N - 1) == 0;
+}
+
 // EqualsUpperAscii, with the sizes compared here: most comparisons end there.
 inline bool SameUpper(std::string_view text, std::string_view upper) {
     return text.size() == upper.size() && EqualsUpperAscii(text, upper);
@@ -356,7 +362,7 @@ bool VCardPropertyView::HasType(std::string_view type) const {
     }
     if (!params) {
         for (size_t i = 0; i < paramCount; ++i)
-            if (paramViews[i].name == "TYPE" &&
+            if (NameIs(paramViews[i].name, "TYPE") &&
                 SameUpper(TrimWhite(paramViews[i].value), upper))
                 return true;
         return false;
@@ -368,8 +374,38 @@ bool VCardPropertyView::HasType(std::string_view type) const {
 
 int VCardPropertyView::Pref() const {
     if (!params && paramCount == 0) return 0;
-    // The first PREF parameter decides: its first number from 1 to 100, else
-    // 1, since a bare PREF= or one out of range still marks it.
+    if (!params) {
+        // One pass: the first PREF parameter's first number from 1 to 100,
+        // else 1; without one, 1 when a type is PREF.
+        bool found = false, typePref = false;
+        size_t first = 0;
+        for (size_t i = 0; i < paramCount; ++i) {
+            const VCardParamView& param = paramViews[i];
+            if (NameIs(param.name, "PREF")) {
+                if (!found) {
+                    found = true;
+                    first = param.index;
+                } else if (param.index != first) {
+                    continue;
+                }
+                int n = 0;
+                for (char c : param.value) {
+                    if (c < '0' || c > '9' || n > 100) {
+                        n = 0;
+                        break;
+                    }
+                    n = n * 10 + (c - '0');
+                }
+                if (n >= 1 && n <= 100) return n;
+            } else if (NameIs(param.name, "TYPE") && !typePref) {
+                typePref = SameUpper(TrimWhite(param.value), "PREF");
+            }
+        }
+        return found || typePref ? 1 : 0;
+    }
+    // The parsed list: the first PREF parameter decides, its first number
+    // from 1 to 100, else 1, since a bare PREF= or one out of range still
+    // marks it.
     bool found = false;
     size_t first = 0;
     int number = 0;
@@ -394,16 +430,10 @@ int VCardPropertyView::Pref() const {
         }
         return false;
     };
-    if (params) {
-        for (size_t i = 0; i < params->size() && !(found && number); ++i)
-            if ((*params)[i].name == "PREF")
-                for (const std::string& item : (*params)[i].values)
-                    if (check(item, i)) break;
-    } else {
-        for (size_t i = 0; i < paramCount; ++i)
-            if (paramViews[i].name == "PREF" && check(paramViews[i].value, paramViews[i].index))
-                break;
-    }
+    for (size_t i = 0; i < params->size() && !(found && number); ++i)
+        if ((*params)[i].name == "PREF")
+            for (const std::string& item : (*params)[i].values)
+                if (check(item, i)) break;
     if (found) return number > 0 ? number : 1;
     return HasType("PREF") ? 1 : 0;
 }
@@ -957,11 +987,11 @@ void VCardLexer::DecodeLine(const RawLine& raw, VCardView& card) {
     bool quotedPrintable = false, base64 = false;
     for (size_t i = firstParam; i < paramViews_.size(); ++i) {
         const VCardParamView& param = paramViews_[i];
-        if (param.name == "CHARSET" && !charset) {
+        if (NameIs(param.name, "CHARSET") && !charset) {
             charsetValue = param.value;
             charset = &charsetValue;
         }
-        if (param.name != "ENCODING" || raw.agentCard) continue;
+        if (!NameIs(param.name, "ENCODING") || raw.agentCard) continue;
         const std::string_view encoding = param.value;
         if (SameUpper(encoding, "QUOTED-PRINTABLE"))
             quotedPrintable = true;
@@ -1265,7 +1295,8 @@ VCardDate ParseVCardDate(std::string_view text) {
     VCardDate date;
     text = TrimWhite(text);
     std::string_view day = text;
-    const size_t t = text.find_first_of("Tt");
+    // find_first_of would ask memchr about each byte.
+    const size_t t = std::min(text.find('T'), text.find('t'));
     if (t != std::string_view::npos) {
         day = text.substr(0, t);
         date.hasTime = true;
