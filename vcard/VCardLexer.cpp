@@ -528,9 +528,27 @@ std::vector<VCardDiagnostic> VCardLexer::TakeFileDiagnostics() {
 // False at the end of the bytes.
 bool VCardLexer::Fill() {
     if (sourceDone_) return false;
-    if (!piece_) piece_ = std::make_unique<char[]>(pieceSize_);
     size_t got = 0;
     std::string why;
+    if (started_ && encoding_ == Encoding::Utf8 && pos_ >= buffer_.size()) {
+        // Every line of the buffer is read: the next piece is read where the
+        // lines are cut from, not copied there.
+        buffer_.resize(pieceSize_);
+        pos_ = 0;
+        const bool read = source_.Read(buffer_.data(), pieceSize_, got, why);
+        buffer_.resize(read ? got : 0);
+        if (!read) {
+            AddFileDiagnostic(lineNumber_, "reading stopped part way: " + why);
+            sourceDone_ = true;
+            return false;
+        }
+        if (got == 0) {
+            sourceDone_ = true;
+            return false;
+        }
+        return true;
+    }
+    if (!piece_) piece_ = std::make_unique<char[]>(pieceSize_);
     if (!source_.Read(piece_.get(), pieceSize_, got, why)) {
         AddFileDiagnostic(lineNumber_, "reading stopped part way: " + why);
         sourceDone_ = true;
