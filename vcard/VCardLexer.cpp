@@ -29,6 +29,20 @@ inline bool SameUpper(std::string_view text, std::string_view upper) {
     return text.size() == upper.size() && EqualsUpperAscii(text, upper);
 }
 
+// The position of the first byte from pos on that is not ASCII (or the end),
+// eight bytes at a time: SkipAscii without a call, for the many short values.
+inline size_t AsciiEnd(std::string_view text, size_t pos) {
+    while (pos + 8 <= text.size()) {
+        uint64_t word = 0;
+        std::memcpy(&word, text.data() + pos, 8);
+        if (word & 0x8080808080808080u) break;
+        pos += 8;
+    }
+    while (pos < text.size() && static_cast<unsigned char>(text[pos]) < 0x80)
+        ++pos;
+    return pos;
+}
+
 inline bool IsBlank(std::string_view line) {
     return std::all_of(line.begin(), line.end(), [](char c) { return c == ' ' || c == '\t'; });
 }
@@ -896,7 +910,7 @@ std::string_view VCardLexer::DecodeText(std::string_view bytes, std::string_view
     }
     size_t pos = 0;
     for (;;) {
-        pos = SkipAscii(bytes, pos);
+        pos = AsciiEnd(bytes, pos);
         if (pos >= bytes.size()) return bytes;
         char32_t cp = 0;
         const size_t length = Utf8CharLength(bytes, pos, cp);
