@@ -616,8 +616,7 @@ void CardMapper::Relation(Field field, std::string_view name, std::string_view v
 void CardMapper::AndroidRow(const VCardPropertyView& p) {
     const std::vector<std::string_view>& parts = Components(p);
     auto part = [&](size_t i) {
-        return i < parts.size() ? Trim(UnescapeComponent(parts[i], card_->version))
-                                : std::string();
+        return i < parts.size() ? Trim(UnescapeComponent(parts[i], card_->version)) : std::string();
     };
     const std::string kind = part(0);
     const std::string value = part(1), type = part(2);
@@ -662,9 +661,10 @@ void CardMapper::Other(const VCardPropertyView& p) {
             // The embedded card's name stands for it.
             const std::string upper = UpperAscii(p.value);
             const size_t fn = upper.find("\nFN:");
-            who = fn == std::string::npos
-                      ? "an embedded vCard"
-                      : Trim(p.value.substr(fn + 4, p.value.find_first_of("\r\n", fn + 4) - fn - 4));
+            who =
+                fn == std::string::npos
+                    ? "an embedded vCard"
+                    : Trim(p.value.substr(fn + 4, p.value.find_first_of("\r\n", fn + 4) - fn - 4));
         } else {
             who = Text(p);
         }
@@ -884,7 +884,7 @@ void CardMapper::PlacePhones() {
         auto free = std::find_if(c.slots.begin(), c.slots.end(),
                                  [this](Field f) { return f && (r_->*f).empty(); });
         if (free != c.slots.end())
-            r_->**free = c.value;
+            r_->** free = c.value;
         else
             restPhones_.push_back(&c);
     }
@@ -896,7 +896,7 @@ void CardMapper::PlacePhones() {
         auto free = std::find_if(std::begin(kOverflowPhones), std::end(kOverflowPhones),
                                  [this](Field f) { return (r_->*f).empty(); });
         if (free != std::end(kOverflowPhones))
-            r_->**free = c->value;
+            r_->** free = c->value;
         else
             NoSlot(c->name, c->value);
     }

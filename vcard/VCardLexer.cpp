@@ -188,8 +188,8 @@ bool AnyParamValueOf(std::string_view header, VCardVersion version, Each each) {
         const size_t equals = part.find('=');
         if (equals == std::string_view::npos || part.front() == '"') {
             const std::string_view value = Unquote(part);
-            return each(std::string_view(IsEncodingWord(value) ? "ENCODING" : "TYPE"), value,
-                        param, false);
+            return each(std::string_view(IsEncodingWord(value) ? "ENCODING" : "TYPE"), value, param,
+                        false);
         }
         const std::string_view name = TrimWhite(part.substr(0, equals));
         const bool isType = SameUpper(name, "TYPE");
@@ -304,8 +304,7 @@ void EncodingOfHeader(std::string_view line, bool& quotedPrintable, bool& base64
                     [&](std::string_view name, std::string_view value, size_t, bool) {
                         if (!SameUpper(name, "ENCODING")) return false;
                         if (SameUpper(value, "QUOTED-PRINTABLE")) quotedPrintable = true;
-                        if (SameUpper(value, "BASE64") || SameUpper(value, "B"))
-                            base64 = true;
+                        if (SameUpper(value, "BASE64") || SameUpper(value, "B")) base64 = true;
                         return false;
                     });
 }
@@ -381,9 +380,8 @@ bool VCardPropertyView::HasType(std::string_view type) const {
                 return true;
         return false;
     }
-    return AnyParamValue("TYPE", [&](std::string_view written) {
-        return SameUpper(TrimWhite(written), upper);
-    });
+    return AnyParamValue(
+        "TYPE", [&](std::string_view written) { return SameUpper(TrimWhite(written), upper); });
 }
 
 int VCardPropertyView::Pref() const {
@@ -997,22 +995,22 @@ void VCardLexer::DecodeLine(const RawLine& raw, VCardView& card) {
     // parameters follow the last one's in the list (see Decode).
     const size_t firstParam = paramViews_.size();
     if (semicolon != std::string_view::npos)
-        AnyParamValueOf(header, card.version,
-                    [&](std::string_view written, std::string_view item, size_t index,
-                        bool temporary) {
-                        if (temporary) {
-                            std::string& kept = scratch_.Take();
-                            kept = item;
-                            item = kept;
-                        }
-                        for (size_t i = 0; i < written.size(); ++i)
-                            if (written[i] >= 'a' && written[i] <= 'z') {
-                                char* const at = base + (written.data() + i - text.data());
-                                *at = static_cast<char>(*at - 'a' + 'A');
-                            }
-                        paramViews_.push_back({written, item, index});
-                        return false;
-                    });
+        AnyParamValueOf(
+            header, card.version,
+            [&](std::string_view written, std::string_view item, size_t index, bool temporary) {
+                if (temporary) {
+                    std::string& kept = scratch_.Take();
+                    kept = item;
+                    item = kept;
+                }
+                for (size_t i = 0; i < written.size(); ++i)
+                    if (written[i] >= 'a' && written[i] <= 'z') {
+                        char* const at = base + (written.data() + i - text.data());
+                        *at = static_cast<char>(*at - 'a' + 'A');
+                    }
+                paramViews_.push_back({written, item, index});
+                return false;
+            });
     property.paramCount = paramViews_.size() - firstParam;
     std::string_view charsetValue;
     const std::string_view* charset = nullptr;
@@ -1071,8 +1069,7 @@ void VCardLexer::DecodeLine(const RawLine& raw, VCardView& card) {
             std::string& mediaType = scratch_.Take();
             mediaType = LowerAscii(TrimWhite(parts.front()));
             property.mediaType = mediaType;
-            const bool isBase64 =
-                SameUpper(TrimWhite(parts.back()), "BASE64") && parts.size() > 1;
+            const bool isBase64 = SameUpper(TrimWhite(parts.back()), "BASE64") && parts.size() > 1;
             std::string why;
             if (!isBase64) {
                 std::string& kept = scratch_.Take();
@@ -1469,8 +1466,8 @@ VCardPicture PictureOf(const VCardPropertyView& property) {
     const std::string_view value = TrimWhite(property.value);
     if (value.empty()) return picture;
     bool uri = property.AnyParamValue("VALUE", [](std::string_view kind) {
-        return SameUpper(kind, "URI") || SameUpper(kind, "URL") ||
-               SameUpper(kind, "CONTENT-ID") || SameUpper(kind, "CID");
+        return SameUpper(kind, "URI") || SameUpper(kind, "URL") || SameUpper(kind, "CONTENT-ID") ||
+               SameUpper(kind, "CID");
     });
     for (std::string_view scheme : {"http:", "https:", "ftp:", "file:", "cid:"})
         if (StartsWithNoCase(value, scheme)) uri = true;

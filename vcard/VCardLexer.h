@@ -93,7 +93,7 @@ struct VCardPropertyView {
         return VisitParamValues(upperName, const_cast<void*>(static_cast<const void*>(&each)),
                                 [](void* e, std::string_view written) {
                                     return (*static_cast<Callable*>(e))(written);
-        });
+                                });
     }
     bool VisitParamValues(std::string_view upperName, void* context,
                           bool (*each)(void*, std::string_view)) const;
@@ -221,7 +221,7 @@ class VCardLexer {
     bool inCard_ = false;
     uint64_t cardsBegun_ = 0;
     uint64_t beginLine_ = 0;
-    std::string spill_; // a line that runs over the end of the buffer
+    std::string spill_;                      // a line that runs over the end of the buffer
     std::vector<VCardParamView> paramViews_; // the card's parameters, in order
     // The card being read: its lines' text one after the other, then what
     // was decoded from them. The views of the card handed out point here.
