@@ -8,7 +8,6 @@
 #include <array>
 #include <initializer_list>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace velloquin {
@@ -52,12 +51,47 @@ enum class Prop {
     Sound,
 };
 
-Prop PropOf(const std::string& name) {
-    static const std::unordered_map<std::string_view, Prop> kProps = [] {
-        std::unordered_map<std::string_view, Prop> props;
+// The names and what they are, found by a hash cheaper than the library's
+// for names this short.
+class PropTable {
+  public:
+    void Add(std::string_view name, Prop prop) {
+        size_t i = Slot(name);
+        while (slots_[i].prop != Prop::Other)
+            i = (i + 1) & kMask;
+        slots_[i] = {name, prop};
+    }
+    Prop Find(std::string_view name) const {
+        for (size_t i = Slot(name);; i = (i + 1) & kMask) {
+            if (slots_[i].prop == Prop::Other) return Prop::Other; // an empty slot
+            if (slots_[i].name == name) return slots_[i].prop;
+        }
+    }
+
+  private:
+    static constexpr size_t kSize = 512; // well above the names' count
+    static constexpr size_t kMask = kSize - 1;
+    static size_t Slot(std::string_view name) {
+        uint32_t hash = 2166136261u; // FNV-1a
+        for (const unsigned char c : name) {
+            hash ^= c;
+            hash *= 16777619u;
+        }
+        return hash & kMask;
+    }
+    struct Entry {
+        std::string_view name;
+        Prop prop = Prop::Other;
+    };
+    std::array<Entry, kSize> slots_{};
+};
+
+Prop PropOf(std::string_view name) {
+    static const PropTable kProps = [] {
+        PropTable props;
         auto add = [&props](Prop prop, std::initializer_list<std::string_view> names) {
             for (std::string_view written : names)
-                props.emplace(written, prop);
+                props.Add(written, prop);
         };
         add(Prop::Technical, {"VERSION",
                               "PRODID",
@@ -126,8 +160,7 @@ Prop PropOf(const std::string& name) {
         add(Prop::Sound, {"SOUND"});
         return props;
     }();
-    const auto found = kProps.find(name);
-    return found == kProps.end() ? Prop::Other : found->second;
+    return kProps.Find(name);
 }
 
 // A relation by the word a card gives it (RELATED;TYPE=, Apple's labels).
@@ -148,22 +181,31 @@ std::string LabelWord(std::string_view label) {
     return std::string(label);
 }
 
-// Line breaks as the record keeps them: CR LF.
-std::string WindowsLines(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
+// Whether text holds a or b. find_first_of would ask memchr about each byte.
+bool HoldsEither(std::string_view text, char a, char b) {
+    for (const char c : text)
+        if (c == a || c == b) return true;
+    return false;
+}
+
+// Line breaks as the record keeps them: CR LF. Appended to field after
+// separator, as AppendJoined does.
+void AppendWindowsLines(std::string& field, std::string_view text, std::string_view separator) {
+    if (text.empty()) return;
+    if (!field.empty()) field += separator;
     for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) out += '\r';
-        out += text[i];
+        if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) field += '\r';
+        field += text[i];
     }
-    return out;
 }
 
 // A street line as the whole address keeps it: escaped, a line break being
-// "\n", which both outputs resolve.
-std::string EscapedStreetLine(std::string_view text) {
-    if (text.find_first_of("\r\n\\") == std::string_view::npos) return std::string(text);
-    std::string out;
+// "\n", which both outputs resolve. Appended to out.
+void AppendEscapedStreetLine(std::string& out, std::string_view text) {
+    if (!HoldsEither(text, '\r', '\n') && text.find('\\') == std::string_view::npos) {
+        out += text;
+        return;
+    }
     for (size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
         if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
@@ -174,7 +216,6 @@ std::string EscapedStreetLine(std::string_view text) {
         else
             out += c;
     }
-    return out;
 }
 
 void AppendJoined(std::string& field, std::string_view value, std::string_view separator) {
@@ -186,17 +227,18 @@ void AppendJoined(std::string& field, std::string_view value, std::string_view s
 // A number's own slots, in order; the unused ones null.
 using SlotList = std::array<Field, 3>;
 
-// Something read from the card, waiting for its slot.
+// Something read from the card, waiting for its slot. The texts are views
+// into the card or the mapper's scratch, both kept until the next card.
 struct Candidate {
     int rank = 101;        // 1 for the most preferred, 101 when not marked
     std::string_view name; // the property, for notes
-    std::string value;
+    std::string_view value;
     SlotList slots{}; // a number's own slots
     bool home = false, work = false;
 };
 
 struct AddressCandidate : Candidate {
-    std::array<std::string, 7> parts{}; // box, extended, street, city, region, code, country
+    std::array<std::string_view, 7> parts{}; // box, extended, street, city, region, code, country
 };
 
 // Most preferred first, otherwise in file order.
@@ -215,68 +257,156 @@ constexpr Field kOverflowPhones[] = {
     &R::eContact_CompanyMainPhone, &R::eContact_PrimaryPhone, &R::eContact_ISDN,
     &R::eContact_TTYPhone,         &R::eContact_Telex};
 
-// A number's own slots by its kinds; none for a number of no kind.
-SlotList PhoneSlots(const VCardProperty& p) {
-    auto has = [&p](std::initializer_list<std::string_view> types) {
-        for (std::string_view type : types)
-            if (p.HasType(type)) return true;
+// The kinds of number a TEL's types name, one bit each.
+enum PhoneKind : unsigned {
+    kHome = 1u << 0,
+    kWork = 1u << 1,
+    kFax = 1u << 2,
+    kPager = 1u << 3,
+    kCell = 1u << 4,
+    kCar = 1u << 5,
+    kIsdn = 1u << 6,
+    kTty = 1u << 7,
+    kRadio = 1u << 8,
+    kCallback = 1u << 9,
+    kTelex = 1u << 10,
+    kAssistant = 1u << 11,
+    kCompanyMain = 1u << 12,
+    kMainOrPref = 1u << 13,
+};
+
+// The words of each kind, in upper case, as the types may write them.
+constexpr struct {
+    std::string_view word;
+    unsigned kind;
+} kPhoneWords[] = {
+    {"HOME", kHome},
+    {"WORK", kWork},
+    {"FAX", kFax},
+    {"PAGER", kPager},
+    {"CELL", kCell},
+    {"MOBILE", kCell},
+    {"IPHONE", kCell},
+    {"CAR", kCar},
+    {"ISDN", kIsdn},
+    {"TEXTPHONE", kTty},
+    {"TTY", kTty},
+    {"TDD", kTty},
+    {"X-TTY", kTty},
+    {"X-TTYTDD", kTty},
+    {"X-RADIO", kRadio},
+    {"RADIO", kRadio},
+    {"X-CALLBACK", kCallback},
+    {"CALLBACK", kCallback},
+    {"X-TELEX", kTelex},
+    {"TLX", kTelex},
+    {"TELEX", kTelex},
+    {"X-ASSISTANT", kAssistant},
+    {"ASSISTANT", kAssistant},
+    {"X-COMPANY-MAIN", kCompanyMain},
+    {"X-COMPANY_MAIN", kCompanyMain},
+    {"COMPANY-MAIN", kCompanyMain},
+    {"X-COMPANYMAIN", kCompanyMain},
+    {"MAIN", kMainOrPref},
+    {"PREF", kMainOrPref},
+};
+
+// Spaces and tabs off both ends, as the lexer trims a written type.
+std::string_view TrimWhite(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
+        text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
+        text.remove_suffix(1);
+    return text;
+}
+
+// A number's own slots by its kinds; none for a number of no kind. The types
+// are read once, every written type against every word.
+SlotList PhoneSlots(const VCardPropertyView& p) {
+    unsigned kinds = 0;
+    p.AnyParamValue("TYPE", [&kinds](std::string_view written) {
+        const std::string_view type = TrimWhite(written);
+        for (const auto& known : kPhoneWords)
+            if (type.size() == known.word.size() && EqualsUpperAscii(type, known.word))
+                kinds |= known.kind;
         return false;
-    };
-    const bool home = has({"HOME"}), work = has({"WORK"});
-    if (has({"FAX"})) {
+    });
+    auto has = [kinds](unsigned kind) { return (kinds & kind) != 0; };
+    const bool home = has(kHome), work = has(kWork);
+    if (has(kFax)) {
         if (work) return {&R::eContact_OfficeFax, &R::eContact_OtherFax, &R::eContact_HomeFax};
         if (home) return {&R::eContact_HomeFax, &R::eContact_OtherFax, &R::eContact_OfficeFax};
         return {&R::eContact_OtherFax, &R::eContact_OfficeFax, &R::eContact_HomeFax};
     }
-    if (has({"PAGER"})) return {&R::eContact_Pager};
-    if (has({"CELL", "MOBILE", "IPHONE"})) return {&R::eContact_CellPhone};
-    if (has({"CAR"})) return {&R::eContact_CarPhone};
-    if (has({"ISDN"})) return {&R::eContact_ISDN};
-    if (has({"TEXTPHONE", "TTY", "TDD", "X-TTY", "X-TTYTDD"})) return {&R::eContact_TTYPhone};
-    if (has({"X-RADIO", "RADIO"})) return {&R::eContact_RadioPhone};
-    if (has({"X-CALLBACK", "CALLBACK"})) return {&R::eContact_CallbackPhone};
-    if (has({"X-TELEX", "TLX", "TELEX"})) return {&R::eContact_Telex};
-    if (has({"X-ASSISTANT", "ASSISTANT"})) return {&R::eContact_AssistantPhone};
-    if (has({"X-COMPANY-MAIN", "X-COMPANY_MAIN", "COMPANY-MAIN", "X-COMPANYMAIN"}))
-        return {&R::eContact_CompanyMainPhone};
+    if (has(kPager)) return {&R::eContact_Pager};
+    if (has(kCell)) return {&R::eContact_CellPhone};
+    if (has(kCar)) return {&R::eContact_CarPhone};
+    if (has(kIsdn)) return {&R::eContact_ISDN};
+    if (has(kTty)) return {&R::eContact_TTYPhone};
+    if (has(kRadio)) return {&R::eContact_RadioPhone};
+    if (has(kCallback)) return {&R::eContact_CallbackPhone};
+    if (has(kTelex)) return {&R::eContact_Telex};
+    if (has(kAssistant)) return {&R::eContact_AssistantPhone};
+    if (has(kCompanyMain)) return {&R::eContact_CompanyMainPhone};
     if (home) return {&R::eContact_HomePhone, &R::eContact_HomePhone2};
     if (work) return {&R::eContact_OfficePhone, &R::eContact_OfficePhone2};
-    if (has({"MAIN", "PREF"}) || p.HasParam("PREF")) return {&R::eContact_PrimaryPhone};
+    if (has(kMainOrPref) || p.HasParam("PREF")) return {&R::eContact_PrimaryPhone};
     return {};
 }
 
-// "tel:+1-418-656-9254;ext=102" as a user writes it: "+1-418-656-9254 ext. 102".
-std::string PhoneNumber(std::string value) {
-    if (value.size() >= 4 && EqualsUpperAscii(std::string_view(value).substr(0, 4), "TEL:"))
-        value.erase(0, 4);
-    const std::string lower = LowerAscii(value);
-    if (const size_t ext = lower.find(";ext="); ext != std::string::npos)
-        value = value.substr(0, ext) + " ext. " + value.substr(ext + 5);
-    return Trim(value);
+// Whether text holds lower (in lower case) in any case.
+bool ContainsNoCase(std::string_view text, std::string_view lower) {
+    if (text.size() < lower.size()) return false;
+    for (size_t i = 0; i + lower.size() <= text.size(); ++i) {
+        size_t j = 0;
+        for (; j < lower.size(); ++j) {
+            char c = text[i + j];
+            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+            if (c != lower[j]) break;
+        }
+        if (j == lower.size()) return true;
+    }
+    return false;
 }
 
 class CardMapper {
   public:
-    CardMapper(const VCard& card, ContactRecord& record, StandardContext& ctx)
-        : card_(card), r_(record), ctx_(ctx) {}
+    explicit CardMapper(StandardContext& ctx) : ctx_(ctx) {}
 
-    void Map();
+    void Map(const VCardView& card, ContactRecord& record);
 
   private:
-    std::string Text(const VCardProperty& p) const {
-        if (p.value.find('\\') == std::string::npos) return Trim(p.value);
-        return Trim(UnescapeText(p.value, card_.version));
+    // A property's text, unescaped and trimmed: a view of the value itself
+    // when it holds no escape.
+    std::string_view Text(const VCardPropertyView& p) {
+        if (p.value.find('\\') == std::string_view::npos) return TrimView(p.value);
+        std::string& out = scratch_.Take();
+        AppendUnescapedText(p.value, card_->version, out);
+        return TrimView(out);
     }
-    std::vector<std::string> Components(const VCardProperty& p) const {
-        return SplitComponents(p.value, card_.version);
+    // The components of a structured value, still escaped, as views of it.
+    const std::vector<std::string_view>& Components(const VCardPropertyView& p) {
+        SplitComponentViews(p.value, card_->version, parts_);
+        return parts_;
     }
     // One component's items joined by separator, each unescaped.
-    std::string Joined(std::string_view component, std::string_view separator) const {
-        if (component.find_first_of("\\,") == std::string_view::npos) return Trim(component);
-        std::string out;
-        for (const std::string& item : SplitListItems(component, card_.version))
-            AppendJoined(out, Trim(item), separator);
+    std::string_view Joined(std::string_view component, std::string_view separator) {
+        if (!HoldsEither(component, '\\', ',')) return TrimView(component);
+        std::string& out = scratch_.Take();
+        for (const std::string& item : SplitListItems(component, card_->version))
+            AppendJoined(out, TrimView(item), separator);
         return out;
+    }
+    // "tel:+1-418-656-9254;ext=102" as a user writes it: "+1-418-656-9254 ext. 102".
+    std::string_view PhoneNumber(std::string_view value) {
+        if (value.size() >= 4 && EqualsUpperAscii(value.substr(0, 4), "TEL:"))
+            value.remove_prefix(4);
+        if (!ContainsNoCase(value, ";ext=")) return TrimView(value);
+        const std::string lower = LowerAscii(value);
+        const size_t ext = lower.find(";ext=");
+        std::string& out = scratch_.Take();
+        out.append(value.substr(0, ext)).append(" ext. ").append(value.substr(ext + 5));
+        return TrimView(out);
     }
     void Note(std::string message, bool withoutSlot = false) {
         RunNote note;
@@ -300,47 +430,53 @@ class CardMapper {
     }
     // The first value of its kind goes to the field; a different later one
     // is noted.
-    void Single(Field field, std::string_view name, const std::string& value) {
+    void Single(Field field, std::string_view name, std::string_view value) {
         if (value.empty()) return;
-        if ((r_.*field).empty())
-            r_.*field = value;
-        else if (r_.*field != value)
+        if ((r_->*field).empty())
+            r_->*field = value;
+        else if (r_->*field != value)
             NoSlot(name, value);
     }
     void Date(double& field, std::string_view name, std::string_view text, const char* what);
-    void Name(const VCardProperty& p);
-    void Organisation(const VCardProperty& p);
-    void Address(const VCardProperty& p);
-    void Picture(const VCardProperty& p);
-    void AndroidRow(const VCardProperty& p);
-    void Relation(Field field, std::string_view name, const std::string& value);
-    void Other(const VCardProperty& p);
+    void Name(const VCardPropertyView& p);
+    void Organisation(const VCardPropertyView& p);
+    void Address(const VCardPropertyView& p);
+    void Picture(const VCardPropertyView& p);
+    void AndroidRow(const VCardPropertyView& p);
+    void Relation(Field field, std::string_view name, std::string_view value);
+    void Other(const VCardPropertyView& p);
     void PlaceAll();
     void PlacePhones();
     void PlaceAddresses();
-    template <typename T = Candidate> T Make(const VCardProperty& p, std::string&& value) const {
+    template <typename T = Candidate>
+    T Make(const VCardPropertyView& p, std::string_view value) const {
         T c;
         const int pref = p.Pref();
         c.rank = pref > 0 ? pref : 101;
         c.name = p.name;
-        c.value = std::move(value);
+        c.value = value;
         return c;
     }
-    std::string LabelOf(const VCardProperty& p) const {
+    std::string LabelOf(const VCardPropertyView& p) {
         if (p.group.empty()) return {};
-        for (const VCardProperty& other : card_.properties)
+        for (const VCardPropertyView& other : card_->properties)
             if (other.name == "X-ABLABEL" && EqualsUpperAscii(other.group, UpperAscii(p.group)))
                 return LabelWord(Text(other));
         return {};
     }
 
-    const VCard& card_;
-    ContactRecord& r_;
     StandardContext& ctx_;
+    const VCardView* card_ = nullptr;
+    ContactRecord* r_ = nullptr;
+    // Kept from card to card for their room.
+    TextScratch scratch_;
+    std::vector<std::string_view> parts_;
     std::vector<Candidate> emails_, phones_, urls_, messengers_;
     std::vector<AddressCandidate> addresses_;
-    std::string skypeDisplayName_, skypeUserName_;
-    std::vector<std::string> skypeNumbers_;
+    std::vector<const Candidate*> restPhones_;
+    std::vector<AddressCandidate*> restAddresses_;
+    std::string_view skypeDisplayName_, skypeUserName_;
+    std::vector<std::string_view> skypeNumbers_;
     bool sawPicture_ = false;
 };
 
@@ -364,74 +500,76 @@ void CardMapper::Date(double& field, std::string_view name, std::string_view tex
         NoSlot(name, text);
 }
 
-void CardMapper::Name(const VCardProperty& p) {
+void CardMapper::Name(const VCardPropertyView& p) {
     if (TrimView(p.value).empty()) return;
-    const std::vector<std::string> parts = Components(p);
     const Field fields[] = {&R::eContact_LastName, &R::eContact_FirstName, &R::eContact_MiddleName,
                             &R::eContact_Title, &R::eContact_Suffix};
-    const bool first = r_.eContact_LastName.empty() && r_.eContact_FirstName.empty() &&
-                       r_.eContact_MiddleName.empty() && r_.eContact_Title.empty() &&
-                       r_.eContact_Suffix.empty();
+    const bool first = r_->eContact_LastName.empty() && r_->eContact_FirstName.empty() &&
+                       r_->eContact_MiddleName.empty() && r_->eContact_Title.empty() &&
+                       r_->eContact_Suffix.empty();
     if (!first) {
         NoSlot(p.name, Text(p));
         return;
     }
+    const std::vector<std::string_view>& parts = Components(p);
     for (size_t i = 0; i < parts.size() && i < std::size(fields); ++i)
-        r_.*fields[i] = Joined(parts[i], i >= 3 ? ", " : " ");
+        r_->*fields[i] = Joined(parts[i], i >= 3 ? ", " : " ");
     // Components past the suffix have no slot.
     for (size_t i = std::size(fields); i < parts.size(); ++i)
-        if (const std::string extra = Joined(parts[i], " "); !extra.empty()) NoSlot(p.name, extra);
+        if (const std::string_view extra = Joined(parts[i], " "); !extra.empty())
+            NoSlot(p.name, extra);
 }
 
-void CardMapper::Organisation(const VCardProperty& p) {
-    const std::vector<std::string> parts = Components(p);
-    std::string company = parts.empty() ? std::string() : Joined(parts[0], ", ");
+void CardMapper::Organisation(const VCardPropertyView& p) {
+    const std::vector<std::string_view>& parts = Components(p);
+    std::string company = parts.empty() ? std::string() : std::string(Joined(parts[0], ", "));
     std::string units;
     for (size_t i = 1; i < parts.size(); ++i)
         AppendJoined(units, Joined(parts[i], ", "), ", ");
     if (company.empty() && units.empty()) return;
-    if (r_.eContact_Company.empty() && r_.eContact_Department.empty()) {
-        r_.eContact_Company = std::move(company);
-        r_.eContact_Department = std::move(units);
+    if (r_->eContact_Company.empty() && r_->eContact_Department.empty()) {
+        r_->eContact_Company = std::move(company);
+        r_->eContact_Department = std::move(units);
         return;
     }
     std::string whole = company;
     AppendJoined(whole, units, ", ");
-    if (whole != r_.eContact_Company) NoSlot(p.name, whole);
+    if (whole != r_->eContact_Company) NoSlot(p.name, whole);
 }
 
-void CardMapper::Address(const VCardProperty& p) {
+void CardMapper::Address(const VCardPropertyView& p) {
     AddressCandidate c = Make<AddressCandidate>(p, {});
     bool any = false;
+    std::string* rest = nullptr; // the country with components past it
     auto take = [&](size_t i, std::string_view component) {
         if (i < c.parts.size()) {
             c.parts[i] = Joined(component, i <= 2 ? "\n" : ", ");
             any = any || !c.parts[i].empty();
-        } else if (const std::string extra = Joined(component, ", "); !extra.empty()) {
+        } else if (const std::string_view extra = Joined(component, ", "); !extra.empty()) {
             // A component past the country: kept with the country.
-            AppendJoined(c.parts[6], extra, ", ");
+            if (!rest) {
+                rest = &scratch_.Take();
+                *rest = c.parts[6];
+            }
+            AppendJoined(*rest, extra, ", ");
+            c.parts[6] = *rest;
             any = true;
         }
     };
-    if (p.value.find('\\') == std::string::npos) {
-        // Nothing escaped: the components are cut where they are.
-        size_t i = 0, start = 0;
-        for (size_t semicolon; (semicolon = p.value.find(';', start)) != std::string::npos;
-             start = semicolon + 1)
-            take(i++, std::string_view(p.value).substr(start, semicolon - start));
-        take(i, std::string_view(p.value).substr(start));
-    } else {
-        const std::vector<std::string> parts = Components(p);
-        for (size_t i = 0; i < parts.size(); ++i)
-            take(i, parts[i]);
-    }
+    const std::vector<std::string_view>& parts = Components(p);
+    for (size_t i = 0; i < parts.size(); ++i)
+        take(i, parts[i]);
     if (!any) return;
-    c.home = p.HasType("HOME");
-    c.work = p.HasType("WORK");
-    addresses_.push_back(std::move(c));
+    p.AnyParamValue("TYPE", [&c](std::string_view written) {
+        const std::string_view type = TrimWhite(written);
+        c.home = c.home || (type.size() == 4 && EqualsUpperAscii(type, "HOME"));
+        c.work = c.work || (type.size() == 4 && EqualsUpperAscii(type, "WORK"));
+        return false;
+    });
+    addresses_.push_back(c);
 }
 
-void CardMapper::Picture(const VCardProperty& p) {
+void CardMapper::Picture(const VCardPropertyView& p) {
     if (!ctx_.sink.WantsPictures()) return;
     const VCardPicture picture = PictureOf(p);
     switch (picture.kind) {
@@ -460,37 +598,37 @@ void CardMapper::Picture(const VCardProperty& p) {
     ctx_.sink.Poll();
     std::string failure;
     const std::string extension = picture.extension.empty() ? "gif" : picture.extension;
-    r_.ePhoto = ctx_.sink.KeepPictureAs(picture.bytes, ctx_.ivCard, extension, failure);
-    if (r_.ePhoto.empty() && !failure.empty()) Note(std::move(failure));
-    if (!r_.ePhoto.empty() && picture.type.empty())
+    r_->ePhoto = ctx_.sink.KeepPictureAs(picture.bytes, ctx_.ivCard, extension, failure);
+    if (r_->ePhoto.empty() && !failure.empty()) Note(std::move(failure));
+    if (!r_->ePhoto.empty() && picture.type.empty())
         Note("The picture's type is unknown; it was kept as it is.");
 }
 
-void CardMapper::Relation(Field field, std::string_view name, const std::string& value) {
+void CardMapper::Relation(Field field, std::string_view name, std::string_view value) {
     if (value.empty()) return;
     if (field == &R::eContact_Childern)
-        AppendJoined(r_.*field, value, ", ");
+        AppendJoined(r_->*field, value, ", ");
     else
         Single(field, name, value);
 }
 
 // Android's rows for what vCard has no property for.
-void CardMapper::AndroidRow(const VCardProperty& p) {
-    const std::vector<std::string> parts = Components(p);
+void CardMapper::AndroidRow(const VCardPropertyView& p) {
+    const std::vector<std::string_view>& parts = Components(p);
     auto part = [&](size_t i) {
-        return i < parts.size() ? Trim(UnescapeComponent(parts[i], card_.version)) : std::string();
+        return i < parts.size() ? Trim(UnescapeComponent(parts[i], card_->version)) : std::string();
     };
     const std::string kind = part(0);
     const std::string value = part(1), type = part(2);
     if (kind == "vnd.android.cursor.item/nickname") {
-        AppendJoined(r_.eContact_NickName, value, ", ");
+        AppendJoined(r_->eContact_NickName, value, ", ");
         return;
     }
     if (kind == "vnd.android.cursor.item/contact_event" && !value.empty()) {
         if (type == "1")
-            Date(r_.eContact_Anniversary, "ANNIVERSARY", value, "The anniversary");
+            Date(r_->eContact_Anniversary, "ANNIVERSARY", value, "The anniversary");
         else if (type == "3")
-            Date(r_.eContact_BirthDay, "BDAY", value, "The birthday");
+            Date(r_->eContact_BirthDay, "BDAY", value, "The birthday");
         else
             NoSlot("X-ANDROID-CUSTOM", value);
         return;
@@ -516,7 +654,7 @@ void CardMapper::AndroidRow(const VCardProperty& p) {
 }
 
 // A property with no slot of its own: noted when it says something.
-void CardMapper::Other(const VCardProperty& p) {
+void CardMapper::Other(const VCardPropertyView& p) {
     if (p.name == "AGENT") {
         std::string who;
         if (p.embeddedCard) {
@@ -534,16 +672,28 @@ void CardMapper::Other(const VCardProperty& p) {
         return;
     }
     if (p.binary) {
-        Note("The card's " + p.name + " holds data for which the output has no slot.", true);
+        Note("The card's " + std::string(p.name) + " holds data for which the output has no slot.",
+             true);
         return;
     }
-    const std::string text = Text(p);
+    const std::string_view text = Text(p);
     if (!text.empty()) NoSlot(p.name, text);
 }
 
-void CardMapper::Map() {
-    for (const VCardProperty& p : card_.properties) {
-        const std::string& n = p.name;
+void CardMapper::Map(const VCardView& card, ContactRecord& record) {
+    card_ = &card;
+    r_ = &record;
+    scratch_.Reset();
+    emails_.clear();
+    phones_.clear();
+    urls_.clear();
+    messengers_.clear();
+    addresses_.clear();
+    skypeDisplayName_ = skypeUserName_ = {};
+    skypeNumbers_.clear();
+    sawPicture_ = false;
+    for (const VCardPropertyView& p : card.properties) {
+        const std::string_view n = p.name;
         switch (PropOf(n)) {
         case Prop::Technical:
             break;
@@ -554,7 +704,7 @@ void CardMapper::Map() {
             Single(&R::eContact_FullName, n, Text(p));
             break;
         case Prop::Nickname:
-            AppendJoined(r_.eContact_NickName, Joined(p.value, ", "), ", ");
+            AppendJoined(r_->eContact_NickName, Joined(p.value, ", "), ", ");
             break;
         case Prop::SkypeDisplayName:
             if (skypeDisplayName_.empty()) skypeDisplayName_ = Text(p);
@@ -564,7 +714,7 @@ void CardMapper::Map() {
             // Skype's telephone contacts: where Normal Mode puts them.
             c.slots = {&R::eContact_OfficePhone, &R::eContact_OfficePhone2};
             skypeNumbers_.push_back(c.value);
-            if (!c.value.empty()) phones_.push_back(std::move(c));
+            if (!c.value.empty()) phones_.push_back(c);
             break;
         }
         case Prop::Org:
@@ -577,66 +727,68 @@ void CardMapper::Map() {
             Single(&R::eContact_Profession, n, Text(p));
             break;
         case Prop::Email:
-            if (std::string v = Text(p); !v.empty()) emails_.push_back(Make(p, std::move(v)));
+            if (const std::string_view v = Text(p); !v.empty()) emails_.push_back(Make(p, v));
             break;
         case Prop::Tel: {
             Candidate c = Make(p, PhoneNumber(Text(p)));
             c.slots = PhoneSlots(p);
-            if (!c.value.empty()) phones_.push_back(std::move(c));
+            if (!c.value.empty()) phones_.push_back(c);
             break;
         }
         case Prop::Adr:
             Address(p);
             break;
         case Prop::Birthday:
-            if (!TrimView(p.value).empty()) Date(r_.eContact_BirthDay, n, Text(p), "The birthday");
+            if (!TrimView(p.value).empty()) Date(r_->eContact_BirthDay, n, Text(p), "The birthday");
             break;
         case Prop::Anniversary:
             if (!TrimView(p.value).empty())
-                Date(r_.eContact_Anniversary, n, Text(p), "The anniversary");
+                Date(r_->eContact_Anniversary, n, Text(p), "The anniversary");
             break;
         case Prop::AppleDate:
             if (LowerAscii(LabelOf(p)) == "anniversary")
-                Date(r_.eContact_Anniversary, "ANNIVERSARY", Text(p), "The anniversary");
-            else if (const std::string v = Text(p); !v.empty())
+                Date(r_->eContact_Anniversary, "ANNIVERSARY", Text(p), "The anniversary");
+            else if (const std::string_view v = Text(p); !v.empty())
                 NoSlot(n, v);
             break;
         case Prop::Note:
-            AppendJoined(r_.eContact_Comments, WindowsLines(Text(p)), "\r\n");
+            AppendWindowsLines(r_->eContact_Comments, Text(p), "\r\n");
             break;
         case Prop::Url:
-            if (std::string v = Text(p); !v.empty()) {
-                Candidate c = Make(p, std::move(v));
+            if (const std::string_view v = Text(p); !v.empty()) {
+                Candidate c = Make(p, v);
                 c.home = p.HasType("HOME");
-                urls_.push_back(std::move(c));
+                urls_.push_back(c);
             }
             break;
         case Prop::Messenger: {
-            std::string v = Text(p);
+            const std::string_view v = Text(p);
             if (n == "X-SKYPE-USERNAME" && skypeUserName_.empty()) skypeUserName_ = v;
-            if (!v.empty()) messengers_.push_back(Make(p, std::move(v)));
+            if (!v.empty()) messengers_.push_back(Make(p, v));
             break;
         }
         case Prop::Categories:
-            AppendJoined(r_.eContact_Categories, Joined(p.value, ", "), ", ");
+            AppendJoined(r_->eContact_Categories, Joined(p.value, ", "), ", ");
             break;
         case Prop::Photo:
             Picture(p);
             break;
         case Prop::Related: {
             Field field = nullptr;
-            for (const std::string& type : p.ParamValues("TYPE"))
-                if (!field) field = RelationOfWord(type);
+            p.AnyParamValue("TYPE", [&field](std::string_view type) {
+                field = RelationOfWord(type);
+                return field != nullptr;
+            });
             if (field)
                 Relation(field, n, Text(p));
-            else if (const std::string v = Text(p); !v.empty())
+            else if (const std::string_view v = Text(p); !v.empty())
                 NoSlot(n, v);
             break;
         }
         case Prop::AppleRelated:
             if (const Field field = RelationOfWord(LabelOf(p)))
                 Relation(field, n, Text(p));
-            else if (const std::string v = Text(p); !v.empty())
+            else if (const std::string_view v = Text(p); !v.empty())
                 NoSlot(n, v);
             break;
         case Prop::Spouse:
@@ -656,13 +808,13 @@ void CardMapper::Map() {
             break;
         case Prop::Phonetic:
             // How the name is read: no output has a place for it yet.
-            if (const std::string v = Text(p); !v.empty()) NoSlot(n, v);
+            if (const std::string_view v = Text(p); !v.empty()) NoSlot(n, v);
             break;
         case Prop::Sound:
             if (p.HasType("X-IRMC-N") && !p.binary) {
                 // Phones write the reading of the name here, in N's components.
                 std::string reading;
-                for (const std::string& part : Components(p))
+                for (const std::string_view part : Components(p))
                     AppendJoined(reading, Joined(part, " "), " ");
                 if (!reading.empty()) NoSlot(n, reading);
             } else {
@@ -675,9 +827,9 @@ void CardMapper::Map() {
         }
     }
     // Skype names the contact by its display name, then by its user name.
-    if (r_.eContact_FullName.empty())
-        r_.eContact_FullName = !skypeDisplayName_.empty() ? skypeDisplayName_ : skypeUserName_;
-    else if (!skypeDisplayName_.empty() && skypeDisplayName_ != r_.eContact_FullName)
+    if (r_->eContact_FullName.empty())
+        r_->eContact_FullName = !skypeDisplayName_.empty() ? skypeDisplayName_ : skypeUserName_;
+    else if (!skypeDisplayName_.empty() && skypeDisplayName_ != r_->eContact_FullName)
         NoSlot("X-SKYPE-DISPLAYNAME", skypeDisplayName_);
     PlaceAll();
 }
@@ -688,7 +840,7 @@ void CardMapper::PlaceAll() {
     size_t next = 0;
     for (const Candidate& c : emails_) {
         if (next < std::size(emailSlots))
-            r_.*emailSlots[next++] = c.value;
+            r_->*emailSlots[next++] = c.value;
         else
             NoSlot(c.name, c.value);
     }
@@ -700,8 +852,8 @@ void CardMapper::PlaceAll() {
     // one; each then takes the other slot.
     SortByPreference(urls_);
     for (const Candidate& c : urls_) {
-        std::string* own = c.home ? &r_.eContact_PersonalWebPage : &r_.eContact_WebPage;
-        std::string* other = c.home ? &r_.eContact_WebPage : &r_.eContact_PersonalWebPage;
+        std::string* own = c.home ? &r_->eContact_PersonalWebPage : &r_->eContact_WebPage;
+        std::string* other = c.home ? &r_->eContact_WebPage : &r_->eContact_PersonalWebPage;
         if (own->empty())
             *own = c.value;
         else if (other->empty())
@@ -716,9 +868,9 @@ void CardMapper::PlaceAll() {
         if (c.name == "X-SKYPE-USERNAME" &&
             std::find(skypeNumbers_.begin(), skypeNumbers_.end(), c.value) != skypeNumbers_.end())
             continue;
-        if (r_.eContact_IMAddress.empty())
-            r_.eContact_IMAddress = c.value;
-        else if (r_.eContact_IMAddress != c.value)
+        if (r_->eContact_IMAddress.empty())
+            r_->eContact_IMAddress = c.value;
+        else if (r_->eContact_IMAddress != c.value)
             NoSlot(c.name, c.value);
     }
 }
@@ -727,24 +879,24 @@ void CardMapper::PlacePhones() {
     SortByPreference(phones_);
     // Every number first where its kind belongs, so that a number of no kind
     // does not take the slot of one that has it.
-    std::vector<const Candidate*> rest;
+    restPhones_.clear();
     for (const Candidate& c : phones_) {
         auto free = std::find_if(c.slots.begin(), c.slots.end(),
-                                 [this](Field f) { return f && (r_.*f).empty(); });
+                                 [this](Field f) { return f && (r_->*f).empty(); });
         if (free != c.slots.end())
-            r_.** free = c.value;
+            r_->** free = c.value;
         else
-            rest.push_back(&c);
+            restPhones_.push_back(&c);
     }
-    for (const Candidate* c : rest) {
-        if (r_.eContact_OtherPhone.empty()) {
-            r_.eContact_OtherPhone = c->value;
+    for (const Candidate* c : restPhones_) {
+        if (r_->eContact_OtherPhone.empty()) {
+            r_->eContact_OtherPhone = c->value;
             continue;
         }
         auto free = std::find_if(std::begin(kOverflowPhones), std::end(kOverflowPhones),
-                                 [this](Field f) { return (r_.*f).empty(); });
+                                 [this](Field f) { return (r_->*f).empty(); });
         if (free != std::end(kOverflowPhones))
-            r_.** free = c->value;
+            r_->** free = c->value;
         else
             NoSlot(c->name, c->value);
     }
@@ -766,30 +918,33 @@ constexpr AddressGroup kOther{&R::eContact_OtherAddress, &R::eContact_OtherCity,
 void CardMapper::PlaceAddresses() {
     SortByPreference(addresses_);
     auto taken = [this](const AddressGroup& g) {
-        return !(r_.*g.whole).empty() || !(r_.*g.city).empty() || !(r_.*g.state).empty() ||
-               !(r_.*g.zip).empty() || !(r_.*g.country).empty();
+        return !(r_->*g.whole).empty() || !(r_->*g.city).empty() || !(r_->*g.state).empty() ||
+               !(r_->*g.zip).empty() || !(r_->*g.country).empty();
     };
-    auto store = [this](const AddressGroup& g, AddressCandidate& c) {
-        // Post-office box, extended address and street, one per line.
-        std::string street;
-        for (size_t i = 0; i <= 2; ++i)
-            AppendJoined(street, EscapedStreetLine(c.parts[i]), "\\n");
-        r_.*g.whole = std::move(street);
-        r_.*g.city = std::move(c.parts[3]);
-        r_.*g.state = std::move(c.parts[4]);
-        r_.*g.zip = std::move(c.parts[5]);
-        r_.*g.country = std::move(c.parts[6]);
-        if (g.whole == kPersonal.whole) r_.eSelAddress = "1";
+    auto store = [this](const AddressGroup& g, const AddressCandidate& c) {
+        // Post-office box, extended address and street, one per line, into
+        // the whole address, which is empty: the group is not taken.
+        std::string& street = r_->*g.whole;
+        for (size_t i = 0; i <= 2; ++i) {
+            if (c.parts[i].empty()) continue;
+            if (!street.empty()) street += "\\n";
+            AppendEscapedStreetLine(street, c.parts[i]);
+        }
+        r_->*g.city = c.parts[3];
+        r_->*g.state = c.parts[4];
+        r_->*g.zip = c.parts[5];
+        r_->*g.country = c.parts[6];
+        if (g.whole == kPersonal.whole) r_->eSelAddress = "1";
     };
-    std::vector<AddressCandidate*> rest;
+    restAddresses_.clear();
     for (AddressCandidate& c : addresses_) {
         const AddressGroup& own = c.home ? kPersonal : c.work ? kBusiness : kOther;
         if (!taken(own))
             store(own, c);
         else
-            rest.push_back(&c);
+            restAddresses_.push_back(&c);
     }
-    for (AddressCandidate* c : rest) {
+    for (AddressCandidate* c : restAddresses_) {
         bool stored = false;
         for (const AddressGroup* g : {&kOther, &kPersonal, &kBusiness})
             if (!taken(*g)) {
@@ -799,7 +954,7 @@ void CardMapper::PlaceAddresses() {
             }
         if (!stored) {
             std::string whole;
-            for (const std::string& part : c->parts)
+            for (const std::string_view part : c->parts)
                 AppendJoined(whole, part, "; ");
             NoSlot(c->name, whole);
         }
@@ -832,7 +987,9 @@ std::string DiagnosticMessage(const VCardDiagnostic& d) {
 
 } // namespace
 
-void MapStandardCard(const VCard& card, ContactRecord& record, StandardContext& ctx) {
+namespace {
+
+void NoteDiagnostics(const VCardView& card, StandardContext& ctx) {
     for (const VCardDiagnostic& d : card.diagnostics) {
         // A card without VERSION is read as 2.1, which is what it most likely is.
         if (d.message.starts_with("no VERSION line")) continue;
@@ -842,7 +999,13 @@ void MapStandardCard(const VCard& card, ContactRecord& record, StandardContext& 
         note.message = DiagnosticMessage(d);
         ctx.sink.Notes().Add(std::move(note));
     }
-    CardMapper(card, record, ctx).Map();
+}
+
+} // namespace
+
+void MapStandardCard(const VCardView& card, ContactRecord& record, StandardContext& ctx) {
+    NoteDiagnostics(card, ctx);
+    CardMapper(ctx).Map(card, record);
 }
 
 void ReadStandardFrom(const std::string& file, ByteSource& source, int32_t& ivCard,
@@ -861,17 +1024,19 @@ void ReadStandardFrom(const std::string& file, ByteSource& source, int32_t& ivCa
             sink.Notes().Add(RunNote{file, 0, DiagnosticMessage(d), false});
     };
     StandardContext ctx{sink, file, ivCard};
+    // One card's views and one mapper, kept for their room from card to card.
+    CardMapper mapper(ctx);
     bool anyCard = false;
     try {
-        VCard card;
+        VCardView card;
         // A stop asked for between contacts begins no further contact.
         while (!sink.StopRequested() && lexer.Next(card)) {
             anyCard = true;
             sink.CardOpened();
             fileNotes();
             ctx.ivCard = ivCard;
-            MapStandardCard(card, record, ctx);
-            card = VCard{}; // a large picture's bytes go now, not with the next card
+            NoteDiagnostics(card, ctx);
+            mapper.Map(card, record);
             sink.Poll();
             if (ivCard > kMaxCardCounter) {
                 RunNote note{file, ivCard,

@@ -57,6 +57,6 @@ struct StandardContext {
 
 // Fills the record from one card; values without a slot and the card's
 // problems become notes on the contact.
-void MapStandardCard(const VCard& card, ContactRecord& record, StandardContext& ctx);
+void MapStandardCard(const VCardView& card, ContactRecord& record, StandardContext& ctx);
 
 } // namespace velloquin

@@ -18,11 +18,36 @@ constexpr size_t kMaxDiagnostics = 200;
 // one is skipped so that garbage between cards costs no memory.
 constexpr size_t kMaxOutsideLine = 4096;
 
-bool IsBlank(std::string_view line) {
+// Whether a name is this one, compared as the constant it is rather than
+// through a call: every parameter's name is asked about several times.
+template <size_t N> inline bool NameIs(std::string_view name, const char (&literal)[N]) {
+    return name.size() == N - 1 && std::memcmp(name.data(), literal, N - 1) == 0;
+}
+
+// EqualsUpperAscii, with the sizes compared here: most comparisons end there.
+inline bool SameUpper(std::string_view text, std::string_view upper) {
+    return text.size() == upper.size() && EqualsUpperAscii(text, upper);
+}
+
+// The position of the first byte from pos on that is not ASCII (or the end),
+// eight bytes at a time: SkipAscii without a call, for the many short values.
+inline size_t AsciiEnd(std::string_view text, size_t pos) {
+    while (pos + 8 <= text.size()) {
+        uint64_t word = 0;
+        std::memcpy(&word, text.data() + pos, 8);
+        if (word & 0x8080808080808080u) break;
+        pos += 8;
+    }
+    while (pos < text.size() && static_cast<unsigned char>(text[pos]) < 0x80)
+        ++pos;
+    return pos;
+}
+
+inline bool IsBlank(std::string_view line) {
     return std::all_of(line.begin(), line.end(), [](char c) { return c == ' ' || c == '\t'; });
 }
 
-std::string_view TrimWhite(std::string_view text) {
+inline std::string_view TrimWhite(std::string_view text) {
     while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
         text.remove_prefix(1);
     while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
@@ -32,26 +57,38 @@ std::string_view TrimWhite(std::string_view text) {
 
 // "BEGIN:VCARD" or "END:VCARD" in any case, white space around the value
 // allowed. A line that starts with white space is a folded one, never this.
-bool IsBoundary(std::string_view line, std::string_view keyword) {
+inline bool IsBoundary(std::string_view line, std::string_view keyword) {
     if (line.empty() || line.front() == ' ' || line.front() == '\t') return false;
     // Most lines begin otherwise; the rest of the test is for the few.
     if ((line.front() & ~0x20) != keyword.front()) return false;
+    if (line.size() < 2 || (line[1] & ~0x20) != keyword[1]) return false;
     const size_t colon = line.find(':');
     if (colon == std::string_view::npos) return false;
-    return EqualsUpperAscii(TrimWhite(line.substr(0, colon)), keyword) &&
-           EqualsUpperAscii(TrimWhite(line.substr(colon + 1)), "VCARD");
+    return SameUpper(TrimWhite(line.substr(0, colon)), keyword) &&
+           SameUpper(TrimWhite(line.substr(colon + 1)), "VCARD");
 }
 
 // The position of the first ':' outside double quotes: where the value starts.
-size_t ValueColon(std::string_view line) {
-    bool quoted = false;
-    for (size_t i = 0; i < line.size(); ++i) {
-        if (line[i] == '"')
-            quoted = !quoted;
-        else if (line[i] == ':' && !quoted)
-            return i;
+// semicolon, when given, gets the first ';' before it, quoted or not (npos
+// when there is none): where the name ends.
+size_t ValueColon(std::string_view line, size_t* semicolon = nullptr) {
+    size_t colon = line.find(':');
+    // Most headers hold no quote: the first colon is the one.
+    if (colon != std::string_view::npos &&
+        line.substr(0, colon).find('"') != std::string_view::npos) {
+        bool quoted = false;
+        colon = std::string_view::npos;
+        for (size_t i = 0; i < line.size(); ++i) {
+            if (line[i] == '"') {
+                quoted = !quoted;
+            } else if (line[i] == ':' && !quoted) {
+                colon = i;
+                break;
+            }
+        }
     }
-    return std::string_view::npos;
+    if (semicolon) *semicolon = line.substr(0, colon).find(';');
+    return colon;
 }
 
 // Calls each with every piece of text cut at sep outside double quotes,
@@ -77,11 +114,26 @@ std::vector<std::string_view> SplitOutsideQuotes(std::string_view text, char sep
     return parts;
 }
 
-std::string Unquote(std::string_view text) {
+// ForEachOutsideQuotes that stops when each returns true; true when one did.
+template <typename Each> bool AnyOutsideQuotes(std::string_view text, char sep, Each each) {
+    bool quoted = false;
+    size_t start = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '"')
+            quoted = !quoted;
+        else if (text[i] == sep && !quoted) {
+            if (each(text.substr(start, i - start))) return true;
+            start = i + 1;
+        }
+    }
+    return each(text.substr(start));
+}
+
+inline std::string_view Unquote(std::string_view text) {
     text = TrimWhite(text);
     if (text.size() >= 2 && text.front() == '"' && text.back() == '"')
         text = text.substr(1, text.size() - 2);
-    return std::string(text);
+    return text;
 }
 
 // RFC 6868's caret escapes in 4.0 parameter values.
@@ -109,43 +161,54 @@ std::string DecodeCarets(std::string_view text) {
 // The 2.1 words that stand alone as an ENCODING.
 bool IsEncodingWord(std::string_view word) {
     for (std::string_view known : {"QUOTED-PRINTABLE", "BASE64", "B", "8BIT", "7BIT"})
-        if (EqualsUpperAscii(word, known)) return true;
+        if (SameUpper(word, known)) return true;
     return false;
 }
 
-std::vector<VCardParam> ParseParams(std::string_view header, VCardVersion version) {
-    std::vector<VCardParam> params;
+// Calls each(name, value, index, temporary) with every parameter value of a
+// header (the text before the value's colon, the property's name first), in
+// order: the name as written (a bare parameter's "TYPE" or "ENCODING"), the
+// value unquoted, index the parameter's place among them; temporary when the
+// value is no piece of the header (a 4.0 value with carets) and lasts only
+// for the call. Stops when each returns true; true when one did.
+template <typename Each>
+bool AnyParamValueOf(std::string_view header, VCardVersion version, Each each) {
+    if (header.find(';') == std::string_view::npos) return false;
     bool first = true; // the name, not a parameter
-    ForEachOutsideQuotes(header, ';', [&](std::string_view piece) {
+    size_t index = 0;
+    std::string decoded; // a 4.0 value with carets
+    return AnyOutsideQuotes(header, ';', [&](std::string_view piece) {
         if (first) {
             first = false;
-            return;
+            return false;
         }
         const std::string_view part = TrimWhite(piece);
-        if (part.empty()) return;
-        VCardParam param;
+        if (part.empty()) return false;
+        const size_t param = index++;
         const size_t equals = part.find('=');
         if (equals == std::string_view::npos || part.front() == '"') {
-            param.values.push_back(Unquote(part));
-            param.name = IsEncodingWord(param.values.back()) ? "ENCODING" : "TYPE";
-        } else {
-            param.name = UpperAscii(TrimWhite(part.substr(0, equals)));
-            ForEachOutsideQuotes(part.substr(equals + 1), ',', [&](std::string_view item) {
-                std::string value = Unquote(item);
-                if (version == VCardVersion::V40) value = DecodeCarets(value);
-                // TYPE="work,voice" (4.0) names two types.
-                if (param.name == "TYPE" && value.find(',') != std::string::npos) {
-                    ForEachOutsideQuotes(value, ',', [&](std::string_view type) {
-                        param.values.emplace_back(TrimWhite(type));
-                    });
-                } else {
-                    param.values.push_back(std::move(value));
-                }
-            });
+            const std::string_view value = Unquote(part);
+            return each(std::string_view(IsEncodingWord(value) ? "ENCODING" : "TYPE"), value, param,
+                        false);
         }
-        params.push_back(std::move(param));
+        const std::string_view name = TrimWhite(part.substr(0, equals));
+        const bool isType = SameUpper(name, "TYPE");
+        return AnyOutsideQuotes(part.substr(equals + 1), ',', [&](std::string_view item) {
+            std::string_view value = Unquote(item);
+            bool temporary = false;
+            if (version == VCardVersion::V40 && value.find('^') != std::string_view::npos) {
+                decoded = DecodeCarets(value);
+                value = decoded;
+                temporary = true;
+            }
+            // TYPE="work,voice" (4.0) names two types.
+            if (isType && value.find(',') != std::string_view::npos)
+                return AnyOutsideQuotes(value, ',', [&](std::string_view type) {
+                    return each(name, TrimWhite(type), param, temporary);
+                });
+            return each(name, value, param, temporary);
+        });
     });
-    return params;
 }
 
 int HexDigit(char c) {
@@ -157,8 +220,7 @@ int HexDigit(char c) {
 
 // Quoted-printable to bytes; a '=' that starts no valid pair is kept as it
 // is and counted.
-std::string DecodeQuotedPrintable(std::string_view text, size_t& bad) {
-    std::string out;
+void DecodeQuotedPrintable(std::string_view text, size_t& bad, std::string& out) {
     out.reserve(text.size());
     for (size_t i = 0; i < text.size(); ++i) {
         if (text[i] != '=') {
@@ -173,7 +235,6 @@ std::string DecodeQuotedPrintable(std::string_view text, size_t& bad) {
         ++bad;
         out += '=';
     }
-    return out;
 }
 
 std::string PercentDecode(std::string_view text) {
@@ -192,7 +253,12 @@ std::string PercentDecode(std::string_view text) {
 
 bool StartsWithNoCase(std::string_view text, std::string_view lowerPrefix) {
     if (text.size() < lowerPrefix.size()) return false;
-    return LowerAscii(text.substr(0, lowerPrefix.size())) == lowerPrefix;
+    for (size_t i = 0; i < lowerPrefix.size(); ++i) {
+        char c = text[i];
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        if (c != lowerPrefix[i]) return false;
+    }
+    return true;
 }
 
 // A charset name reduced to letters and digits in upper case, so that
@@ -227,32 +293,6 @@ bool IsBase64Line(std::string_view line) {
     });
 }
 
-// False when the header cannot hold an ENCODING parameter: no "ENCODING",
-// "QUOTED", "BASE64", "7BIT" or "8BIT" in it, in any case, and no bare "B".
-// Every line of a card passes here; parsing the parameters is left to the few
-// that may.
-bool MayNameAnEncoding(std::string_view header) {
-    const size_t semicolon = header.find(';');
-    if (semicolon == std::string_view::npos) return false;
-    const std::string_view rest = header.substr(semicolon);
-    const std::string upper = UpperAscii(rest);
-    for (std::string_view word : {"ENCODING", "QUOTED", "BASE64", "7BIT", "8BIT"})
-        if (upper.find(word) != std::string::npos) return true;
-    for (size_t at = rest.find_first_of("Bb"); at != std::string_view::npos;
-         at = rest.find_first_of("Bb", at + 1)) {
-        // A bare B between separators, white space allowed.
-        size_t before = at, after = at + 1;
-        auto blank = [](char c) { return c == ' ' || c == '\t' || c == '"'; };
-        while (before > 0 && blank(rest[before - 1]))
-            --before;
-        while (after < rest.size() && blank(rest[after]))
-            ++after;
-        if (before > 0 && rest[before - 1] == ';' && (after == rest.size() || rest[after] == ';'))
-            return true;
-    }
-    return false;
-}
-
 // The header of a line (up to the value's colon) says whether its value may
 // continue on lines without the usual fold: quoted-printable soft breaks and
 // 2.1 Base64 lines.
@@ -260,63 +300,194 @@ void EncodingOfHeader(std::string_view line, bool& quotedPrintable, bool& base64
     quotedPrintable = base64 = false;
     const size_t colon = ValueColon(line);
     if (colon == std::string_view::npos) return;
-    if (!MayNameAnEncoding(line.substr(0, colon))) return;
-    for (const VCardParam& param : ParseParams(line.substr(0, colon), VCardVersion::V30)) {
-        if (param.name != "ENCODING") continue;
-        for (const std::string& value : param.values) {
-            if (EqualsUpperAscii(value, "QUOTED-PRINTABLE")) quotedPrintable = true;
-            if (EqualsUpperAscii(value, "BASE64") || EqualsUpperAscii(value, "B")) base64 = true;
-        }
-    }
+    AnyParamValueOf(line.substr(0, colon), VCardVersion::V30,
+                    [&](std::string_view name, std::string_view value, size_t, bool) {
+                        if (!SameUpper(name, "ENCODING")) return false;
+                        if (SameUpper(value, "QUOTED-PRINTABLE")) quotedPrintable = true;
+                        if (SameUpper(value, "BASE64") || SameUpper(value, "B")) base64 = true;
+                        return false;
+                    });
+}
+
+// Buffers that grew past this for one card give their room back before the
+// next, so that one large picture does not hold memory for the rest.
+constexpr size_t kKeptRoom = size_t{1} << 20;
+
+void Release(std::string& text) {
+    if (text.capacity() > kKeptRoom) std::string().swap(text);
+    text.clear();
 }
 
 } // namespace
 
 // ---------------------------------------------------------------- properties
 
-std::vector<std::string> VCardProperty::ParamValues(std::string_view upperName) const {
-    std::vector<std::string> values;
-    for (const VCardParam& param : params)
-        if (param.name == upperName)
-            values.insert(values.end(), param.values.begin(), param.values.end());
-    return values;
+std::string& TextScratch::Take() {
+    if (used_ == texts_.size()) texts_.emplace_back();
+    std::string& text = texts_[used_++];
+    text.clear();
+    return text;
 }
 
-bool VCardProperty::HasParam(std::string_view upperName) const {
-    return std::any_of(params.begin(), params.end(),
-                       [&](const VCardParam& param) { return param.name == upperName; });
+void TextScratch::Reset() {
+    for (size_t i = 0; i < used_; ++i)
+        Release(texts_[i]);
+    // A card of very many decoded values leaves no lasting list of them.
+    if (texts_.size() > 4096) texts_.resize(4096);
+    used_ = 0;
 }
 
-bool VCardProperty::HasType(std::string_view type) const {
-    const std::string upper = UpperAscii(type);
-    for (const VCardParam& param : params)
-        if (param.name == "TYPE")
-            for (const std::string& written : param.values)
-                if (EqualsUpperAscii(TrimWhite(written), upper)) return true;
+bool VCardPropertyView::VisitParamValues(std::string_view upperName, void* context,
+                                         bool (*each)(void*, std::string_view)) const {
+    if (params) {
+        for (const VCardParam& param : *params)
+            if (param.name == upperName)
+                for (const std::string& written : param.values)
+                    if (each(context, written)) return true;
+        return false;
+    }
+    for (size_t i = 0; i < paramCount; ++i)
+        if (paramViews[i].name == upperName && each(context, paramViews[i].value)) return true;
     return false;
 }
 
-int VCardProperty::Pref() const {
-    for (const VCardParam& param : params) {
-        if (param.name != "PREF") continue;
-        for (const std::string& written : param.values) {
-            int number = 0;
-            for (char c : written) {
-                if (c < '0' || c > '9' || number > 100) {
-                    number = 0;
-                    break;
-                }
-                number = number * 10 + (c - '0');
-            }
-            if (number >= 1 && number <= 100) return number;
-        }
-        return 1; // a bare PREF= or one out of range still marks it
+std::vector<std::string> VCardPropertyView::ParamValues(std::string_view upperName) const {
+    std::vector<std::string> values;
+    AnyParamValue(upperName, [&](std::string_view item) {
+        values.emplace_back(item);
+        return false;
+    });
+    return values;
+}
+
+bool VCardPropertyView::HasParam(std::string_view upperName) const {
+    // Every parameter has a value.
+    return AnyParamValue(upperName, [](std::string_view) { return true; });
+}
+
+bool VCardPropertyView::HasType(std::string_view type) const {
+    // The types asked about are mostly written in upper case already.
+    std::string upperCopy;
+    std::string_view upper = type;
+    if (std::any_of(type.begin(), type.end(), [](char c) { return c >= 'a' && c <= 'z'; })) {
+        upperCopy = UpperAscii(type);
+        upper = upperCopy;
     }
+    if (!params) {
+        for (size_t i = 0; i < paramCount; ++i)
+            if (NameIs(paramViews[i].name, "TYPE") &&
+                SameUpper(TrimWhite(paramViews[i].value), upper))
+                return true;
+        return false;
+    }
+    return AnyParamValue(
+        "TYPE", [&](std::string_view written) { return SameUpper(TrimWhite(written), upper); });
+}
+
+int VCardPropertyView::Pref() const {
+    if (!params && paramCount == 0) return 0;
+    if (!params) {
+        // One pass: the first PREF parameter's first number from 1 to 100,
+        // else 1; without one, 1 when a type is PREF.
+        bool found = false, typePref = false;
+        size_t first = 0;
+        for (size_t i = 0; i < paramCount; ++i) {
+            const VCardParamView& param = paramViews[i];
+            if (NameIs(param.name, "PREF")) {
+                if (!found) {
+                    found = true;
+                    first = param.index;
+                } else if (param.index != first) {
+                    continue;
+                }
+                int n = 0;
+                for (char c : param.value) {
+                    if (c < '0' || c > '9' || n > 100) {
+                        n = 0;
+                        break;
+                    }
+                    n = n * 10 + (c - '0');
+                }
+                if (n >= 1 && n <= 100) return n;
+            } else if (NameIs(param.name, "TYPE") && !typePref) {
+                typePref = SameUpper(TrimWhite(param.value), "PREF");
+            }
+        }
+        return found || typePref ? 1 : 0;
+    }
+    // The parsed list: the first PREF parameter decides, its first number
+    // from 1 to 100, else 1, since a bare PREF= or one out of range still
+    // marks it.
+    bool found = false;
+    size_t first = 0;
+    int number = 0;
+    const auto check = [&](std::string_view written, size_t index) {
+        if (!found) {
+            found = true;
+            first = index;
+        } else if (index != first) {
+            return true;
+        }
+        int n = 0;
+        for (char c : written) {
+            if (c < '0' || c > '9' || n > 100) {
+                n = 0;
+                break;
+            }
+            n = n * 10 + (c - '0');
+        }
+        if (n >= 1 && n <= 100) {
+            number = n;
+            return true;
+        }
+        return false;
+    };
+    for (size_t i = 0; i < params->size() && !(found && number); ++i)
+        if ((*params)[i].name == "PREF")
+            for (const std::string& item : (*params)[i].values)
+                if (check(item, i)) break;
+    if (found) return number > 0 ? number : 1;
     return HasType("PREF") ? 1 : 0;
+}
+
+VCardPropertyView VCardProperty::View() const {
+    VCardPropertyView view;
+    view.line = line;
+    view.group = group;
+    view.name = name;
+    view.value = value;
+    view.bytes = bytes;
+    view.binary = binary;
+    view.embeddedCard = embeddedCard;
+    view.mediaType = mediaType;
+    view.params = &params;
+    return view;
+}
+
+std::vector<std::string> VCardProperty::ParamValues(std::string_view upperName) const {
+    return View().ParamValues(upperName);
+}
+
+bool VCardProperty::HasParam(std::string_view upperName) const {
+    return View().HasParam(upperName);
+}
+
+bool VCardProperty::HasType(std::string_view type) const {
+    return View().HasType(type);
+}
+
+int VCardProperty::Pref() const {
+    return View().Pref();
 }
 
 const VCardProperty* VCard::Find(std::string_view upperName) const {
     for (const VCardProperty& property : properties)
+        if (property.name == upperName) return &property;
+    return nullptr;
+}
+
+const VCardPropertyView* VCardView::Find(std::string_view upperName) const {
+    for (const VCardPropertyView& property : properties)
         if (property.name == upperName) return &property;
     return nullptr;
 }
@@ -338,6 +509,7 @@ bool VCardLexer::Open(std::string& why) {
     lineNumber_ = 0;
     inCard_ = hasPending_ = false;
     cardsBegun_ = 0;
+    StartCardText();
     raw_.clear();
     agentDepth_ = 0;
     cardDiagnostics_.clear();
@@ -368,9 +540,27 @@ std::vector<VCardDiagnostic> VCardLexer::TakeFileDiagnostics() {
 // False at the end of the bytes.
 bool VCardLexer::Fill() {
     if (sourceDone_) return false;
-    if (!piece_) piece_ = std::make_unique<char[]>(pieceSize_);
     size_t got = 0;
     std::string why;
+    if (started_ && encoding_ == Encoding::Utf8 && pos_ >= buffer_.size()) {
+        // Every line of the buffer is read: the next piece is read where the
+        // lines are cut from, not copied there.
+        buffer_.resize(pieceSize_);
+        pos_ = 0;
+        const bool read = source_.Read(buffer_.data(), pieceSize_, got, why);
+        buffer_.resize(read ? got : 0);
+        if (!read) {
+            AddFileDiagnostic(lineNumber_, "reading stopped part way: " + why);
+            sourceDone_ = true;
+            return false;
+        }
+        if (got == 0) {
+            sourceDone_ = true;
+            return false;
+        }
+        return true;
+    }
+    if (!piece_) piece_ = std::make_unique<char[]>(pieceSize_);
     if (!source_.Read(piece_.get(), pieceSize_, got, why)) {
         AddFileDiagnostic(lineNumber_, "reading stopped part way: " + why);
         sourceDone_ = true;
@@ -421,10 +611,13 @@ bool VCardLexer::Fill() {
     return true;
 }
 
-// The next line, its end (CR LF, LF or CR) removed. With capped, a line
-// longer than kMaxOutsideLine is cut there and its rest skipped.
-bool VCardLexer::NextPhysicalLine(std::string& line, bool capped) {
-    line.clear();
+// The next line, its end (CR LF, LF or CR) removed: a view into the buffer,
+// or into spill_ when the line runs over a piece's end, valid until the next
+// call. With capped, a line longer than kMaxOutsideLine is cut there and its
+// rest skipped.
+bool VCardLexer::NextPhysicalLine(std::string_view& line, bool capped) {
+    spill_.clear();
+    bool spilled = false;
     bool cut = false;
     for (;;) {
         if (skipLineFeed_ && pos_ < buffer_.size()) {
@@ -437,19 +630,28 @@ bool VCardLexer::NextPhysicalLine(std::string& line, bool capped) {
         const std::string_view upToLf = rest.substr(0, lf);
         const size_t cr = upToLf.find('\r');
         const size_t end = pos_ + (cr == std::string_view::npos ? upToLf.size() : cr);
+        size_t take = 0;
         if (!cut) {
-            const size_t room =
-                capped ? kMaxOutsideLine - std::min(line.size(), kMaxOutsideLine) : buffer_.size();
-            const size_t take = std::min(end - pos_, room);
-            line.append(buffer_, pos_, take);
+            const size_t room = capped ? kMaxOutsideLine - std::min(spill_.size(), kMaxOutsideLine)
+                                       : buffer_.size();
+            take = std::min(end - pos_, room);
             if (take < end - pos_) cut = true;
         }
         if (end < buffer_.size()) {
+            if (spilled) {
+                spill_.append(buffer_, pos_, take);
+                line = spill_;
+            } else {
+                line = std::string_view(buffer_).substr(pos_, take);
+            }
             skipLineFeed_ = buffer_[end] == '\r';
             pos_ = end + 1;
             ++lineNumber_;
             return true;
         }
+        // The line goes on in the next piece, which replaces this one.
+        spill_.append(buffer_, pos_, take);
+        spilled = true;
         pos_ = end;
         if (!Fill()) {
             if (encoding_ != Encoding::Utf8 && !carry_.empty()) {
@@ -460,34 +662,97 @@ bool VCardLexer::NextPhysicalLine(std::string& line, bool capped) {
                 carry_.clear();
                 continue;
             }
-            if (line.empty() && !cut) return false;
+            if (spill_.empty() && !cut) return false;
+            line = spill_;
             ++lineNumber_;
             return true;
         }
     }
 }
 
-void VCardLexer::StartPending(const std::string& line) {
+// The last card's views end here.
+void VCardLexer::StartCardText() {
+    Release(cardText_);
+    Release(spill_);
+    folds_.clear();
+    scratch_.Reset();
+}
+
+void VCardLexer::StartPending(std::string_view line) {
     pending_ = RawLine{};
     pending_.line = lineNumber_;
-    pending_.text = line;
-    EncodingOfHeader(line, pending_.quotedPrintable, pending_.base64);
+    pending_.begin = cardText_.size();
+    pending_.foldBegin = folds_.size();
+    pending_.firstLine = line.size();
+    cardText_ += line;
     hasPending_ = true;
+}
+
+// The first physical line is whole until one of these is asked: only what
+// they allow changes it.
+bool VCardLexer::PendingQuotedPrintable() {
+    if (!pending_.encodingKnown) {
+        EncodingOfHeader(std::string_view(cardText_).substr(pending_.begin, pending_.firstLine),
+                         pending_.quotedPrintable, pending_.base64);
+        pending_.encodingKnown = true;
+    }
+    return pending_.quotedPrintable;
+}
+
+bool VCardLexer::PendingBase64() {
+    PendingQuotedPrintable();
+    return pending_.base64;
 }
 
 void VCardLexer::FinishPending() {
     if (!hasPending_) return;
-    if (pending_.quotedPrintable && !pending_.text.empty() && pending_.text.back() == '=')
+    pending_.end = cardText_.size();
+    if (pending_.end > pending_.begin && cardText_.back() == '=' && PendingQuotedPrintable())
         AddDiagnostic(cardDiagnostics_, pending_.line,
                       "quoted-printable value ends in a soft line break");
-    raw_.push_back(std::move(pending_));
-    pending_ = RawLine{};
+    raw_.push_back(pending_);
     hasPending_ = false;
 }
 
 bool VCardLexer::Next(VCard& card) {
     card = VCard{};
-    std::string line;
+    if (!Next(ownedView_)) return false;
+    card.version = ownedView_.version;
+    card.versionGiven = ownedView_.versionGiven;
+    card.beginLine = ownedView_.beginLine;
+    card.endLine = ownedView_.endLine;
+    card.properties.reserve(ownedView_.properties.size());
+    for (const VCardPropertyView& view : ownedView_.properties) {
+        VCardProperty& property = card.properties.emplace_back();
+        property.line = view.line;
+        property.group = view.group;
+        property.name = view.name;
+        for (size_t i = 0; i < view.paramCount; ++i) {
+            const VCardParamView& param = view.paramViews[i];
+            if (i == 0 || param.index != view.paramViews[i - 1].index)
+                property.params.push_back({std::string(param.name), {}});
+            property.params.back().values.emplace_back(param.value);
+        }
+        property.value = view.value;
+        property.bytes = view.bytes;
+        property.binary = view.binary;
+        property.embeddedCard = view.embeddedCard;
+        property.mediaType = view.mediaType;
+    }
+    card.diagnostics.swap(ownedView_.diagnostics);
+    return true;
+}
+
+bool VCardLexer::Next(VCardView& card) {
+    card.version = VCardVersion::V21;
+    card.versionGiven = false;
+    card.beginLine = card.endLine = 0;
+    card.properties.clear();
+    card.diagnostics.clear();
+    // Every way out below decodes what was read, so nothing of the last card
+    // is left but its views.
+    StartCardText();
+    std::string_view line;
     for (;;) {
         if (!inCard_) {
             if (!NextPhysicalLine(line, true)) return false;
@@ -512,7 +777,7 @@ bool VCardLexer::Next(VCard& card) {
             if (agentDepth_ > 0) {
                 AddDiagnostic(cardDiagnostics_, lineNumber_,
                               "the AGENT's embedded card has no END:VCARD line");
-                raw_.back().text += agentText_;
+                raw_.back().end = cardText_.size();
                 agentDepth_ = 0;
             }
             AddDiagnostic(cardDiagnostics_, lineNumber_,
@@ -525,19 +790,19 @@ bool VCardLexer::Next(VCard& card) {
 
         if (agentDepth_ > 0) {
             // An embedded card is kept as text; its own lexing is its reader's.
+            // It grows the AGENT line, the last of the card's text.
             if (IsBoundary(line, "BEGIN")) ++agentDepth_;
             if (IsBoundary(line, "END")) --agentDepth_;
-            agentText_ += line;
-            agentText_ += "\r\n";
-            if (agentDepth_ == 0) {
-                raw_.back().text += agentText_;
-                agentText_.clear();
-            }
+            cardText_ += line;
+            cardText_ += "\r\n";
+            if (agentDepth_ == 0) raw_.back().end = cardText_.size();
             continue;
         }
 
         if (IsBlank(line)) continue; // a blank line neither ends nor breaks a fold
-        if (IsBoundary(line, "END")) {
+        // Only a line that starts with B or E can be a boundary.
+        const char first = static_cast<char>(line.front() & ~0x20);
+        if (first == 'E' && IsBoundary(line, "END")) {
             FinishPending();
             card.beginLine = beginLine_;
             card.endLine = lineNumber_;
@@ -545,24 +810,28 @@ bool VCardLexer::Next(VCard& card) {
             Decode(card);
             return true;
         }
-        if (IsBoundary(line, "BEGIN")) {
+        if (first == 'B' && IsBoundary(line, "BEGIN")) {
             FinishPending();
-            // A 2.1 AGENT with an empty value: its card follows on the next lines.
+            // A 2.1 AGENT with an empty value: its card follows on the next
+            // lines. The last line read is the last of the card's text.
             if (!raw_.empty()) {
-                const RawLine& last = raw_.back();
-                const size_t colon = ValueColon(last.text);
-                if (colon != std::string::npos &&
-                    IsBlank(std::string_view(last.text).substr(colon + 1))) {
-                    const std::string_view header = std::string_view(last.text).substr(0, colon);
+                RawLine& last = raw_.back();
+                const std::string_view text =
+                    std::string_view(cardText_).substr(last.begin, last.end - last.begin);
+                const size_t colon = ValueColon(text);
+                if (colon != std::string::npos && IsBlank(text.substr(colon + 1))) {
+                    const std::string_view header = text.substr(0, colon);
                     const std::string_view name = header.substr(0, header.find(';'));
                     const size_t dot = name.rfind('.');
-                    if (EqualsUpperAscii(
+                    if (SameUpper(
                             TrimWhite(dot == std::string_view::npos ? name : name.substr(dot + 1)),
                             "AGENT")) {
-                        raw_.back().text.resize(colon + 1);
-                        raw_.back().agentCard = true;
+                        cardText_.resize(last.begin + colon + 1);
+                        last.end = cardText_.size();
+                        last.agentCard = true;
                         agentDepth_ = 1;
-                        agentText_ = line + "\r\n";
+                        cardText_ += line;
+                        cardText_ += "\r\n";
                         continue;
                     }
                 }
@@ -571,7 +840,7 @@ bool VCardLexer::Next(VCard& card) {
                           "the card has no END:VCARD line; it ends where the next card begins");
             card.beginLine = beginLine_;
             Decode(card);
-            // The new card starts here.
+            // The new card starts here; its text follows when it is asked for.
             ++cardsBegun_;
             beginLine_ = lineNumber_;
             raw_.clear();
@@ -579,20 +848,21 @@ bool VCardLexer::Next(VCard& card) {
             return true;
         }
         if (hasPending_) {
-            std::string& text = pending_.text;
-            if (pending_.quotedPrintable && !text.empty() && text.back() == '=') {
-                text.pop_back(); // a soft line break
-                text += line;
+            if (cardText_.size() > pending_.begin && cardText_.back() == '=' &&
+                PendingQuotedPrintable()) {
+                cardText_.pop_back(); // a soft line break
+                cardText_ += line;
                 continue;
             }
             if (line.front() == ' ' || line.front() == '\t') {
-                pending_.folds.push_back(text.size());
-                text += line;
+                folds_.push_back(cardText_.size() - pending_.begin);
+                ++pending_.foldCount;
+                cardText_ += line;
                 continue;
             }
-            if (pending_.base64 && IsBase64Line(line)) {
+            if (IsBase64Line(line) && PendingBase64()) {
                 // 2.1 lets Base64 run on lines without white space, up to a blank line.
-                text += line;
+                cardText_ += line;
                 continue;
             }
             FinishPending();
@@ -613,28 +883,42 @@ CodePageConverter* VCardLexer::Converter(uint16_t codePage) {
 }
 
 // Bytes to UTF-8: by the CHARSET parameter when there is one, else as UTF-8
-// with each stray byte a Windows-1252 character.
-void VCardLexer::DecodeText(std::string_view bytes, const VCardProperty& property, uint64_t line,
-                            std::string& out) {
-    const std::vector<std::string> charsets = property.ParamValues("CHARSET");
+// with each stray byte a Windows-1252 character. Text that is UTF-8 already,
+// as most is, is handed back as it is.
+std::string_view VCardLexer::DecodeText(std::string_view bytes, std::string_view name,
+                                        uint64_t line, const std::string_view* charsetGiven) {
     // A UTF-16 file arrives as UTF-8 already; a CHARSET there describes nothing.
-    if (!charsets.empty() && encoding_ == Encoding::Utf8) {
-        const std::optional<uint16_t> codePage = CodePageForCharset(charsets.front());
-        if (!codePage) {
-            AddDiagnostic(cardDiagnostics_, line,
-                          "unknown CHARSET " + Shown(charsets.front()) + ", read as UTF-8");
-        } else if (*codePage != 65001) {
-            if (CodePageConverter* converter = Converter(*codePage)) {
-                converter->Decode(bytes, out);
-                return;
+    if (encoding_ == Encoding::Utf8 && charsetGiven) {
+        const std::string_view charset = *charsetGiven;
+        {
+            const std::optional<uint16_t> codePage = CodePageForCharset(charset);
+            if (!codePage) {
+                AddDiagnostic(cardDiagnostics_, line,
+                              "unknown CHARSET " + Shown(charset) + ", read as UTF-8");
+            } else if (*codePage != 65001) {
+                if (CodePageConverter* converter = Converter(*codePage)) {
+                    std::string& out = scratch_.Take();
+                    converter->Decode(bytes, out);
+                    return out;
+                }
+                AddDiagnostic(cardDiagnostics_, line,
+                              "CHARSET " + Shown(charset) + " cannot be read here, read as UTF-8");
             }
-            AddDiagnostic(cardDiagnostics_, line,
-                          "CHARSET " + Shown(charsets.front()) +
-                              " cannot be read here, read as UTF-8");
         }
     }
+    size_t pos = 0;
+    for (;;) {
+        pos = AsciiEnd(bytes, pos);
+        if (pos >= bytes.size()) return bytes;
+        char32_t cp = 0;
+        const size_t length = Utf8CharLength(bytes, pos, cp);
+        if (length == 0) break;
+        pos += length;
+    }
+    std::string& out = scratch_.Take();
+    out.append(bytes.substr(0, pos));
     size_t stray = 0;
-    for (size_t pos = 0; pos < bytes.size();) {
+    while (pos < bytes.size()) {
         const size_t ascii = SkipAscii(bytes, pos);
         out.append(bytes.substr(pos, ascii - pos));
         pos = ascii;
@@ -650,84 +934,131 @@ void VCardLexer::DecodeText(std::string_view bytes, const VCardProperty& propert
             ++pos;
         }
     }
-    if (stray > 0)
-        AddDiagnostic(cardDiagnostics_, line,
-                      std::to_string(stray) + " bytes of " + property.name +
-                          " are not UTF-8, read as Windows-1252");
+    AddDiagnostic(cardDiagnostics_, line,
+                  std::to_string(stray) + " bytes of " + std::string(name) +
+                      " are not UTF-8, read as Windows-1252");
+    return out;
 }
 
-void VCardLexer::DecodeLine(const RawLine& raw, VCard& card) {
+void VCardLexer::DecodeLine(const RawLine& raw, VCardView& card) {
     // Unfolding: 3.0 and 4.0 drop the line end and the one white space
-    // character after it; 2.1 (RFC 822) drops only the line end.
-    // A line without folds is read where it is: a picture's line can be
-    // megabytes long.
-    std::string unfolded;
-    std::string_view text = raw.text;
-    if (card.version != VCardVersion::V21 && !raw.folds.empty()) {
-        unfolded.reserve(raw.text.size());
-        size_t from = 0;
-        for (size_t fold : raw.folds) {
-            unfolded.append(raw.text, from, fold - from);
+    // character after it; 2.1 (RFC 822) drops only the line end. The line
+    // closes up where it is: nothing reads its folded form after this.
+    char* const base = cardText_.data() + raw.begin;
+    size_t size = raw.end - raw.begin;
+    if (card.version != VCardVersion::V21 && raw.foldCount > 0) {
+        size_t to = 0, from = 0;
+        for (size_t i = 0; i < raw.foldCount; ++i) {
+            const size_t fold = std::min(folds_[raw.foldBegin + i], size);
+            if (fold < from) continue;
+            std::memmove(base + to, base + from, fold - from);
+            to += fold - from;
             from = fold + 1;
         }
-        unfolded.append(raw.text, from, std::string::npos);
-        text = unfolded;
+        if (from < size) {
+            std::memmove(base + to, base + from, size - from);
+            to += size - from;
+        }
+        size = to;
     }
+    const std::string_view text(base, size);
 
-    const size_t colon = ValueColon(text);
+    size_t semicolon = std::string_view::npos;
+    const size_t colon = ValueColon(text, &semicolon);
     if (colon == std::string::npos) {
         AddDiagnostic(cardDiagnostics_, raw.line,
                       "line without a ':' is no property: " + Shown(text));
         return;
     }
-    VCardProperty property;
-    property.line = raw.line;
-    const std::string_view header = std::string_view(text).substr(0, colon);
-    const std::string_view fullName = TrimWhite(header.substr(0, header.find(';')));
+    const std::string_view header = text.substr(0, colon);
+    const std::string_view fullName = TrimWhite(header.substr(0, semicolon));
     const size_t dot = fullName.rfind('.');
-    if (dot != std::string_view::npos) property.group = std::string(fullName.substr(0, dot));
-    property.name = UpperAscii(dot == std::string_view::npos ? fullName : fullName.substr(dot + 1));
-    if (property.name.empty()) {
+    const std::string_view name =
+        dot == std::string_view::npos ? fullName : fullName.substr(dot + 1);
+    if (name.empty()) {
         AddDiagnostic(cardDiagnostics_, raw.line, "property without a name: " + Shown(text));
         return;
     }
-    property.params = ParseParams(header, card.version);
-    std::string_view value = std::string_view(text).substr(colon + 1);
+    // Every property from here on is kept.
+    VCardPropertyView& property = card.properties.emplace_back();
+    property.line = raw.line;
+    if (dot != std::string_view::npos) property.group = fullName.substr(0, dot);
+    // The name in upper case, where it is written.
+    char* const upper = base + (name.data() - text.data());
+    for (size_t i = 0; i < name.size(); ++i)
+        if (upper[i] >= 'a' && upper[i] <= 'z') upper[i] = static_cast<char>(upper[i] - 'a' + 'A');
+    property.name = name;
+    std::string_view value = text.substr(colon + 1);
+
+    // The parameters, once, as views: their names put in upper case where
+    // they are written. Every property from here on is kept, so each one's
+    // parameters follow the last one's in the list (see Decode).
+    const size_t firstParam = paramViews_.size();
+    if (semicolon != std::string_view::npos)
+        AnyParamValueOf(
+            header, card.version,
+            [&](std::string_view written, std::string_view item, size_t index, bool temporary) {
+                if (temporary) {
+                    std::string& kept = scratch_.Take();
+                    kept = item;
+                    item = kept;
+                }
+                for (size_t i = 0; i < written.size(); ++i)
+                    if (written[i] >= 'a' && written[i] <= 'z') {
+                        char* const at = base + (written.data() + i - text.data());
+                        *at = static_cast<char>(*at - 'a' + 'A');
+                    }
+                paramViews_.push_back({written, item, index});
+                return false;
+            });
+    property.paramCount = paramViews_.size() - firstParam;
+    std::string_view charsetValue;
+    const std::string_view* charset = nullptr;
+    bool quotedPrintable = false, base64 = false;
+    for (size_t i = firstParam; i < paramViews_.size(); ++i) {
+        const VCardParamView& param = paramViews_[i];
+        if (NameIs(param.name, "CHARSET") && !charset) {
+            charsetValue = param.value;
+            charset = &charsetValue;
+        }
+        if (!NameIs(param.name, "ENCODING") || raw.agentCard) continue;
+        const std::string_view encoding = param.value;
+        if (SameUpper(encoding, "QUOTED-PRINTABLE"))
+            quotedPrintable = true;
+        else if (SameUpper(encoding, "BASE64") || SameUpper(encoding, "B"))
+            base64 = true;
+        else if (!SameUpper(encoding, "8BIT") && !SameUpper(encoding, "7BIT"))
+            AddDiagnostic(cardDiagnostics_, raw.line,
+                          "unknown ENCODING " + Shown(encoding) + " on " +
+                              std::string(property.name));
+    }
 
     if (raw.agentCard) {
         // The embedded card (see Next), kept as text.
         property.embeddedCard = true;
-        DecodeText(value, property, raw.line, property.value);
-        card.properties.push_back(std::move(property));
+        property.value = DecodeText(value, property.name, raw.line, charset);
         return;
-    }
-
-    bool quotedPrintable = false, base64 = false;
-    for (const std::string& encoding : property.ParamValues("ENCODING")) {
-        if (EqualsUpperAscii(encoding, "QUOTED-PRINTABLE"))
-            quotedPrintable = true;
-        else if (EqualsUpperAscii(encoding, "BASE64") || EqualsUpperAscii(encoding, "B"))
-            base64 = true;
-        else if (!EqualsUpperAscii(encoding, "8BIT") && !EqualsUpperAscii(encoding, "7BIT"))
-            AddDiagnostic(cardDiagnostics_, raw.line,
-                          "unknown ENCODING " + Shown(encoding) + " on " + property.name);
     }
 
     if (base64) {
         std::string why;
         if (std::optional<std::string> bytes = Base64Decode(value, &why)) {
-            property.bytes = std::move(*bytes);
+            std::string& kept = scratch_.Take();
+            kept = std::move(*bytes);
+            property.bytes = kept;
             property.binary = true;
         } else {
             AddDiagnostic(cardDiagnostics_, raw.line,
-                          property.name + " is not Base64 (" + why + ")");
-            DecodeText(value, property, raw.line, property.value);
+                          std::string(property.name) + " is not Base64 (" + why + ")");
+            property.value = DecodeText(value, property.name, raw.line, charset);
         }
-        card.properties.push_back(std::move(property));
         return;
     }
 
-    if (StartsWithNoCase(TrimWhite(value), "data:")) {
+    size_t lead = 0; // white space before the value, which a data: URI may have
+    while (lead < value.size() && (value[lead] == ' ' || value[lead] == '\t'))
+        ++lead;
+    if (StartsWithNoCase(value.substr(lead), "data:")) {
         // data:[<media type>][;base64],<data> (RFC 2397), as 4.0 writes pictures.
         const std::string_view uri = TrimWhite(value);
         const size_t comma = uri.find(',');
@@ -735,54 +1066,60 @@ void VCardLexer::DecodeLine(const RawLine& raw, VCard& card) {
             const std::string_view meta = uri.substr(5, comma - 5);
             const std::string_view data = uri.substr(comma + 1);
             const std::vector<std::string_view> parts = SplitOutsideQuotes(meta, ';');
-            property.mediaType = LowerAscii(TrimWhite(parts.front()));
-            const bool isBase64 =
-                EqualsUpperAscii(TrimWhite(parts.back()), "BASE64") && parts.size() > 1;
+            std::string& mediaType = scratch_.Take();
+            mediaType = LowerAscii(TrimWhite(parts.front()));
+            property.mediaType = mediaType;
+            const bool isBase64 = SameUpper(TrimWhite(parts.back()), "BASE64") && parts.size() > 1;
             std::string why;
             if (!isBase64) {
-                property.bytes = PercentDecode(data);
+                std::string& kept = scratch_.Take();
+                kept = PercentDecode(data);
+                property.bytes = kept;
                 property.binary = true;
             } else if (std::optional<std::string> bytes = Base64Decode(data, &why)) {
-                property.bytes = std::move(*bytes);
+                std::string& kept = scratch_.Take();
+                kept = std::move(*bytes);
+                property.bytes = kept;
                 property.binary = true;
             } else {
                 AddDiagnostic(cardDiagnostics_, raw.line,
-                              property.name + " data: URI is not Base64 (" + why + ")");
+                              std::string(property.name) + " data: URI is not Base64 (" + why +
+                                  ")");
             }
-            if (property.binary) {
-                card.properties.push_back(std::move(property));
-                return;
-            }
+            if (property.binary) return;
         } else {
-            AddDiagnostic(cardDiagnostics_, raw.line, property.name + " data: URI without a ','");
+            AddDiagnostic(cardDiagnostics_, raw.line,
+                          std::string(property.name) + " data: URI without a ','");
         }
     }
 
     if (quotedPrintable) {
         size_t bad = 0;
-        const std::string bytes = DecodeQuotedPrintable(value, bad);
+        std::string& bytes = scratch_.Take();
+        DecodeQuotedPrintable(value, bad, bytes);
         if (bad > 0)
             AddDiagnostic(cardDiagnostics_, raw.line,
-                          std::to_string(bad) + " '=' in the quoted-printable " + property.name +
-                              " start no hex pair; kept as written");
-        DecodeText(bytes, property, raw.line, property.value);
+                          std::to_string(bad) + " '=' in the quoted-printable " +
+                              std::string(property.name) + " start no hex pair; kept as written");
+        property.value = DecodeText(bytes, property.name, raw.line, charset);
     } else {
-        DecodeText(value, property, raw.line, property.value);
+        property.value = DecodeText(value, property.name, raw.line, charset);
     }
-    card.properties.push_back(std::move(property));
 }
 
-void VCardLexer::Decode(VCard& card) {
+void VCardLexer::Decode(VCardView& card) {
     // The version rules the unfolding and the escapes of every line, so it
     // is found first, wherever the card has it.
     card.version = VCardVersion::V21;
     for (const RawLine& raw : raw_) {
-        const size_t colon = ValueColon(raw.text);
+        const std::string_view rawText =
+            std::string_view(cardText_).substr(raw.begin, raw.end - raw.begin);
+        const size_t colon = ValueColon(rawText);
         if (colon == std::string::npos) continue;
-        std::string_view header = std::string_view(raw.text).substr(0, colon);
+        std::string_view header = rawText.substr(0, colon);
         header = TrimWhite(header.substr(0, header.find(';')));
-        if (!EqualsUpperAscii(header, "VERSION")) continue;
-        const std::string_view value = TrimWhite(std::string_view(raw.text).substr(colon + 1));
+        if (!SameUpper(header, "VERSION")) continue;
+        const std::string_view value = TrimWhite(rawText.substr(colon + 1));
         card.versionGiven = true;
         if (value == "2.1") {
             card.version = VCardVersion::V21;
@@ -802,9 +1139,16 @@ void VCardLexer::Decode(VCard& card) {
     if (!card.versionGiven)
         AddDiagnostic(cardDiagnostics_, beginLine_, "no VERSION line; read as vCard 2.1");
     card.properties.reserve(raw_.size());
+    paramViews_.clear();
     for (const RawLine& raw : raw_)
         DecodeLine(raw, card);
     raw_.clear();
+    // The parameters' list is whole and stays where it is.
+    size_t firstParam = 0;
+    for (VCardPropertyView& property : card.properties) {
+        property.paramViews = paramViews_.data() + firstParam;
+        firstParam += property.paramCount;
+    }
     card.diagnostics.swap(cardDiagnostics_);
     cardDiagnostics_.clear();
     std::stable_sort(
@@ -814,24 +1158,29 @@ void VCardLexer::Decode(VCard& card) {
 
 // ---------------------------------------------------------------- escapes
 
-std::vector<std::string> SplitComponents(std::string_view value, VCardVersion version) {
-    std::vector<std::string> components;
-    std::string current;
+void SplitComponentViews(std::string_view value, VCardVersion version,
+                         std::vector<std::string_view>& out) {
+    // An escape keeps both its characters, so every component is a piece of
+    // the value.
+    out.clear();
+    size_t start = 0;
     for (size_t i = 0; i < value.size(); ++i) {
         const char c = value[i];
         if (c == '\\' && i + 1 < value.size() &&
             (version != VCardVersion::V21 || value[i + 1] == ';' || value[i + 1] == '\\')) {
-            current += c;
-            current += value[++i];
+            ++i;
         } else if (c == ';') {
-            components.push_back(std::move(current));
-            current.clear();
-        } else {
-            current += c;
+            out.push_back(value.substr(start, i - start));
+            start = i + 1;
         }
     }
-    components.push_back(std::move(current));
-    return components;
+    out.push_back(value.substr(start));
+}
+
+std::vector<std::string> SplitComponents(std::string_view value, VCardVersion version) {
+    std::vector<std::string_view> views;
+    SplitComponentViews(value, version, views);
+    return {views.begin(), views.end()};
 }
 
 namespace {
@@ -840,7 +1189,14 @@ namespace {
 // returns where it stopped.
 size_t UnescapeUntil(std::string_view text, size_t from, char sep, bool split, std::string& out) {
     size_t i = from;
-    for (; i < text.size(); ++i) {
+    while (i < text.size()) {
+        // The run up to the next backslash or separator goes in whole.
+        size_t run = i;
+        while (run < text.size() && text[run] != '\\' && !(split && text[run] == sep))
+            ++run;
+        out.append(text, i, run - i);
+        i = run;
+        if (i >= text.size()) break;
         const char c = text[i];
         if (c == '\\' && i + 1 < text.size()) {
             const char next = text[++i];
@@ -853,10 +1209,12 @@ size_t UnescapeUntil(std::string_view text, size_t from, char sep, bool split, s
                 out += '\\';
                 out += next;
             }
-        } else if (split && c == sep) {
-            return i;
+            ++i;
+        } else if (c == '\\') {
+            out += c; // a backslash at the very end
+            ++i;
         } else {
-            out += c;
+            return i; // the separator
         }
     }
     return i;
@@ -879,10 +1237,16 @@ std::vector<std::string> SplitListItems(std::string_view component, VCardVersion
 }
 
 std::string UnescapeText(std::string_view value, VCardVersion version) {
-    if (version == VCardVersion::V21) return std::string(value);
     std::string out;
-    UnescapeUntil(value, 0, 0, false, out);
+    AppendUnescapedText(value, version, out);
     return out;
+}
+
+void AppendUnescapedText(std::string_view value, VCardVersion version, std::string& out) {
+    if (version == VCardVersion::V21)
+        out += value;
+    else
+        UnescapeUntil(value, 0, 0, false, out);
 }
 
 std::string UnescapeComponent(std::string_view component, VCardVersion version) {
@@ -960,7 +1324,8 @@ VCardDate ParseVCardDate(std::string_view text) {
     VCardDate date;
     text = TrimWhite(text);
     std::string_view day = text;
-    const size_t t = text.find_first_of("Tt");
+    // find_first_of would ask memchr about each byte.
+    const size_t t = std::min(text.find('T'), text.find('t'));
     if (t != std::string_view::npos) {
         day = text.substr(0, t);
         date.hasTime = true;
@@ -1066,12 +1431,17 @@ std::string ExtensionOf(std::string_view type) {
 } // namespace
 
 VCardPicture PictureOf(const VCardProperty& property) {
+    return PictureOf(property.View());
+}
+
+VCardPicture PictureOf(const VCardPropertyView& property) {
     VCardPicture picture;
     std::string declared;
-    for (const std::string& name : property.ParamValues("TYPE"))
-        if (declared.empty()) declared = PictureTypeFromName(name);
-    for (const std::string& name : property.ParamValues("MEDIATYPE"))
-        if (declared.empty()) declared = PictureTypeFromName(name);
+    const auto known = [&declared](std::string_view name) {
+        declared = PictureTypeFromName(name);
+        return !declared.empty();
+    };
+    if (!property.AnyParamValue("TYPE", known)) property.AnyParamValue("MEDIATYPE", known);
     if (declared.empty() && !property.mediaType.empty())
         declared = PictureTypeFromName(property.mediaType);
 
@@ -1090,16 +1460,15 @@ VCardPicture PictureOf(const VCardProperty& property) {
     };
 
     if (property.binary) {
-        finish(property.bytes);
+        finish(std::string(property.bytes));
         return picture;
     }
     const std::string_view value = TrimWhite(property.value);
     if (value.empty()) return picture;
-    bool uri = false;
-    for (const std::string& kind : property.ParamValues("VALUE"))
-        if (EqualsUpperAscii(kind, "URI") || EqualsUpperAscii(kind, "URL") ||
-            EqualsUpperAscii(kind, "CONTENT-ID") || EqualsUpperAscii(kind, "CID"))
-            uri = true;
+    bool uri = property.AnyParamValue("VALUE", [](std::string_view kind) {
+        return SameUpper(kind, "URI") || SameUpper(kind, "URL") || SameUpper(kind, "CONTENT-ID") ||
+               SameUpper(kind, "CID");
+    });
     for (std::string_view scheme : {"http:", "https:", "ftp:", "file:", "cid:"})
         if (StartsWithNoCase(value, scheme)) uri = true;
     if (uri) {

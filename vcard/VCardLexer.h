@@ -11,11 +11,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 namespace velloquin {
@@ -36,6 +38,65 @@ struct VCardDiagnostic {
 struct VCardParam {
     std::string name;
     std::vector<std::string> values;
+};
+
+// One parameter value of a card read as views: the parameter's name in
+// upper case, the value as VCardParam holds it, and the parameter's place
+// among the property's parameters (a TYPE=a,b gives two values of one).
+struct VCardParamView {
+    std::string_view name;
+    std::string_view value;
+    size_t index = 0;
+};
+
+// Texts made while a card is read (decoded values, unescaped components),
+// kept until Reset. A text handed out never moves, so views of it stay
+// valid; the strings keep their room from card to card.
+class TextScratch {
+  public:
+    // An empty string that stays where it is until the next Reset.
+    std::string& Take();
+    void Reset();
+
+  private:
+    std::deque<std::string> texts_;
+    size_t used_ = 0;
+};
+
+// A property as a reader of one card at a time sees it: views into the
+// lexer's buffers, valid until its next Next or Open. The parameters are
+// parsed only when asked about.
+struct VCardPropertyView {
+    uint64_t line = 0;
+    std::string_view group; // as written; empty without one
+    std::string_view name;  // upper case
+    // The value as VCardProperty::value has it; bytes, binary, embeddedCard
+    // and mediaType likewise.
+    std::string_view value;
+    std::string_view bytes;
+    bool binary = false;
+    bool embeddedCard = false;
+    std::string_view mediaType;
+    // The parameters: the values of the card's, or VCardProperty's list.
+    const VCardParamView* paramViews = nullptr;
+    size_t paramCount = 0;
+    const std::vector<VCardParam>* params = nullptr;
+
+    std::vector<std::string> ParamValues(std::string_view upperName) const;
+    bool HasParam(std::string_view upperName) const;
+    bool HasType(std::string_view type) const;
+    int Pref() const;
+    // Calls each with every value of the parameters of this name (upper
+    // case), in order, until it returns true; true when one did.
+    template <typename Each> bool AnyParamValue(std::string_view upperName, Each&& each) const {
+        using Callable = std::remove_reference_t<Each>;
+        return VisitParamValues(upperName, const_cast<void*>(static_cast<const void*>(&each)),
+                                [](void* e, std::string_view written) {
+                                    return (*static_cast<Callable*>(e))(written);
+                                });
+    }
+    bool VisitParamValues(std::string_view upperName, void* context,
+                          bool (*each)(void*, std::string_view)) const;
 };
 
 struct VCardProperty {
@@ -64,6 +125,8 @@ struct VCardProperty {
     // The preference: 1-100 from PREF=n (4.0), 1 for TYPE=PREF or a bare PREF
     // (2.1, 3.0), 0 when the property is not marked preferred.
     int Pref() const;
+    // The same property seen as the view type, valid while this one lives.
+    VCardPropertyView View() const;
 };
 
 struct VCard {
@@ -78,6 +141,19 @@ struct VCard {
     const VCardProperty* Find(std::string_view upperName) const;
 };
 
+// The same card as views into the lexer (see VCardPropertyView): what a
+// reader that keeps nothing of the card needs, without a copy of its text.
+struct VCardView {
+    VCardVersion version = VCardVersion::V21;
+    bool versionGiven = false;
+    uint64_t beginLine = 0;
+    uint64_t endLine = 0;
+    std::vector<VCardPropertyView> properties;
+    std::vector<VCardDiagnostic> diagnostics;
+
+    const VCardPropertyView* Find(std::string_view upperName) const;
+};
+
 class VCardLexer {
   public:
     explicit VCardLexer(ByteSource& source, size_t pieceSize = 64 * 1024);
@@ -89,6 +165,8 @@ class VCardLexer {
     bool Open(std::string& why);
     // The next card; false when the text holds no more.
     bool Next(VCard& card);
+    // The same card as views, valid until the next Next or Open.
+    bool Next(VCardView& card);
     // Problems outside any card (lines between cards, an END:VCARD without
     // its BEGIN, a failed read), taken out as they are collected.
     std::vector<VCardDiagnostic> TakeFileDiagnostics();
@@ -96,10 +174,18 @@ class VCardLexer {
     uint64_t CardsBegun() const { return cardsBegun_; }
 
   private:
+    // A logical line: its text is cardText_[begin, end), its folds the
+    // foldCount entries of folds_ from foldBegin.
     struct RawLine {
         uint64_t line = 0;
-        std::string text;
-        std::vector<size_t> folds; // where a folded line's white space sits
+        size_t begin = 0;
+        size_t end = 0;
+        size_t foldBegin = 0;
+        size_t foldCount = 0;
+        size_t firstLine = 0; // the size of its first physical line
+        // What the first physical line's header says of the encoding, asked
+        // only when a line may continue the value without a fold.
+        bool encodingKnown = false;
         bool quotedPrintable = false;
         bool base64 = false;
         bool agentCard = false; // an AGENT followed by its embedded card
@@ -107,13 +193,16 @@ class VCardLexer {
     enum class Encoding { Utf8, Utf16Le, Utf16Be };
 
     bool Fill();
-    bool NextPhysicalLine(std::string& line, bool capped);
+    bool NextPhysicalLine(std::string_view& line, bool capped);
     void FinishPending();
-    void StartPending(const std::string& line);
-    void Decode(VCard& card);
-    void DecodeLine(const RawLine& raw, VCard& card);
-    void DecodeText(std::string_view bytes, const VCardProperty& property, uint64_t line,
-                    std::string& out);
+    bool PendingQuotedPrintable();
+    bool PendingBase64();
+    void StartPending(std::string_view line);
+    void StartCardText();
+    void Decode(VCardView& card);
+    void DecodeLine(const RawLine& raw, VCardView& card);
+    std::string_view DecodeText(std::string_view bytes, std::string_view name, uint64_t line,
+                                const std::string_view* charset);
     CodePageConverter* Converter(uint16_t codePage);
     void AddFileDiagnostic(uint64_t line, std::string message);
 
@@ -132,11 +221,18 @@ class VCardLexer {
     bool inCard_ = false;
     uint64_t cardsBegun_ = 0;
     uint64_t beginLine_ = 0;
+    std::string spill_;                      // a line that runs over the end of the buffer
+    std::vector<VCardParamView> paramViews_; // the card's parameters, in order
+    // The card being read: its lines' text one after the other, then what
+    // was decoded from them. The views of the card handed out point here.
+    std::string cardText_;
+    std::vector<size_t> folds_; // where a folded line's white space sits
     std::vector<RawLine> raw_;
-    RawLine pending_;
+    TextScratch scratch_;
+    VCardView ownedView_; // what Next(VCard&) copies from
+    RawLine pending_;     // the last line of cardText_, still growing
     bool hasPending_ = false;
     int agentDepth_ = 0; // > 0 while an AGENT's embedded card is read
-    std::string agentText_;
     std::vector<VCardDiagnostic> cardDiagnostics_;
     std::vector<VCardDiagnostic> fileDiagnostics_;
     uint64_t fileDiagnosticsDropped_ = 0;
@@ -148,6 +244,9 @@ class VCardLexer {
 // backslash, so that a component may end in one); in 3.0 and 4.0 it escapes
 // the character after it.
 std::vector<std::string> SplitComponents(std::string_view value, VCardVersion version);
+// The same components as views into value (each is a piece of it), in out.
+void SplitComponentViews(std::string_view value, VCardVersion version,
+                         std::vector<std::string_view>& out);
 // Splits one component (or a list value such as CATEGORIES, NICKNAME) at its
 // unescaped ',' into items and unescapes each. 2.1 has no lists: the
 // component is one item, only "\;" and "\\" unescaped.
@@ -156,6 +255,8 @@ std::vector<std::string> SplitListItems(std::string_view component, VCardVersion
 // the character. 2.1 defines no escapes outside structured values, so its
 // text is returned unchanged.
 std::string UnescapeText(std::string_view value, VCardVersion version);
+// The same appended to out.
+void AppendUnescapedText(std::string_view value, VCardVersion version, std::string& out);
 // One component of a structured value, unescaped (2.1: "\;" and "\\" alone).
 std::string UnescapeComponent(std::string_view component, VCardVersion version);
 
@@ -183,6 +284,7 @@ struct VCardPicture {
     std::string problem;   // Bad, or a note on an Inline or Uri one
 };
 VCardPicture PictureOf(const VCardProperty& property);
+VCardPicture PictureOf(const VCardPropertyView& property);
 // The picture type the bytes' first bytes show, or empty.
 std::string PictureTypeFromMagic(std::string_view bytes);
 

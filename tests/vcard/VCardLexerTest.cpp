@@ -575,5 +575,135 @@ TEST(VCardLexer, PublicVCards) {
     EXPECT_GT(files, 30u);
 }
 
+// A card read as views answers every question about its parameters as the
+// parsed list does: the list is made from the views, so the two readings are
+// compared through the views' own answers (pref, types, values), with the
+// cases where the first parameter of a name decides or a 4.0 value is
+// decoded.
+TEST(VCardLexer, ViewsAnswerAsTheParsedList) {
+    const struct {
+        const char* version;
+        const char* line;
+    } cases[] = {
+        {"3.0", "TEL;PREF=x;PREF=5:1"}, // the first PREF parameter decides: 1
+        {"4.0", "EMAIL;PREF=200;TYPE=pref:2"},
+        {"4.0", "EMAIL;PREF=3;PREF=1;PREF=x:3"},
+        {"3.0", "TEL;type=PREF;TYPE=work:4"},
+        {"2.1", "TEL;CELL;PREF;Home:5"},
+        {"3.0", "TEL;TYPE=\"a,b\";tYpE=c , d:6"},
+        {"4.0", "ADR;LABEL=\"Suite^n1^'A^'\";TYPE=\"home,work\":;;7"},
+        {"4.0", "PHOTO;MEDIATYPE=image/png;VALUE=uri:http://example.com/8.png"},
+        {"2.1", "PHOTO;GIF;VALUE=URL:http://example.com/9.gif"},
+        {"2.1", "NOTE;CHARSET=ISO-8859-1;QUOTED-PRINTABLE;X-A=\"q;r\":=41=42"},
+        {"3.0", "X-ODD;=;;\"\";TYPE=;TYPE=\",\":11"},
+        {"3.0", "URL:no-parameters"},
+    };
+    const char* names[] = {"TYPE",      "PREF",  "ENCODING", "CHARSET", "VALUE",
+                           "MEDIATYPE", "LABEL", "X-A",      ""};
+    const char* types[] = {"pref", "WORK", "home", "cell", "a", "B", "c", "d", "GIF", ""};
+    for (const auto& c : cases) {
+        const std::string text = Card(c.version, std::string(c.line) + "\r\n");
+        MemorySource source(text);
+        VCardLexer lexer(source);
+        std::string why;
+        ASSERT_TRUE(lexer.Open(why)) << why;
+        VCardView view;
+        ASSERT_TRUE(lexer.Next(view)) << c.line;
+        const VCard owned = One(text);
+        ASSERT_EQ(view.properties.size(), 2u) << c.line;
+        ASSERT_EQ(owned.properties.size(), 2u) << c.line;
+        const VCardPropertyView& v = view.properties[1];
+        const VCardProperty& p = owned.properties[1];
+        EXPECT_EQ(v.name, p.name) << c.line;
+        EXPECT_EQ(v.value, p.value) << c.line;
+        EXPECT_EQ(v.Pref(), p.Pref()) << c.line;
+        for (const char* name : names) {
+            EXPECT_EQ(v.ParamValues(name), p.ParamValues(name)) << c.line << " " << name;
+            EXPECT_EQ(v.HasParam(name), p.HasParam(name)) << c.line << " " << name;
+        }
+        for (const char* type : types)
+            EXPECT_EQ(v.HasType(type), p.HasType(type)) << c.line << " " << type;
+        const VCardPicture fromView = PictureOf(v), fromList = PictureOf(p);
+        EXPECT_EQ(fromView.kind, fromList.kind) << c.line;
+        EXPECT_EQ(fromView.type, fromList.type) << c.line;
+        EXPECT_EQ(fromView.uri, fromList.uri) << c.line;
+    }
+    // The answers themselves, where the first parameter of a name decides.
+    const VCard first = One(Card("3.0", "TEL;PREF=x;PREF=5:1\r\n"));
+    EXPECT_EQ(first.properties[1].Pref(), 1);
+    const VCard carets = One(Card("4.0", "ADR;LABEL=\"Suite^n1^'A^'\":;;\r\n"));
+    EXPECT_EQ(carets.properties[1].ParamValues("LABEL"), std::vector<std::string>{"Suite\n1\"A\""});
+}
+
+// What a line's encoding allows (a quoted-printable soft break, 2.1 Base64
+// lines) is read from its first line's header only when the next line may
+// continue it: also after folds were added to it, and never from a header
+// that its fold completes.
+TEST(VCardLexer, EncodingAskedOnlyWhenALineMayContinue) {
+    const struct {
+        const char* version;
+        std::string lines;
+        const char* name;
+        std::string value;
+    } cases[] = {
+        {"2.1", "NOTE;QUOTED-PRINTABLE:a\r\n b=\r\nc\r\n", "NOTE", "a bc"},
+        {"3.0", "NOTE;ENCODING=QUOTED-PRINTABLE:a\r\n b=\r\nc\r\n", "NOTE", "abc"},
+        // The header's encoding comes with the fold: the first line has no
+        // colon, so nothing continues the value without a fold.
+        {"3.0", "NOTE;ENCODING=QUOTED-\r\n PRINTABLE:a=\r\nX-B:c\r\n", "X-B", "c"},
+        // A line of Base64 letters continues a 2.1 Base64 value, never
+        // another one.
+        {"2.1", "X-DATA;BASE64:QUJD\r\nREVG\r\n\r\nNOTE:x\r\n", "NOTE", "x"},
+        {"2.1", "NOTE:QUJD\r\nREVG\r\n", "NOTE", "QUJD"},
+    };
+    for (const auto& c : cases) {
+        for (const size_t piece : {size_t{16}, size_t{64 * 1024}}) {
+            const VCard card = One(Card(c.version, c.lines), piece);
+            const VCardProperty* p = card.Find(c.name);
+            ASSERT_NE(p, nullptr) << c.lines;
+            EXPECT_EQ(p->value, c.value) << c.lines;
+        }
+    }
+    const VCard base64 = One(Card("2.1", "X-DATA;BASE64:QUJD\r\nREVG\r\n\r\n"));
+    EXPECT_EQ(base64.Find("X-DATA")->bytes, "ABCDEF");
+}
+
+// The views of each card stay right whatever came before them: a picture line
+// many pieces long, whose buffers are given back before the next card, a
+// folded and an encoded card after it.
+TEST(VCardLexer, ViewsOfEachCardAfterALargeOne) {
+    const std::string picture = FromHex("FF D8 FF E0 00 10") + std::string(900 * 1024, 'p');
+    const std::string text =
+        Card("3.0", "FN:Large\r\nPHOTO;ENCODING=b;TYPE=JPEG:" + Base64(picture) + "\r\n") +
+        Card("3.0", "FN:Fol\r\n ded\r\nNOTE;TYPE=x:a\\nb\r\n") +
+        Card("2.1", "N;CHARSET=ISO-8859-1;QUOTED-PRINTABLE:M=FCller;Anna\r\n") +
+        Card("4.0", "EMAIL;PREF=1:a@example.com\r\n");
+    const Lexed owned = Lex(text);
+    ASSERT_EQ(owned.cards.size(), 4u);
+    for (const size_t piece : {size_t{16}, size_t{4096}, size_t{64 * 1024}}) {
+        MemorySource source(text);
+        VCardLexer lexer(source, piece);
+        std::string why;
+        ASSERT_TRUE(lexer.Open(why)) << why;
+        VCardView view;
+        for (const VCard& card : owned.cards) {
+            ASSERT_TRUE(lexer.Next(view)) << piece;
+            ASSERT_EQ(view.properties.size(), card.properties.size()) << piece;
+            for (size_t i = 0; i < card.properties.size(); ++i) {
+                const VCardPropertyView& v = view.properties[i];
+                const VCardProperty& p = card.properties[i];
+                EXPECT_EQ(v.name, p.name) << piece;
+                EXPECT_EQ(v.value, p.value) << piece << " " << p.name;
+                EXPECT_EQ(v.bytes, p.bytes) << piece << " " << p.name;
+                EXPECT_EQ(v.Pref(), p.Pref()) << piece << " " << p.name;
+            }
+        }
+        EXPECT_FALSE(lexer.Next(view));
+    }
+    EXPECT_EQ(owned.cards[0].Find("PHOTO")->bytes, picture);
+    EXPECT_EQ(owned.cards[1].Find("FN")->value, "Folded");
+    EXPECT_EQ(owned.cards[2].Find("N")->value, "Müller;Anna");
+}
+
 } // namespace
 } // namespace velloquin
