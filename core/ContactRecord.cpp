@@ -49,7 +49,21 @@ static_assert(ListIsConsistent(), "kContactFields: a sheet place or an Outlook s
 } // namespace
 
 void FreevCard(ContactRecord& record) {
-    record = ContactRecord{};
+    // Each text is emptied where it is: the reader empties the record once
+    // per contact, and the next contact's texts reuse the memory. Only a
+    // long text (a note of a megabyte, say) gives its memory back.
+    constexpr size_t kKeptCapacity = size_t{64} << 10;
+    for (const ContactField& field : kContactFields) {
+        if (field.date) {
+            record.*field.date = 0;
+            continue;
+        }
+        std::string& text = record.*field.text;
+        if (text.capacity() > kKeptCapacity)
+            std::string().swap(text);
+        else
+            text.clear();
+    }
 }
 
 int CountFacts(const ContactRecord& record) {
@@ -64,12 +78,22 @@ int CountFacts(const ContactRecord& record) {
 }
 
 ExcelContactArgs MakeExcelHandOff(const ContactRecord& record, bool advanceMode, int32_t xlsCnt) {
+    // Field by field: most of a contact's fields are empty, and an empty
+    // text needs no copy.
     ExcelContactArgs a;
-    static_cast<ContactRecord&>(a) = record;
+    for (const ContactField& field : kContactFields) {
+        if (field.date) {
+            a.*field.date = record.*field.date;
+            continue;
+        }
+        const std::string& text = record.*field.text;
+        if (text.empty()) continue;
+        if (advanceMode && field.trimForSheetInAdvance)
+            a.*field.text = TrimView(text);
+        else
+            a.*field.text = text;
+    }
     a.xlsCnt = xlsCnt;
-    if (advanceMode)
-        for (const ContactField& field : kContactFields)
-            if (field.trimForSheetInAdvance) a.*field.text = Trim(a.*field.text);
     return a;
 }
 

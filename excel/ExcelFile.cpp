@@ -188,6 +188,7 @@ int32_t ExcelFile::CreateFile(std::unique_ptr<OutputSink> sink) {
 
 int32_t ExcelFile::StartFile(std::unique_ptr<OutputSink> sink) {
     sink_ = std::move(sink);
+    buffered_ = dynamic_cast<BufferedSink*>(sink_.get());
     state_ = State::Open;
     bytesWritten_ = 0;
     HorizPageBreakRows.clear();
@@ -322,6 +323,29 @@ int32_t ExcelFile::WriteValue(int32_t ValueType, int32_t CellFontUsed, int32_t A
     }
     if (const int32_t code = CheckOpen()) return code;
     return Emit();
+}
+
+int32_t ExcelFile::WriteText(int32_t CellFontUsed, int32_t Alignment, int32_t lrow, int32_t lcol,
+                             std::string_view text) {
+    // What WriteValue would check and convert, in the order it would: any
+    // doubt, and it writes the cell itself.
+    const auto row = ZeroBasedIndex(lrow);
+    const auto column = ZeroBasedIndex(lcol);
+    const auto formatAndFont = ToByte(CellFontUsed);
+    const auto alignment = ToByte(Alignment);
+    if (buffered_ && state_ == State::Open && row && column && formatAndFont && alignment &&
+        text.size() <= biff::kMaxShortText && IsAscii(text)) {
+        constexpr size_t kLabelHead = biff::kMaxLabelSize - biff::kMaxShortText;
+        if (uint8_t* out = buffered_->Room(kLabelHead + text.size())) {
+            const size_t size =
+                biff::EncodeLabel(out, *row, *column, {0, *formatAndFont, *alignment}, text);
+            buffered_->Took(size);
+            bytesWritten_ += size;
+            lastReplaced_ = 0;
+            return kOk;
+        }
+    }
+    return WriteValue(kText, CellFontUsed, Alignment, 0, lrow, lcol, text, 0);
 }
 
 int32_t ExcelFile::SetMargin(int32_t Margin, double MarginValue) {

@@ -92,6 +92,11 @@ class ExcelFile {
     int32_t WriteValue(int32_t ValueType, int32_t CellFontUsed, int32_t Alignment,
                        int32_t HiddenLocked, int32_t lrow, int32_t lcol, const CellValue& value,
                        int32_t CellFormat = 0);
+    // WriteValue(kText, CellFontUsed, Alignment, 0, lrow, lcol, text): the same
+    // record, result and bookkeeping. A row of a sheet is dozens of these, and
+    // an ASCII text that fits goes straight into the file's buffer.
+    int32_t WriteText(int32_t CellFontUsed, int32_t Alignment, int32_t lrow, int32_t lcol,
+                      std::string_view text);
     // Margin is the record number (0x26 left, 0x27 right, 0x28 top, 0x29
     // bottom); MarginValue in inches.
     int32_t SetMargin(int32_t Margin, double MarginValue);
@@ -139,6 +144,7 @@ class ExcelFile {
 
     State state_ = State::NoFile;
     std::unique_ptr<OutputSink> sink_;
+    BufferedSink* buffered_ = nullptr; // sink_, when it is one
     std::vector<uint16_t> HorizPageBreakRows;
     biff::Bytes record_; // the record being written
     std::string text_;   // the text being converted, when it is not ASCII
