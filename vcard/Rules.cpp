@@ -418,11 +418,13 @@ void RuleEmail(const Piece& c, ReadMode mode, ContactRecord& r) {
 
 namespace {
 
-// The letter of each word that the scan looks for, and where the word has it:
-// the rarer letters, each once in its word, so that a word is found from the
-// one place its letter has in it.
+// Each word is found from one of its letters that is rare in vCards and
+// that it has once: every place with such a letter is checked for the word
+// that has it there, first by the word's first letter.
 bool WordAround(std::string_view line, size_t at, size_t offset, std::string_view upper) {
-    return at >= offset && at - offset + upper.size() <= line.size() &&
+    if (at < offset || at - offset + upper.size() > line.size()) return false;
+    const char first = line[at - offset];
+    return (first == upper[0] || first == static_cast<char>(upper[0] - 'A' + 'a')) &&
            EqualsUpperAscii(line.substr(at - offset, upper.size()), upper);
 }
 
@@ -436,8 +438,9 @@ void CheckLetter(std::string_view line, size_t at, size_t colon, LineWords& word
     case 'v':
         words.anniversary = words.anniversary || WordAround(line, at, 4, "ANNIVERSARY");
         break;
-    case 'L':
-        words.url = words.url || (at >= 2 && line[at - 2] == 'U' && line[at - 1] == 'R');
+    case 'U':
+        words.url =
+            words.url || (at + 2 < line.size() && line[at + 1] == 'R' && line[at + 2] == 'L');
         break;
     case 'W':
     case 'w':
@@ -455,11 +458,12 @@ void CheckLetter(std::string_view line, size_t at, size_t colon, LineWords& word
 constexpr uint64_t kOnes = 0x0101010101010101ull;
 constexpr uint64_t kHighBits = 0x8080808080808080ull;
 
-// The high bit of every byte of word that is b, and perhaps of a byte after
-// one that is: the caller looks at each byte it is pointed to.
-constexpr uint64_t BytesEqual(uint64_t word, unsigned char b) {
+// A byte of word that is b sets the high bit of its byte in the result,
+// once masked with kHighBits; so may a byte after one that is (the caller
+// checks every byte pointed to).
+constexpr uint64_t ZeroWhereEqual(uint64_t word, unsigned char b) {
     const uint64_t x = word ^ (kOnes * b);
-    return (x - kOnes) & ~x & kHighBits;
+    return (x - kOnes) & ~x;
 }
 
 } // namespace
@@ -468,8 +472,10 @@ LineWords FindLineWords(std::string_view line, size_t colon) {
     LineWords words;
     const auto look = [&](size_t at, uint64_t word, uint64_t skipped) {
         const uint64_t folded = word | (kOnes * 0x20); // ASCII letters in lower case
-        uint64_t hits = BytesEqual(folded, 'm') | BytesEqual(folded, 'v') | BytesEqual(word, 'L') |
-                        BytesEqual(folded, 'w') | BytesEqual(folded, 'h');
+        uint64_t hits =
+            (ZeroWhereEqual(folded, 'm') | ZeroWhereEqual(folded, 'v') | ZeroWhereEqual(word, 'U') |
+             ZeroWhereEqual(folded, 'w') | ZeroWhereEqual(folded, 'h')) &
+            kHighBits;
         for (hits &= ~skipped; hits != 0; hits &= hits - 1)
             CheckLetter(line, at + static_cast<size_t>(std::countr_zero(hits)) / 8, colon, words);
     };
