@@ -34,22 +34,6 @@ std::optional<int16_t> ToInt16(int64_t value) {
     return static_cast<int16_t>(value);
 }
 
-// Eight bytes at a time, inline: asked of every cell's text, most of them
-// a few bytes long.
-bool IsAscii(std::string_view text) {
-    const char* p = text.data();
-    size_t left = text.size();
-    uint64_t high = 0;
-    for (; left >= 8; p += 8, left -= 8) {
-        uint64_t word = 0;
-        std::memcpy(&word, p, 8);
-        high |= word;
-    }
-    for (; left > 0; ++p, --left)
-        high |= static_cast<unsigned char>(*p);
-    return (high & 0x8080808080808080ull) == 0;
-}
-
 // A number from a cell value: 0 and the number, or the failure's code.
 int32_t ToNumber(const CellValue& value, double& number) {
     if (const auto* n = std::get_if<double>(&value.Get())) {
@@ -323,29 +307,6 @@ int32_t ExcelFile::WriteValue(int32_t ValueType, int32_t CellFontUsed, int32_t A
     }
     if (const int32_t code = CheckOpen()) return code;
     return Emit();
-}
-
-int32_t ExcelFile::WriteText(int32_t CellFontUsed, int32_t Alignment, int32_t lrow, int32_t lcol,
-                             std::string_view text) {
-    // What WriteValue would check and convert, in the order it would: any
-    // doubt, and it writes the cell itself.
-    const auto row = ZeroBasedIndex(lrow);
-    const auto column = ZeroBasedIndex(lcol);
-    const auto formatAndFont = ToByte(CellFontUsed);
-    const auto alignment = ToByte(Alignment);
-    if (buffered_ && state_ == State::Open && row && column && formatAndFont && alignment &&
-        text.size() <= biff::kMaxShortText && IsAscii(text)) {
-        constexpr size_t kLabelHead = biff::kMaxLabelSize - biff::kMaxShortText;
-        if (uint8_t* out = buffered_->Room(kLabelHead + text.size())) {
-            const size_t size =
-                biff::EncodeLabel(out, *row, *column, {0, *formatAndFont, *alignment}, text);
-            buffered_->Took(size);
-            bytesWritten_ += size;
-            lastReplaced_ = 0;
-            return kOk;
-        }
-    }
-    return WriteValue(kText, CellFontUsed, Alignment, 0, lrow, lcol, text, 0);
 }
 
 int32_t ExcelFile::SetMargin(int32_t Margin, double MarginValue) {
