@@ -92,13 +92,22 @@ class KeptCards {
         }
         std::string& block = blocks_.back();
         const size_t start = block.size();
-        for (size_t pos = 0; pos < card.size();) {
-            size_t end = LineEnd(card, pos, advance);
-            if (end == std::string_view::npos) end = card.size();
-            const size_t next = AfterLineEnd(card, end);
-            if (keepAll || card.substr(pos, end - pos).find(':') != std::string_view::npos)
-                block.append(card.substr(pos, std::min(next, card.size()) - pos));
-            pos = next;
+        if (keepAll) {
+            block.append(card);
+        } else {
+            // The lines kept go in runs: a vCard has a picture's lines at most.
+            size_t run = 0;
+            for (size_t pos = 0; pos < card.size();) {
+                size_t end = LineEnd(card, pos, advance);
+                if (end == std::string_view::npos) end = card.size();
+                const size_t next = std::min(AfterLineEnd(card, end), card.size());
+                if (card.substr(pos, end - pos).find(':') == std::string_view::npos) {
+                    block.append(card.substr(run, pos - run));
+                    run = next;
+                }
+                pos = next;
+            }
+            block.append(card.substr(run));
         }
         cards_.push_back({static_cast<uint32_t>(blocks_.size() - 1), static_cast<uint32_t>(start),
                           static_cast<uint32_t>(block.size() - start), holders});

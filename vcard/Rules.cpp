@@ -277,6 +277,47 @@ void RuleSkypeNames(const Piece& c, ContactRecord& r) {
         r.eContact_FullName = c.V;
 }
 
+// The words the telephone rule looks for in a line's parameters (in lower
+// case), found in one pass rather than a search for each.
+struct TelWords {
+    bool voice = false, pstn = false, work = false, home = false;
+    bool cell = false, pager = false, fax = false, car = false;
+};
+
+TelWords FindTelWords(std::string_view p) {
+    TelWords w;
+    for (size_t i = 0; i < p.size(); ++i) {
+        const std::string_view rest = p.substr(i);
+        switch (p[i]) {
+        case 'v':
+            w.voice = w.voice || rest.starts_with("voice");
+            break;
+        case 'x':
+            w.pstn = w.pstn || rest.starts_with("x-skype-pstnnumber");
+            break;
+        case 'w':
+            w.work = w.work || rest.starts_with("work");
+            break;
+        case 'h':
+            w.home = w.home || rest.starts_with("home");
+            break;
+        case 'c':
+            w.cell = w.cell || rest.starts_with("cell");
+            w.car = w.car || rest.starts_with("car");
+            break;
+        case 'p':
+            w.pager = w.pager || rest.starts_with("pager");
+            break;
+        case 'f':
+            w.fax = w.fax || rest.starts_with("fax");
+            break;
+        default:
+            break;
+        }
+    }
+    return w;
+}
+
 void RuleTelephone(const Piece& c, ReadMode mode, ContactRecord& r) {
     const bool isTel =
         c.name == Name::TEL ||
@@ -285,38 +326,41 @@ void RuleTelephone(const Piece& c, ReadMode mode, ContactRecord& r) {
     const std::string_view p = c.LowerParams();
     const std::string_view v = c.V;
     const bool advance = mode == ReadMode::Advance;
-    const bool voice = Contains(p, "voice");
+    const TelWords w = FindTelWords(p);
     auto storeIfEmpty = [&v](std::string& field) {
         if (field.empty()) field = v;
     };
 
-    if (!advance && Contains(p, "x-skype-pstnnumber")) storeIfEmpty(r.eContact_OfficePhone);
-    if (advance && Contains(p, "work") && voice) r.eContact_OfficePhone = v;
-    if (Contains(p, "home")) {
+    if (!advance && w.pstn) storeIfEmpty(r.eContact_OfficePhone);
+    if (advance && w.work && w.voice) r.eContact_OfficePhone = v;
+    if (w.home) {
         if (!advance)
             storeIfEmpty(r.eContact_HomePhone);
-        else if (voice)
+        else if (w.voice)
             r.eContact_HomePhone = v;
     }
-    if (Contains(p, "cell")) {
+    if (w.cell) {
         if (!advance)
             storeIfEmpty(r.eContact_CellPhone);
-        else if (voice)
+        else if (w.voice)
             r.eContact_CellPhone = v;
     }
-    if (Contains(p, "pager")) {
+    if (w.pager) {
         if (!advance)
             storeIfEmpty(r.eContact_Pager);
-        else if (voice)
+        else if (w.voice)
             r.eContact_Pager = v;
     }
-    if (Contains(p, "work") && Contains(p, "fax")) r.eContact_OfficeFax = v;
-    if (Contains(p, "home") && Contains(p, "fax")) r.eContact_HomeFax = v;
+    if (w.work && w.fax) r.eContact_OfficeFax = v;
+    if (w.home && w.fax) r.eContact_HomeFax = v;
     // "work" with "pref" matches too but has no field of its own.
-    if (Contains(p, "car") && voice) r.eContact_CarPhone = v;
-    // p is P0 trimmed and in lower case, cut at the same places.
-    const auto params = Split(p, ';');
-    if (params.size() == 2 && Contains(TrimView(params[1]), "work")) r.eContact_OfficePhone = v;
+    if (w.car && w.voice) r.eContact_CarPhone = v;
+    // Exactly two parameters, the second with "work" in it.
+    const size_t semicolon = p.find(';');
+    if (semicolon != std::string_view::npos &&
+        p.find(';', semicolon + 1) == std::string_view::npos &&
+        Contains(p.substr(semicolon + 1), "work"))
+        r.eContact_OfficePhone = v;
 }
 
 struct AddressFields {
