@@ -27,11 +27,13 @@ class CollectingSink : public QuietSink {
     CollectingSink(CodePageChoice& choice, const PrereadHooks& hooks)
         : QuietSink(hooks.letTheWindowWork, hooks.stopRequested), choice_(choice) {}
     void ContactFinished(const ContactRecord& record, ReadMode mode, int32_t ivCard) override {
-        choice_.AddContact(MakeExcelHandOff(record, mode == ReadMode::Advance, ivCard));
+        FillExcelHandOff(record, mode == ReadMode::Advance, ivCard, handOff_);
+        choice_.AddContact(handOff_);
     }
 
   private:
     CodePageChoice& choice_;
+    ExcelContactArgs handOff_; // kept from one contact to the next, with its memory
 };
 
 // Where the line from pos ends as the reader cuts lines: at CR, and in

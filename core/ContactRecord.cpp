@@ -109,17 +109,27 @@ int CountFacts(const ContactRecord& record) {
 }
 
 ExcelContactArgs MakeExcelHandOff(const ContactRecord& record, bool advanceMode, int32_t xlsCnt) {
-    // Most of a contact's fields are empty, and an empty text needs no copy.
     ExcelContactArgs a;
-    for (const auto member : kTexts)
-        if (!(record.*member).empty()) a.*member = record.*member;
+    FillExcelHandOff(record, advanceMode, xlsCnt, a);
+    return a;
+}
+
+void FillExcelHandOff(const ContactRecord& record, bool advanceMode, int32_t xlsCnt,
+                      ExcelContactArgs& handOff) {
+    // Most of a contact's fields are empty, and an empty text needs no copy.
+    for (const auto member : kTexts) {
+        const std::string& text = record.*member;
+        if (text.empty())
+            (handOff.*member).clear();
+        else
+            handOff.*member = text;
+    }
     for (const auto member : kDates)
-        a.*member = record.*member;
+        handOff.*member = record.*member;
     if (advanceMode)
         for (const ContactField& field : kContactFields)
-            if (field.trimForSheetInAdvance) a.*field.text = TrimView(record.*field.text);
-    a.xlsCnt = xlsCnt;
-    return a;
+            if (field.trimForSheetInAdvance) handOff.*field.text = TrimView(record.*field.text);
+    handOff.xlsCnt = xlsCnt;
 }
 
 OutlookContactArgs MakeOutlookHandOff(const ContactRecord& record, const std::string& pstStoreID) {

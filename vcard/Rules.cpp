@@ -660,7 +660,8 @@ void ApplyPropertyRules(std::string_view piece, ReadMode mode, ContactRecord& re
     default:
         break;
     }
-    RuleTelephone(c, mode, r);
+    // The rules for a few names only are not entered for the other lines.
+    if (c.name == Name::TEL || c.name == Name::SkypePstnNumber) RuleTelephone(c, mode, r);
     RuleAddresses(c, r);
     if (c.words.imAddress) r.eContact_IMAddress = c.V;
     RuleAnniversary(c, mode, r, ctx);
