@@ -88,6 +88,7 @@ void FreevCard(ContactRecord& record) {
     constexpr size_t kKeptCapacity = size_t{64} << 10;
     for (const auto member : kTexts) {
         std::string& text = record.*member;
+        if (text.empty()) continue;
         if (text.capacity() > kKeptCapacity)
             std::string().swap(text);
         else

@@ -464,23 +464,30 @@ namespace {
 
 // Each word is found from one of its letters that is rare in vCards and
 // that it has once: every place with such a letter is checked for the word
-// that has it there, first by the word's first letter.
-bool WordAround(std::string_view line, size_t at, size_t offset, std::string_view upper) {
-    if (at < offset || at - offset + upper.size() > line.size()) return false;
-    const char first = line[at - offset];
-    return (first == upper[0] || first == static_cast<char>(upper[0] - 'A' + 'a')) &&
-           EqualsUpperAscii(line.substr(at - offset, upper.size()), upper);
+// that has it there, first by the word's first letter, inline, and only then
+// whole.
+bool WordAt(std::string_view line, size_t start, std::string_view upper) {
+    return start + upper.size() <= line.size() &&
+           EqualsUpperAscii(line.substr(start, upper.size()), upper);
 }
 
-void CheckLetter(std::string_view line, size_t at, size_t colon, LineWords& words) {
+// Whether the letter `offset` places before `at` is `lower` in either case
+// (or a byte that becomes it with bit 5 set: the whole word is compared next).
+inline bool LetterBefore(std::string_view line, size_t at, size_t offset, char lower) {
+    return at >= offset && (line[at - offset] | 0x20) == lower;
+}
+
+inline void CheckLetter(std::string_view line, size_t at, size_t colon, LineWords& words) {
     switch (line[at]) {
     case 'M':
     case 'm':
-        words.imAddress = words.imAddress || WordAround(line, at, 1, "IMADDRESS");
+        if (!words.imAddress && LetterBefore(line, at, 1, 'i'))
+            words.imAddress = WordAt(line, at - 1, "IMADDRESS");
         break;
     case 'V':
     case 'v':
-        words.anniversary = words.anniversary || WordAround(line, at, 4, "ANNIVERSARY");
+        if (!words.anniversary && LetterBefore(line, at, 4, 'a'))
+            words.anniversary = WordAt(line, at - 4, "ANNIVERSARY");
         break;
     case 'U':
         words.url =
@@ -488,11 +495,11 @@ void CheckLetter(std::string_view line, size_t at, size_t colon, LineWords& word
         break;
     case 'W':
     case 'w':
-        words.work = words.work || (at + 4 <= colon && WordAround(line, at, 0, "WORK"));
+        if (!words.work && at + 4 <= colon) words.work = WordAt(line, at, "WORK");
         break;
     case 'H':
     case 'h':
-        words.home = words.home || (at + 4 <= colon && WordAround(line, at, 0, "HOME"));
+        if (!words.home && at + 4 <= colon) words.home = WordAt(line, at, "HOME");
         break;
     default:
         break;
