@@ -446,7 +446,10 @@ void ConversionRun::Progress(int64_t contactsFinished) {
 void ConversionRun::ContactFinished(const ContactRecord& finished, ReadMode mode, int32_t ivCard) {
     if (countFacts_ && !factsRead_.empty()) factsRead_.back().facts.push_back(OfferFacts(finished));
     if (usePst_) CreateContactItem(MakeOutlookHandOff(finished, pst.pstStoreID));
-    if (useXls_) Save2ExcelContact(MakeExcelHandOff(finished, mode == ReadMode::Advance, ivCard));
+    if (useXls_) {
+        FillExcelHandOff(finished, mode == ReadMode::Advance, ivCard, excelHandOff_);
+        Save2ExcelContact(excelHandOff_);
+    }
 }
 
 std::string ConversionRun::KeepPicture(std::string_view bytes, int32_t ivCard,

@@ -161,10 +161,13 @@ class ConversionRun : public ContactSink {
     bool checking_ = false;
     int32_t openCard_ = 0; // the number of the vCard the reader is in
     // The progress caption and the count it was made for, made afresh only
-    // when the count changes (the reader reports after every line).
+    // when the count changes.
     int64_t captionCount_ = -1;
     std::string caption_;
     std::optional<std::tm> previousStoreStamp_;
+    // The workbook's hand-off, filled anew for each contact: its texts keep
+    // their memory from one contact to the next.
+    ExcelContactArgs excelHandOff_;
 };
 
 // The platform's path separator ("\" on Windows, "/" elsewhere).

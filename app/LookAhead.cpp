@@ -27,11 +27,13 @@ class CollectingSink : public QuietSink {
     CollectingSink(CodePageChoice& choice, const PrereadHooks& hooks)
         : QuietSink(hooks.letTheWindowWork, hooks.stopRequested), choice_(choice) {}
     void ContactFinished(const ContactRecord& record, ReadMode mode, int32_t ivCard) override {
-        choice_.AddContact(MakeExcelHandOff(record, mode == ReadMode::Advance, ivCard));
+        FillExcelHandOff(record, mode == ReadMode::Advance, ivCard, handOff_);
+        choice_.AddContact(handOff_);
     }
 
   private:
     CodePageChoice& choice_;
+    ExcelContactArgs handOff_; // kept from one contact to the next, with its memory
 };
 
 // Where the line from pos ends as the reader cuts lines: at CR, and in
@@ -92,13 +94,22 @@ class KeptCards {
         }
         std::string& block = blocks_.back();
         const size_t start = block.size();
-        for (size_t pos = 0; pos < card.size();) {
-            size_t end = LineEnd(card, pos, advance);
-            if (end == std::string_view::npos) end = card.size();
-            const size_t next = AfterLineEnd(card, end);
-            if (keepAll || card.substr(pos, end - pos).find(':') != std::string_view::npos)
-                block.append(card.substr(pos, std::min(next, card.size()) - pos));
-            pos = next;
+        if (keepAll) {
+            block.append(card);
+        } else {
+            // The lines kept go in runs: a vCard has a picture's lines at most.
+            size_t run = 0;
+            for (size_t pos = 0; pos < card.size();) {
+                size_t end = LineEnd(card, pos, advance);
+                if (end == std::string_view::npos) end = card.size();
+                const size_t next = std::min(AfterLineEnd(card, end), card.size());
+                if (card.substr(pos, end - pos).find(':') == std::string_view::npos) {
+                    block.append(card.substr(run, pos - run));
+                    run = next;
+                }
+                pos = next;
+            }
+            block.append(card.substr(run));
         }
         cards_.push_back({static_cast<uint32_t>(blocks_.size() - 1), static_cast<uint32_t>(start),
                           static_cast<uint32_t>(block.size() - start), holders});

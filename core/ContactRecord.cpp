@@ -2,6 +2,9 @@
 
 #include "core/Text.h"
 
+#include <array>
+#include <type_traits>
+
 namespace velloquin {
 
 namespace {
@@ -48,8 +51,51 @@ static_assert(ListIsConsistent(), "kContactFields: a sheet place or an Outlook s
 
 } // namespace
 
+namespace {
+
+// The record's texts and dates apart: the reader empties a record, and the
+// run hands one off, once per contact, and the loops over these are short.
+template <typename Member> constexpr size_t CountMembers() {
+    size_t count = 0;
+    for (const ContactField& field : kContactFields)
+        count += std::is_same_v<Member, std::string ContactRecord::*> ? field.text != nullptr
+                                                                      : field.date != nullptr;
+    return count;
+}
+
+constexpr auto kTexts = [] {
+    std::array<std::string ContactRecord::*, CountMembers<std::string ContactRecord::*>()> texts{};
+    size_t next = 0;
+    for (const ContactField& field : kContactFields)
+        if (field.text) texts[next++] = field.text;
+    return texts;
+}();
+
+constexpr auto kDates = [] {
+    std::array<double ContactRecord::*, CountMembers<double ContactRecord::*>()> dates{};
+    size_t next = 0;
+    for (const ContactField& field : kContactFields)
+        if (field.date) dates[next++] = field.date;
+    return dates;
+}();
+
+} // namespace
+
 void FreevCard(ContactRecord& record) {
-    record = ContactRecord{};
+    // Each text is emptied where it is, and the next contact's texts reuse
+    // the memory. Only a long text (a note of a megabyte, say) gives its
+    // memory back.
+    constexpr size_t kKeptCapacity = size_t{64} << 10;
+    for (const auto member : kTexts) {
+        std::string& text = record.*member;
+        if (text.empty()) continue;
+        if (text.capacity() > kKeptCapacity)
+            std::string().swap(text);
+        else
+            text.clear();
+    }
+    for (const auto member : kDates)
+        record.*member = 0;
 }
 
 int CountFacts(const ContactRecord& record) {
@@ -65,12 +111,26 @@ int CountFacts(const ContactRecord& record) {
 
 ExcelContactArgs MakeExcelHandOff(const ContactRecord& record, bool advanceMode, int32_t xlsCnt) {
     ExcelContactArgs a;
-    static_cast<ContactRecord&>(a) = record;
-    a.xlsCnt = xlsCnt;
+    FillExcelHandOff(record, advanceMode, xlsCnt, a);
+    return a;
+}
+
+void FillExcelHandOff(const ContactRecord& record, bool advanceMode, int32_t xlsCnt,
+                      ExcelContactArgs& handOff) {
+    // Most of a contact's fields are empty, and an empty text needs no copy.
+    for (const auto member : kTexts) {
+        const std::string& text = record.*member;
+        if (text.empty())
+            (handOff.*member).clear();
+        else
+            handOff.*member = text;
+    }
+    for (const auto member : kDates)
+        handOff.*member = record.*member;
     if (advanceMode)
         for (const ContactField& field : kContactFields)
-            if (field.trimForSheetInAdvance) a.*field.text = Trim(a.*field.text);
-    return a;
+            if (field.trimForSheetInAdvance) handOff.*field.text = TrimView(record.*field.text);
+    handOff.xlsCnt = xlsCnt;
 }
 
 OutlookContactArgs MakeOutlookHandOff(const ContactRecord& record, const std::string& pstStoreID) {

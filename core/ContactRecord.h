@@ -264,6 +264,10 @@ struct OutlookContactArgs : ContactRecord {
 // Builds the Excel hand-off. In Advance mode the first and full names are
 // trimmed; in Normal mode every value goes as the record holds it.
 ExcelContactArgs MakeExcelHandOff(const ContactRecord& record, bool advanceMode, int32_t xlsCnt);
+// The same into a hand-off that a run keeps from one contact to the next, so
+// that its texts keep their memory.
+void FillExcelHandOff(const ContactRecord& record, bool advanceMode, int32_t xlsCnt,
+                      ExcelContactArgs& handOff);
 
 // Builds the Outlook hand-off: every text trimmed of leading and trailing spaces.
 OutlookContactArgs MakeOutlookHandOff(const ContactRecord& record, const std::string& pstStoreID);

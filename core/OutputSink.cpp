@@ -192,30 +192,31 @@ bool FailingSink::Close() {
 
 BufferedSink::BufferedSink(std::unique_ptr<OutputSink> inner, size_t capacity)
     : inner_(std::move(inner)), capacity_(std::max<size_t>(capacity, 1)) {
-    buffer_.reserve(capacity_);
+    buffer_.reset(new uint8_t[capacity_]);
 }
 
 // The buffer always holds the bytes just before end_: only appends fill it,
 // and a write elsewhere drains it first.
 bool BufferedSink::Drain() {
-    if (buffer_.empty()) return true;
-    const bool ok = inner_->WriteAt(bufferAt_, buffer_);
-    buffer_.clear();
+    if (used_ == 0) return true;
+    const bool ok = inner_->WriteAt(bufferAt_, {buffer_.get(), used_});
+    used_ = 0;
     if (!ok) return Fail(inner_->Error());
     return true;
 }
 
 bool BufferedSink::Append(std::span<const uint8_t> bytes) {
     if (Failed()) return false;
-    if (buffer_.size() + bytes.size() > capacity_ && !Drain()) return false;
+    if (used_ + bytes.size() > capacity_ && !Drain()) return false;
     if (bytes.size() >= capacity_) {
         const uint64_t at = end_;
         end_ += bytes.size();
         if (!inner_->WriteAt(at, bytes)) return Fail(inner_->Error());
         return true;
     }
-    if (buffer_.empty()) bufferAt_ = end_;
-    buffer_.insert(buffer_.end(), bytes.begin(), bytes.end());
+    if (used_ == 0) bufferAt_ = end_;
+    if (!bytes.empty()) std::memcpy(buffer_.get() + used_, bytes.data(), bytes.size());
+    used_ += bytes.size();
     end_ += bytes.size();
     return true;
 }

@@ -156,10 +156,25 @@ class BufferedSink final : public SinkBase {
     bool Close() override;
     uint64_t Committed() const override { return inner_->Committed(); }
 
+    // Room for `size` more bytes that Append would keep in the buffer: the
+    // caller writes them there, then calls Took(size). Null when Append would
+    // have to write to the destination (or fail) for them. A sheet's cells
+    // are written this way, most of them a few bytes long.
+    uint8_t* Room(size_t size) {
+        if (Failed() || size >= capacity_ || capacity_ - used_ < size) return nullptr;
+        if (used_ == 0) bufferAt_ = end_;
+        return buffer_.get() + used_;
+    }
+    void Took(size_t size) {
+        used_ += size;
+        end_ += size;
+    }
+
   private:
     bool Drain();
     std::unique_ptr<OutputSink> inner_;
-    std::vector<uint8_t> buffer_;
+    std::unique_ptr<uint8_t[]> buffer_;
+    size_t used_ = 0; // bytes in the buffer
     size_t capacity_;
     uint64_t bufferAt_ = 0; // where the buffer's first byte goes
     uint64_t end_ = 0;      // highest byte written + 1, buffer included

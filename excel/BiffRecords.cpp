@@ -210,15 +210,6 @@ void EncodeLabel(Bytes& out, uint16_t row, uint16_t column, CellAttributes attri
     PutShortText(out, text);
 }
 
-size_t EncodeLabel(uint8_t* out, uint16_t row, uint16_t column, CellAttributes attributes,
-                   std::string_view text) {
-    assert(text.size() <= kMaxShortText);
-    StoreCellStart(out, kLabel, 8 + text.size(), row, column, attributes);
-    out[11] = static_cast<uint8_t>(text.size());
-    if (!text.empty()) std::memcpy(out + 12, text.data(), text.size());
-    return 12 + text.size();
-}
-
 void EncodeHorizontalPageBreaks(Bytes& out, const std::vector<uint16_t>& rows) {
     PutHeader(out, kHorizontalPageBreaks, 2 + 2 * rows.size());
     PutU16(out, static_cast<uint16_t>(rows.size()));

@@ -7,8 +7,12 @@
 // Texts are already in the workbook's code page (one or two bytes a character).
 #pragma once
 
+#include "core/LeWriter.h"
+
 #include <array>
+#include <cassert>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 #include <vector>
 
@@ -103,11 +107,24 @@ void EncodeNumber(Bytes& out, uint16_t row, uint16_t column, CellAttributes attr
 // LABEL, body 8 + L: u16 row, u16 column, 3 attribute bytes, u8 L, L bytes.
 void EncodeLabel(Bytes& out, uint16_t row, uint16_t column, CellAttributes attributes,
                  std::string_view text);
-// The same into out, which has room for kMaxLabelSize bytes; returns the
-// record's size. Labels are most of a sheet, and this keeps them off the heap.
-inline constexpr size_t kMaxLabelSize = 12 + kMaxShortText;
-size_t EncodeLabel(uint8_t* out, uint16_t row, uint16_t column, CellAttributes attributes,
-                   std::string_view text);
+// The same into out, which has room for 12 + L bytes; returns the record's
+// size. Labels are most of a sheet: this keeps them off the heap, inline.
+inline constexpr size_t kLabelHeadSize = 12;
+inline constexpr size_t kMaxLabelSize = kLabelHeadSize + kMaxShortText;
+inline size_t EncodeLabel(uint8_t* out, uint16_t row, uint16_t column, CellAttributes attributes,
+                          std::string_view text) {
+    assert(text.size() <= kMaxShortText);
+    StoreLe(out, kLabel, 2);
+    StoreLe(out + 2, 8 + text.size(), 2);
+    StoreLe(out + 4, row, 2);
+    StoreLe(out + 6, column, 2);
+    out[8] = attributes.hiddenLocked;
+    out[9] = attributes.formatAndFont;
+    out[10] = attributes.alignment;
+    out[11] = static_cast<uint8_t>(text.size());
+    if (!text.empty()) std::memcpy(out + kLabelHeadSize, text.data(), text.size());
+    return kLabelHeadSize + text.size();
+}
 // HORIZONTALPAGEBREAKS, body 2 + 2N: u16 N, N x u16 row (0-based), in the
 // order given (the caller sorts). N <= 32766.
 void EncodeHorizontalPageBreaks(Bytes& out, const std::vector<uint16_t>& rows);

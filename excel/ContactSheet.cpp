@@ -111,6 +111,26 @@ constexpr std::array<size_t, kWideSheetColumns + 1> kDateOfColumn = [] {
     return dates;
 }();
 
+// Where each column's text comes from: its field, and the field that stands
+// in for that one (kFieldCount: none). A field with two columns is in both;
+// the columns after the 36 follow the order of the list.
+struct ColumnSource {
+    size_t field = kFieldCount;
+    size_t standIn = kFieldCount;
+};
+
+constexpr std::array<ColumnSource, kWideSheetColumns + 1> kColumnSources = [] {
+    std::array<ColumnSource, kWideSheetColumns + 1> sources{};
+    size_t extra = kColumns + 1;
+    for (size_t i = 0; i < kFieldCount; ++i) {
+        const ContactField& field = kContactFields[i];
+        if (field.sheet[0].place == 0) sources[extra++] = {i, kStandInOf[i]};
+        for (const SheetColumn& column : field.sheet)
+            if (column.place > 0) sources[static_cast<size_t>(column.place)] = {i, kStandInOf[i]};
+    }
+    return sources;
+}();
+
 bool Empty(const ContactRecord& contact, const ContactField& field) {
     return field.date ? contact.*field.date == 0 : (contact.*field.text).empty();
 }
@@ -137,25 +157,21 @@ int ValuesWithoutColumn(const ContactRecord& record) {
 ContactRowTexts::ContactRowTexts(const ContactRecord& contact, bool wide)
     : contact_(contact), columns_(wide ? kWideSheetColumns : kColumns) {
     size_t cleaned = 0;
-    size_t extra = kColumns + 1;
-    for (size_t i = 0; i < kFieldCount; ++i) {
-        const ContactField& field = kContactFields[i];
-        const int place = field.sheet[0].place;
-        if (place < 0 || (place == 0 && !wide)) continue;
-        std::string_view text;
-        if (field.text) {
-            const size_t standIn = kStandInOf[i];
-            text = standIn < kFieldCount && StandsIn(contact, kContactFields[standIn])
-                       ? contact.*kContactFields[standIn].text
-                       : contact.*field.text;
-            if (field.address) text = cleaned_[cleaned++] = CleanAddress(text);
-        }
-        if (place == 0) {
-            texts_[extra++] = text;
+    for (int column = 1; column <= columns_; ++column) {
+        const ColumnSource& source = kColumnSources[static_cast<size_t>(column)];
+        const ContactField& field = kContactFields[source.field];
+        if (!field.text) {
+            texts_[static_cast<size_t>(column)] = {};
             continue;
         }
-        for (const SheetColumn& column : field.sheet)
-            if (column.place > 0) texts_[static_cast<size_t>(column.place)] = text;
+        std::string_view text =
+            source.standIn < kFieldCount && StandsIn(contact, kContactFields[source.standIn])
+                ? contact.*kContactFields[source.standIn].text
+                : contact.*field.text;
+        // Without a backslash there is no escape to resolve.
+        if (field.address && text.find('\\') != std::string_view::npos)
+            text = cleaned_[cleaned++] = CleanAddress(text);
+        texts_[static_cast<size_t>(column)] = text;
     }
 }
 
@@ -331,13 +347,14 @@ void ContactSheet::Save2ExcelContact(const ExcelContactArgs& args, RunNotes& not
     int64_t valuesLosing = 0;
     for (int column : kContactColumnOrder) {
         const double date = texts.Date(column);
-        auto write = [&](const CellValue& value) {
-            return writer.WriteValue(ExcelFile::kText, kContactFont, kAlignLeft, 0,
-                                     static_cast<int32_t>(row), column, value, 0);
+        auto write = [&](std::string_view text) {
+            return writer.WriteText(kContactFont, kAlignLeft, static_cast<int32_t>(row), column,
+                                    text);
         };
         int32_t code = result::kOk;
         if (date != 0) {
-            code = write(AutomationDate{date});
+            code = writer.WriteValue(ExcelFile::kText, kContactFont, kAlignLeft, 0,
+                                     static_cast<int32_t>(row), column, AutomationDate{date}, 0);
         } else {
             const std::string_view text = texts.Column(column);
             code = write(text);

@@ -34,22 +34,6 @@ std::optional<int16_t> ToInt16(int64_t value) {
     return static_cast<int16_t>(value);
 }
 
-// Eight bytes at a time, inline: asked of every cell's text, most of them
-// a few bytes long.
-bool IsAscii(std::string_view text) {
-    const char* p = text.data();
-    size_t left = text.size();
-    uint64_t high = 0;
-    for (; left >= 8; p += 8, left -= 8) {
-        uint64_t word = 0;
-        std::memcpy(&word, p, 8);
-        high |= word;
-    }
-    for (; left > 0; ++p, --left)
-        high |= static_cast<unsigned char>(*p);
-    return (high & 0x8080808080808080ull) == 0;
-}
-
 // A number from a cell value: 0 and the number, or the failure's code.
 int32_t ToNumber(const CellValue& value, double& number) {
     if (const auto* n = std::get_if<double>(&value.Get())) {
@@ -188,6 +172,7 @@ int32_t ExcelFile::CreateFile(std::unique_ptr<OutputSink> sink) {
 
 int32_t ExcelFile::StartFile(std::unique_ptr<OutputSink> sink) {
     sink_ = std::move(sink);
+    buffered_ = dynamic_cast<BufferedSink*>(sink_.get());
     state_ = State::Open;
     bytesWritten_ = 0;
     HorizPageBreakRows.clear();

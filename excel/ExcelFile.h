@@ -14,6 +14,7 @@
 #include "excel/BiffRecords.h"
 
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <span>
 #include <string>
@@ -92,6 +93,28 @@ class ExcelFile {
     int32_t WriteValue(int32_t ValueType, int32_t CellFontUsed, int32_t Alignment,
                        int32_t HiddenLocked, int32_t lrow, int32_t lcol, const CellValue& value,
                        int32_t CellFormat = 0);
+    // WriteValue(kText, CellFontUsed, Alignment, 0, lrow, lcol, text): the same
+    // record, result and bookkeeping. A row of a sheet is dozens of these, and
+    // an ASCII text that fits goes straight into the file's buffer.
+    int32_t WriteText(int32_t CellFontUsed, int32_t Alignment, int32_t lrow, int32_t lcol,
+                      std::string_view text) {
+        // What WriteValue checks and converts, in its order: at any doubt it
+        // writes the cell itself.
+        if (buffered_ && state_ == State::Open && lrow >= 1 && lrow <= 65536 && lcol >= 1 &&
+            lcol <= 65536 && CellFontUsed >= 0 && CellFontUsed <= 255 && Alignment >= 0 &&
+            Alignment <= 255 && text.size() <= biff::kMaxShortText && IsAscii(text)) {
+            if (uint8_t* out = buffered_->Room(biff::kLabelHeadSize + text.size())) {
+                const size_t size = biff::EncodeLabel(
+                    out, static_cast<uint16_t>(lrow - 1), static_cast<uint16_t>(lcol - 1),
+                    {0, static_cast<uint8_t>(CellFontUsed), static_cast<uint8_t>(Alignment)}, text);
+                buffered_->Took(size);
+                bytesWritten_ += size;
+                lastReplaced_ = 0;
+                return result::kOk;
+            }
+        }
+        return WriteValue(kText, CellFontUsed, Alignment, 0, lrow, lcol, text, 0);
+    }
     // Margin is the record number (0x26 left, 0x27 right, 0x28 top, 0x29
     // bottom); MarginValue in inches.
     int32_t SetMargin(int32_t Margin, double MarginValue);
@@ -128,6 +151,22 @@ class ExcelFile {
   private:
     enum class State { NoFile, Open, Closed };
 
+    // ASCII is the same in every code page. Eight bytes at a time, inline:
+    // asked of every cell's text, most of them a few bytes long.
+    static bool IsAscii(std::string_view text) {
+        const char* p = text.data();
+        size_t left = text.size();
+        uint64_t high = 0;
+        for (; left >= 8; p += 8, left -= 8) {
+            uint64_t word = 0;
+            std::memcpy(&word, p, 8);
+            high |= word;
+        }
+        for (; left > 0; ++p, --left)
+            high |= static_cast<unsigned char>(*p);
+        return (high & 0x8080808080808080ull) == 0;
+    }
+
     int32_t StartFile(std::unique_ptr<OutputSink> sink);
     int32_t WriteFormats();
     int32_t CheckOpen();
@@ -139,6 +178,7 @@ class ExcelFile {
 
     State state_ = State::NoFile;
     std::unique_ptr<OutputSink> sink_;
+    BufferedSink* buffered_ = nullptr; // sink_, when it is one
     std::vector<uint16_t> HorizPageBreakRows;
     biff::Bytes record_; // the record being written
     std::string text_;   // the text being converted, when it is not ASCII

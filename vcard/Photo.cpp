@@ -34,7 +34,8 @@ char* EmitGroup(char* o, uint32_t accumulator, int count) {
 
 // "PHOTO:" or "PHOTO;" at the start, in any case.
 bool IsPhotoLine(std::string_view t) {
-    if (t.size() < 6) return false;
+    // The first letter first: every line of a vCard is asked.
+    if (t.size() < 6 || (t[0] != 'P' && t[0] != 'p')) return false;
     return EqualsUpperAscii(t.substr(0, 5), "PHOTO") && (t[5] == ':' || t[5] == ';') &&
            t.find(':') != std::string_view::npos;
 }
@@ -81,7 +82,7 @@ void NormalPhotoRules(std::string_view t, ContactRecord& record, RuleContext& ct
             photo.base64.append(t);
         } else {
             std::string why;
-            if (auto bytes = Base64Decode(Trim(photo.base64), &why)) {
+            if (auto bytes = Base64Decode(TrimView(photo.base64), &why)) {
                 photo.picture = std::move(*bytes);
                 photo.photoDecoded = true;
             } else {
@@ -181,6 +182,8 @@ std::optional<std::string> Base64Decode(std::string_view base64String, std::stri
 
 void ApplyPhotoRules(std::string_view piece, ReadMode mode, ContactRecord& record,
                      RuleContext& ctx) {
+    // Most lines neither begin a picture nor follow the line that does.
+    if (!ctx.photo.photoPending && !IsPhotoLine(piece)) return;
     // The pictures' lines hold nothing that other rules read.
     if (!ctx.sink.WantsPictures()) return;
     if (mode == ReadMode::Advance)

@@ -71,6 +71,14 @@ class FileReader {
     void LookThroughLongLine();
     bool ProcessPiece(std::string_view piece, ReadMode mode);
     bool HandOff(ReadMode mode);
+    // The contacts finished so far, after every line: told again only when
+    // the count has changed, as most lines finish no contact.
+    void ReportProgress() {
+        const int64_t finished = static_cast<int64_t>(ivCard_) - 1;
+        if (finished == reported_) return;
+        reported_ = finished;
+        sink_.Progress(finished);
+    }
     void Note(std::string message, bool lostContact) {
         ctx_.ivCard = ivCard_;
         NoteContact(ctx_, std::move(message), lostContact);
@@ -96,6 +104,7 @@ class FileReader {
     // line of the first piece not yet counted.
     bool lookingThrough_ = false;
     int64_t lookedThroughLine_ = 0;
+    int64_t reported_ = -1; // the count of finished contacts last told
 };
 
 bool FileReader::ProcessPiece(std::string_view piece, ReadMode mode) {
@@ -248,7 +257,7 @@ bool FileReader::ProcessAdvancePiece(std::string_view piece) {
     ++fileLine_;
     if (!ProcessPiece(piece, ReadMode::Advance)) return false;
     sink_.Poll();
-    sink_.Progress(static_cast<int64_t>(ivCard_) - 1);
+    ReportProgress();
     return true;
 }
 
@@ -271,7 +280,7 @@ bool FileReader::ProcessLine(std::string_view line) {
     if (!ProcessPiece(lookedThrough ? std::string_view("\n") : line, ReadMode::Normal))
         return false;
     sink_.Poll();
-    sink_.Progress(static_cast<int64_t>(ivCard_) - 1);
+    ReportProgress();
     return true;
 }
 

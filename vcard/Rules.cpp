@@ -4,7 +4,9 @@
 #include "core/Text.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 namespace velloquin {
@@ -114,66 +116,132 @@ std::string FormatYmd(double serial) {
     return buffer;
 }
 
-// One piece cut up the ways the rules look at it.
-struct Piece {
-    std::string_view T;
-    std::string U; // T in upper case
-    size_t colons = 0;
-    std::string_view P0, P1, P2;
-    std::string V; // P1 trimmed
-    std::string p; // P0 trimmed, lower case
-    // U up to its first ":" or ";", when it has one. A line "starts with
-    // NAME" when this is NAME: "N" takes "N:" and "N;" but not "NICKNAME".
-    std::string_view name;
-
-    bool HasValue() const { return colons > 0; }
-    bool StartsWithName(std::string_view wanted) const { return name == wanted; }
+// The property names the rules compare a line's name with.
+enum class Name : uint8_t {
+    Other,
+    N,
+    FN,
+    ORG,
+    TEL,
+    ADR,
+    URL,
+    NOTE,
+    ROLE,
+    BDAY,
+    TITLE,
+    EMAIL,
+    CATEGORIES,
+    SkypeUserName,
+    SkypePstnNumber,
+    SkypeDisplayName,
 };
 
-// Fills piece from T. The piece is kept from one line to the next so that
-// its texts reuse their memory: the rules run on every line of a backup.
-void Analyse(std::string_view T, Piece& piece) {
+// The name in ASCII upper case compared whole: "N" is "N:" and "N;" but not
+// "NICKNAME". Each length has a few names at most.
+Name Classify(std::string_view name) {
+    constexpr size_t kLongest = 19;
+    if (name.empty() || name.size() > kLongest) return Name::Other;
+    char buffer[kLongest];
+    for (size_t i = 0; i < name.size(); ++i) {
+        const char c = name[i];
+        buffer[i] = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+    }
+    const std::string_view u(buffer, name.size());
+    switch (u.size()) {
+    case 1:
+        return u == "N" ? Name::N : Name::Other;
+    case 2:
+        return u == "FN" ? Name::FN : Name::Other;
+    case 3:
+        return u == "TEL"   ? Name::TEL
+               : u == "ADR" ? Name::ADR
+               : u == "ORG" ? Name::ORG
+               : u == "URL" ? Name::URL
+                            : Name::Other;
+    case 4:
+        return u == "NOTE"   ? Name::NOTE
+               : u == "BDAY" ? Name::BDAY
+               : u == "ROLE" ? Name::ROLE
+                             : Name::Other;
+    case 5:
+        return u == "EMAIL" ? Name::EMAIL : u == "TITLE" ? Name::TITLE : Name::Other;
+    case 10:
+        return u == "CATEGORIES" ? Name::CATEGORIES : Name::Other;
+    case 16:
+        return u == "X-SKYPE-USERNAME" ? Name::SkypeUserName : Name::Other;
+    case 18:
+        return u == "X-SKYPE-PSTNNUMBER" ? Name::SkypePstnNumber : Name::Other;
+    case 19:
+        return u == "X-SKYPE-DISPLAYNAME" ? Name::SkypeDisplayName : Name::Other;
+    default:
+        return Name::Other;
+    }
+}
+
+// Whether text, put in ASCII lower case, holds part (which is lower case).
+bool ContainsLower(std::string_view text, std::string_view part) {
+    for (size_t i = 0; i + part.size() <= text.size(); ++i) {
+        size_t k = 0;
+        for (; k < part.size(); ++k) {
+            const char c = text[i + k];
+            if ((c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c) != part[k]) break;
+        }
+        if (k == part.size()) return true;
+    }
+    return false;
+}
+
+// One piece cut up the ways the rules look at it. Views into the piece: the
+// rules run on every line of a backup, and copy only what they store.
+struct Piece {
+    std::string_view T;
+    Name name = Name::Other; // T up to its first ":" or ";"
+    size_t colon = 0;        // T's first ":"; the rules see no line without one
+    std::string_view P0, P1; // T before its first ":", and from there to the next
+    std::string_view V;      // P1 trimmed
+    LineWords words;
+
+    // What ends the name: ":" or ";".
+    char AfterName(size_t nameLength) const { return T[nameLength]; }
+    // The texts after the first ":" cut at the colons: the third, and how
+    // many colons there are. Only URL lines ask.
+    std::string_view P2() const {
+        const size_t second = T.find(':', colon + 1);
+        if (second == std::string_view::npos) return {};
+        const size_t third = T.find(':', second + 1);
+        return T.substr(second + 1, third == std::string_view::npos ? std::string_view::npos
+                                                                    : third - second - 1);
+    }
+    size_t Colons() const {
+        return static_cast<size_t>(std::count(T.begin() + colon, T.end(), ':'));
+    }
+    // P0 trimmed, in lower case: the parameters, for the rules that read them.
+    std::string_view LowerParams() const {
+        thread_local std::string lower;
+        const std::string_view p0 = TrimView(P0);
+        lower.resize(p0.size());
+        for (size_t i = 0; i < p0.size(); ++i) {
+            const char c = p0[i];
+            lower[i] = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+        }
+        return lower;
+    }
+};
+
+void Analyse(std::string_view T, size_t colon, Piece& piece) {
     piece.T = T;
-    piece.U.resize(T.size());
-    // Through plain pointers: a store through the string's operator[] could
-    // change the string itself as far as the compiler knows, which keeps the
-    // loop from being vectorised, and every line of a backup passes here.
-    char* upper = piece.U.data();
-    for (size_t i = 0; i < T.size(); ++i) {
-        const char c = T[i];
-        upper[i] = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-    }
+    piece.colon = colon;
     // Names are short: the scan stops within a few bytes.
-    piece.name = {};
-    for (size_t i = 0; i < piece.U.size(); ++i) {
-        if (piece.U[i] == ':' || piece.U[i] == ';') {
-            piece.name = std::string_view(piece.U).substr(0, i);
-            break;
-        }
-    }
-    const size_t first = T.find(':');
-    piece.P0 = T.substr(0, first);
-    piece.P1 = piece.P2 = {};
-    piece.colons = 0;
-    if (first != std::string_view::npos) {
-        const size_t second = T.find(':', first + 1);
-        piece.P1 = T.substr(first + 1, second == std::string_view::npos ? std::string_view::npos
-                                                                        : second - first - 1);
-        if (second != std::string_view::npos) {
-            const size_t third = T.find(':', second + 1);
-            piece.P2 = T.substr(second + 1, third == std::string_view::npos ? std::string_view::npos
-                                                                            : third - second - 1);
-        }
-        piece.colons = static_cast<size_t>(std::count(T.begin() + first, T.end(), ':'));
-    }
-    piece.V.assign(TrimView(piece.P1));
-    const std::string_view p0 = TrimView(piece.P0);
-    piece.p.resize(p0.size());
-    char* lower = piece.p.data();
-    for (size_t i = 0; i < p0.size(); ++i) {
-        const char c = p0[i];
-        lower[i] = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-    }
+    size_t nameEnd = 0;
+    while (T[nameEnd] != ':' && T[nameEnd] != ';')
+        ++nameEnd;
+    piece.name = Classify(T.substr(0, nameEnd));
+    piece.P0 = T.substr(0, colon);
+    const size_t second = T.find(':', colon + 1);
+    piece.P1 = T.substr(colon + 1, second == std::string_view::npos ? std::string_view::npos
+                                                                    : second - colon - 1);
+    piece.V = TrimView(piece.P1);
+    piece.words = FindLineWords(T, colon);
 }
 
 // The note quotes the text that was tested, which the rules may have cut out
@@ -191,7 +259,7 @@ void StoreDate(RuleContext& ctx, double& field, std::string_view tested, std::st
 }
 
 void RuleN(const Piece& c, ReadMode mode, ContactRecord& r) {
-    if (!c.StartsWithName("N") || !c.HasValue()) return;
+    if (c.name != Name::N) return;
     if (mode == ReadMode::Normal && IsNumeric(c.P1)) return;
     std::string* targets[] = {&r.eContact_LastName, &r.eContact_FirstName, &r.eContact_MiddleName,
                               &r.eContact_Title, &r.eContact_Suffix};
@@ -201,53 +269,97 @@ void RuleN(const Piece& c, ReadMode mode, ContactRecord& r) {
 }
 
 void RuleSkypeNames(const Piece& c, ContactRecord& r) {
-    if (c.StartsWithName("X-SKYPE-USERNAME") && c.HasValue()) r.eContact_FullName = c.V;
+    if (c.name == Name::SkypeUserName) r.eContact_FullName = c.V;
     // A display name given with parameters only replaces a full name that is
     // a bare number (a telephone contact).
-    if (c.HasValue() &&
-        (c.U.starts_with("X-SKYPE-DISPLAYNAME:") ||
-         (c.U.starts_with("X-SKYPE-DISPLAYNAME;") && IsNumeric(r.eContact_FullName))))
+    if (c.name == Name::SkypeDisplayName &&
+        (c.AfterName(19) == ':' || IsNumeric(r.eContact_FullName)))
         r.eContact_FullName = c.V;
 }
 
+// The words the telephone rule looks for in a line's parameters (in lower
+// case), found in one pass rather than a search for each.
+struct TelWords {
+    bool voice = false, pstn = false, work = false, home = false;
+    bool cell = false, pager = false, fax = false, car = false;
+};
+
+TelWords FindTelWords(std::string_view p) {
+    TelWords w;
+    for (size_t i = 0; i < p.size(); ++i) {
+        const std::string_view rest = p.substr(i);
+        switch (p[i]) {
+        case 'v':
+            w.voice = w.voice || rest.starts_with("voice");
+            break;
+        case 'x':
+            w.pstn = w.pstn || rest.starts_with("x-skype-pstnnumber");
+            break;
+        case 'w':
+            w.work = w.work || rest.starts_with("work");
+            break;
+        case 'h':
+            w.home = w.home || rest.starts_with("home");
+            break;
+        case 'c':
+            w.cell = w.cell || rest.starts_with("cell");
+            w.car = w.car || rest.starts_with("car");
+            break;
+        case 'p':
+            w.pager = w.pager || rest.starts_with("pager");
+            break;
+        case 'f':
+            w.fax = w.fax || rest.starts_with("fax");
+            break;
+        default:
+            break;
+        }
+    }
+    return w;
+}
+
 void RuleTelephone(const Piece& c, ReadMode mode, ContactRecord& r) {
-    const bool isTel = c.StartsWithName("TEL") ||
-                       (mode == ReadMode::Normal && c.U.starts_with("X-SKYPE-PSTNNUMBER:"));
-    if (!isTel || !c.HasValue()) return;
-    const std::string& p = c.p;
-    const std::string& v = c.V;
+    const bool isTel =
+        c.name == Name::TEL ||
+        (mode == ReadMode::Normal && c.name == Name::SkypePstnNumber && c.AfterName(18) == ':');
+    if (!isTel) return;
+    const std::string_view p = c.LowerParams();
+    const std::string_view v = c.V;
     const bool advance = mode == ReadMode::Advance;
-    const bool voice = Contains(p, "voice");
+    const TelWords w = FindTelWords(p);
     auto storeIfEmpty = [&v](std::string& field) {
         if (field.empty()) field = v;
     };
 
-    if (!advance && Contains(p, "x-skype-pstnnumber")) storeIfEmpty(r.eContact_OfficePhone);
-    if (advance && Contains(p, "work") && voice) r.eContact_OfficePhone = v;
-    if (Contains(p, "home")) {
+    if (!advance && w.pstn) storeIfEmpty(r.eContact_OfficePhone);
+    if (advance && w.work && w.voice) r.eContact_OfficePhone = v;
+    if (w.home) {
         if (!advance)
             storeIfEmpty(r.eContact_HomePhone);
-        else if (voice)
+        else if (w.voice)
             r.eContact_HomePhone = v;
     }
-    if (Contains(p, "cell")) {
+    if (w.cell) {
         if (!advance)
             storeIfEmpty(r.eContact_CellPhone);
-        else if (voice)
+        else if (w.voice)
             r.eContact_CellPhone = v;
     }
-    if (Contains(p, "pager")) {
+    if (w.pager) {
         if (!advance)
             storeIfEmpty(r.eContact_Pager);
-        else if (voice)
+        else if (w.voice)
             r.eContact_Pager = v;
     }
-    if (Contains(p, "work") && Contains(p, "fax")) r.eContact_OfficeFax = v;
-    if (Contains(p, "home") && Contains(p, "fax")) r.eContact_HomeFax = v;
+    if (w.work && w.fax) r.eContact_OfficeFax = v;
+    if (w.home && w.fax) r.eContact_HomeFax = v;
     // "work" with "pref" matches too but has no field of its own.
-    if (Contains(p, "car") && voice) r.eContact_CarPhone = v;
-    const auto params = Split(TrimView(c.P0), ';');
-    if (params.size() == 2 && Contains(LowerAscii(TrimView(params[1])), "work"))
+    if (w.car && w.voice) r.eContact_CarPhone = v;
+    // Exactly two parameters, the second with "work" in it.
+    const size_t semicolon = p.find(';');
+    if (semicolon != std::string_view::npos &&
+        p.find(';', semicolon + 1) == std::string_view::npos &&
+        Contains(p.substr(semicolon + 1), "work"))
         r.eContact_OfficePhone = v;
 }
 
@@ -280,13 +392,12 @@ bool StoreAddress(const Piece& c, const AddressFields& f, ContactRecord& r) {
 }
 
 void RuleAddresses(const Piece& c, ContactRecord& r) {
-    if (!c.HasValue()) return;
-    const bool work = Contains(c.p, "work");
-    const bool home = Contains(c.p, "home");
+    const bool work = c.words.work;
+    const bool home = c.words.home;
     // Most lines are neither: the whole line is searched only for those.
     if (!work && !home) return;
-    const bool adr = c.StartsWithName("ADR");
-    const bool anyAdr = Contains(c.U, "ADR");
+    const bool adr = c.name == Name::ADR;
+    const bool anyAdr = ContainsLower(c.T, "adr");
     if (adr && work) StoreAddress(c, kBusiness, r);
     if (anyAdr && Contains(c.T, "type=WORK") && work) StoreAddress(c, kBusiness, r);
     if (adr && home && StoreAddress(c, kPersonal, r)) r.eSelAddress = "2";
@@ -295,7 +406,7 @@ void RuleAddresses(const Piece& c, ContactRecord& r) {
 }
 
 void RuleAnniversary(const Piece& c, ReadMode mode, ContactRecord& r, RuleContext& ctx) {
-    if (!Contains(c.U, "ANNIVERSARY") || !c.HasValue()) return;
+    if (!c.words.anniversary) return;
     const std::string s = DateLayout(c.P1);
     if (mode == ReadMode::Advance) {
         StoreDate(ctx, r.eContact_Anniversary, s, c.P1, "The anniversary");
@@ -305,22 +416,21 @@ void RuleAnniversary(const Piece& c, ReadMode mode, ContactRecord& r, RuleContex
 }
 
 void RuleUrls(const Piece& c, ReadMode mode, ContactRecord& r) {
-    if (!c.HasValue()) return;
     // "URL:http://host/path" is cut at its colons; with exactly two of them
     // the address can be put together again.
-    if (c.StartsWithName("URL")) {
+    if (c.name == Name::URL) {
         r.eContact_WebPage = c.V;
-        if (c.colons == 2)
-            r.eContact_WebPage = mode == ReadMode::Advance ? Trim(c.P2) : "http:" + Trim(c.P2);
+        if (c.Colons() == 2)
+            r.eContact_WebPage = mode == ReadMode::Advance ? Trim(c.P2()) : "http:" + Trim(c.P2());
     }
-    if (Contains(c.T, "URL") && Contains(c.T, "type=pref")) {
+    if (c.words.url && Contains(c.T, "type=pref")) {
         r.eContact_WebPage = c.V;
-        if (c.colons == 2) r.eContact_WebPage = Trim(c.P2);
+        if (c.Colons() == 2) r.eContact_WebPage = Trim(c.P2());
     }
 }
 
 void RuleBirthday(const Piece& c, ReadMode mode, ContactRecord& r, RuleContext& ctx) {
-    if (!c.StartsWithName("BDAY") || !c.HasValue()) return;
+    if (c.name != Name::BDAY) return;
     if (Contains(c.V, "-")) {
         StoreDate(ctx, r.eContact_BirthDay, c.P1, c.P1, "The birthday");
         return;
@@ -334,9 +444,10 @@ void RuleBirthday(const Piece& c, ReadMode mode, ContactRecord& r, RuleContext& 
 }
 
 void RuleEmail(const Piece& c, ReadMode mode, ContactRecord& r) {
-    if (!c.StartsWithName("EMAIL") || !c.HasValue()) return;
-    const std::string value(c.P1);
-    const bool pref = Contains(c.p, "pref");
+    if (c.name != Name::EMAIL) return;
+    const std::string_view p = c.LowerParams();
+    const std::string_view value = c.P1;
+    const bool pref = Contains(p, "pref");
     if (mode == ReadMode::Normal) {
         if (r.eContact_Email.empty())
             r.eContact_Email = value;
@@ -344,10 +455,102 @@ void RuleEmail(const Piece& c, ReadMode mode, ContactRecord& r) {
             r.eContact_Email2 = value;
     }
     if (pref) r.eContact_Email = value;
-    if (Contains(c.p, "internet") && !pref) r.eContact_Email2 = value;
+    if (Contains(p, "internet") && !pref) r.eContact_Email2 = value;
 }
 
 } // namespace
+
+namespace {
+
+// Each word is found from one of its letters that is rare in vCards and
+// that it has once: every place with such a letter is checked for the word
+// that has it there, first by the word's first letter, inline, and only then
+// whole.
+bool WordAt(std::string_view line, size_t start, std::string_view upper) {
+    return start + upper.size() <= line.size() &&
+           EqualsUpperAscii(line.substr(start, upper.size()), upper);
+}
+
+// Whether the letter `offset` places before `at` is `lower` in either case
+// (or a byte that becomes it with bit 5 set: the whole word is compared next).
+inline bool LetterBefore(std::string_view line, size_t at, size_t offset, char lower) {
+    return at >= offset && (line[at - offset] | 0x20) == lower;
+}
+
+inline void CheckLetter(std::string_view line, size_t at, size_t colon, LineWords& words) {
+    switch (line[at]) {
+    case 'M':
+    case 'm':
+        if (!words.imAddress && LetterBefore(line, at, 1, 'i'))
+            words.imAddress = WordAt(line, at - 1, "IMADDRESS");
+        break;
+    case 'V':
+    case 'v':
+        if (!words.anniversary && LetterBefore(line, at, 4, 'a'))
+            words.anniversary = WordAt(line, at - 4, "ANNIVERSARY");
+        break;
+    case 'U':
+        words.url =
+            words.url || (at + 2 < line.size() && line[at + 1] == 'R' && line[at + 2] == 'L');
+        break;
+    case 'W':
+    case 'w':
+        if (!words.work && at + 4 <= colon) words.work = WordAt(line, at, "WORK");
+        break;
+    case 'H':
+    case 'h':
+        if (!words.home && at + 4 <= colon) words.home = WordAt(line, at, "HOME");
+        break;
+    default:
+        break;
+    }
+}
+
+constexpr uint64_t kOnes = 0x0101010101010101ull;
+constexpr uint64_t kHighBits = 0x8080808080808080ull;
+
+// A byte of word that is b sets the high bit of its byte in the result,
+// once masked with kHighBits; so may a byte after one that is (the caller
+// checks every byte pointed to).
+constexpr uint64_t ZeroWhereEqual(uint64_t word, unsigned char b) {
+    const uint64_t x = word ^ (kOnes * b);
+    return (x - kOnes) & ~x;
+}
+
+} // namespace
+
+LineWords FindLineWords(std::string_view line, size_t colon) {
+    LineWords words;
+    const auto look = [&](size_t at, uint64_t word, uint64_t skipped) {
+        const uint64_t folded = word | (kOnes * 0x20); // ASCII letters in lower case
+        uint64_t hits =
+            (ZeroWhereEqual(folded, 'm') | ZeroWhereEqual(folded, 'v') | ZeroWhereEqual(word, 'U') |
+             ZeroWhereEqual(folded, 'w') | ZeroWhereEqual(folded, 'h')) &
+            kHighBits;
+        for (hits &= ~skipped; hits != 0; hits &= hits - 1)
+            CheckLetter(line, at + static_cast<size_t>(std::countr_zero(hits)) / 8, colon, words);
+    };
+    size_t at = 0;
+    if constexpr (std::endian::native == std::endian::little) {
+        // Eight bytes at a time: most words of a line hold none of the letters.
+        uint64_t word = 0;
+        for (; at + 8 <= line.size(); at += 8) {
+            std::memcpy(&word, line.data() + at, 8);
+            look(at, word, 0);
+        }
+        // The last bytes as the end of a word that ends with the line, without
+        // the bytes looked at already.
+        if (at < line.size() && line.size() >= 8) {
+            const size_t start = line.size() - 8;
+            std::memcpy(&word, line.data() + start, 8);
+            look(start, word, ~uint64_t{0} >> (8 * (line.size() - at)));
+            return words;
+        }
+    }
+    for (; at < line.size(); ++at)
+        CheckLetter(line, at, colon, words);
+    return words;
+}
 
 void NoteContact(RuleContext& ctx, std::string message, bool lostContact) {
     RunNote note;
@@ -432,39 +635,49 @@ void ApplyPropertyRules(std::string_view piece, ReadMode mode, ContactRecord& re
                         RuleContext& ctx) {
     // Every rule but the picture's needs a value after a colon; Base64
     // continuation lines, the bulk of a large backup, have none.
-    if (piece.find(':') == std::string_view::npos) {
+    const size_t colon = piece.find(':');
+    if (colon == std::string_view::npos) {
         ApplyPhotoRules(piece, mode, record, ctx);
         return;
     }
-    thread_local Piece analysed;
-    Analyse(piece, analysed);
-    const Piece& c = analysed;
+    Piece c;
+    Analyse(piece, colon, c);
     ContactRecord& r = record;
     const bool normal = mode == ReadMode::Normal;
 
     RuleN(c, mode, r);
     if (normal) RuleSkypeNames(c, r);
-    if (c.StartsWithName("FN")) r.eContact_FullName = c.V;
-    if (c.StartsWithName("ORG")) {
+    switch (c.name) {
+    case Name::FN:
+        r.eContact_FullName = c.V;
+        break;
+    case Name::ORG: {
         const auto parts = Split(c.V, ';');
         if (parts.size() >= 1) r.eContact_Company = Trim(parts[0]);
         if (parts.size() >= 2) r.eContact_Department = Trim(parts[1]);
+        break;
     }
-    if (c.StartsWithName("TITLE")) r.eContact_JobTitle = c.V;
+    case Name::TITLE:
+        r.eContact_JobTitle = c.V;
+        break;
     // NICKNAME has no field in either output.
-    if (c.StartsWithName("NOTE")) NoteText(c.V, r.eContact_Comments);
-    RuleTelephone(c, mode, r);
+    case Name::NOTE:
+        NoteText(c.V, r.eContact_Comments);
+        break;
+    default:
+        break;
+    }
+    // The rules for a few names only are not entered for the other lines.
+    if (c.name == Name::TEL || c.name == Name::SkypePstnNumber) RuleTelephone(c, mode, r);
     RuleAddresses(c, r);
-    if (Contains(c.U, "IMADDRESS")) r.eContact_IMAddress = c.V;
+    if (c.words.imAddress) r.eContact_IMAddress = c.V;
     RuleAnniversary(c, mode, r, ctx);
-    if (c.StartsWithName("CATEGORIES")) r.eContact_Categories = c.V;
+    if (c.name == Name::CATEGORIES) r.eContact_Categories = c.V;
     ApplyPhotoRules(piece, mode, record, ctx);
     RuleUrls(c, mode, r);
-    if (c.StartsWithName("ROLE")) r.eContact_Profession = c.V;
+    if (c.name == Name::ROLE) r.eContact_Profession = c.V;
     RuleBirthday(c, mode, r, ctx);
     RuleEmail(c, mode, r);
-    // A picture's first line can be megabytes long; the lines after it are not.
-    if (analysed.U.capacity() > (1u << 20)) analysed = Piece{};
 }
 
 } // namespace velloquin

@@ -36,6 +36,17 @@ struct RuleContext {
     PhotoState photo;
 };
 
+// What the rules look for anywhere in a line rather than in its name. Every
+// line of a backup is looked at for it, so it is found in one pass.
+struct LineWords {
+    bool imAddress = false;   // "IMADDRESS", in any case
+    bool anniversary = false; // "ANNIVERSARY", in any case
+    bool url = false;         // "URL", as written
+    bool work = false;        // "work", in any case, before `colon`
+    bool home = false;        // "home", in any case, before `colon`
+};
+LineWords FindLineWords(std::string_view line, size_t colon);
+
 // Applies every rule of the mode to one trimmed piece, in their fixed order.
 void ApplyPropertyRules(std::string_view piece, ReadMode mode, ContactRecord& record,
                         RuleContext& ctx);

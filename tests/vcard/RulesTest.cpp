@@ -8,6 +8,7 @@
 
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace velloquin {
@@ -116,6 +117,13 @@ INSTANTIATE_TEST_SUITE_P(
         {{"ANNIVERSARY:1990-06-01"}, "", "Notes=1"},
         {{"BDAY:garbage", "FN:After", "ANNIVERSARY:19900601"},
          "FullName=After|Anniversary=33025|Notes=1"},
+        // Some rules look at the whole line, value included, in any case.
+        {{"NOTE:ask for the ImAddress"},
+         "IMAddress=ask for the ImAddress|Comments=ask for the ImAddress"},
+        {{"X-NOTE;Home:;;the adr type=HOME;Town"},
+         "PersonalAddress=the adr type=HOME|PersonalCity=Town|SelAddress=1"},
+        {{"X-MEMO:the Anniversary is 19900601"}, "", "Notes=1"},
+        {{"X-LINK;type=pref:see URL:x"}, "WebPage=x"},
     }));
 
 TEST(ConvertDate, Forms) {
@@ -230,6 +238,44 @@ TEST(Base64Decode, AgreesWithTheLiteralRulesOnRandomText) {
             text += pick < std::size(pieces) ? pieces[pick] : pieces[0];
         }
         EXPECT_EQ(Base64Decode(text), LiteralBase64(text)) << testing::PrintToString(text);
+    }
+}
+
+// The words the rules look for anywhere in a line, found the slow way.
+LineWords LiteralLineWords(std::string_view line, size_t colon) {
+    const std::string upper = UpperAscii(line);
+    const std::string upperParams = UpperAscii(line.substr(0, colon));
+    LineWords words;
+    words.imAddress = upper.find("IMADDRESS") != std::string::npos;
+    words.anniversary = upper.find("ANNIVERSARY") != std::string::npos;
+    words.url = line.find("URL") != std::string_view::npos;
+    words.work = upperParams.find("WORK") != std::string::npos;
+    words.home = upperParams.find("HOME") != std::string::npos;
+    return words;
+}
+
+// Lines of every length, the words at every place (across the eight-byte
+// steps of the scan and at its end), in any case, cut short and next to the
+// letters the scan looks for.
+TEST(FindLineWords, AgreesWithASearchForEachWord) {
+    const std::string pieces[] = {
+        "IMADDRESS",  "imAddress",  "IMADDRES", "MADDRESS", "ANNIVERSARY", "anniversary",
+        "ANNIVERSAR", "NNIVERSARY", "URL",      "url",      "UR",          "RL",
+        "work",       "WoRk",       "HOME",     "hom",      "m",           "v",
+        "L",          "w",          "h",        ":",        ";",           "x",
+        "\xC3\xA9",   "\x80"};
+    std::mt19937 random(20261207);
+    for (int round = 0; round < 50000; ++round) {
+        std::string line;
+        const int length = static_cast<int>(random() % 10);
+        for (int i = 0; i < length; ++i)
+            line += pieces[random() % std::size(pieces)];
+        const size_t colon = std::min(line.find(':'), line.size());
+        const LineWords got = FindLineWords(line, colon);
+        const LineWords want = LiteralLineWords(line, colon);
+        EXPECT_EQ(std::tuple(got.imAddress, got.anniversary, got.url, got.work, got.home),
+                  std::tuple(want.imAddress, want.anniversary, want.url, want.work, want.home))
+            << testing::PrintToString(line);
     }
 }
 
