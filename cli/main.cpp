@@ -4,7 +4,7 @@
 
 #include "app/ConversionRun.h"
 #include "excel/ContactSheet.h"
-#include "excel/UnicodeSheet.h"
+#include "excel/Sheet.h"
 #include "platform/Console.h"
 #include "platform/Utf8Path.h"
 #ifdef VELLOQUIN_XLSX

@@ -1,8 +1,8 @@
 #include "excel/ContactSheet.h"
 
 #include "core/Text.h"
-#include "excel/ExcelFile.h"
-#include "excel/UnicodeSheet.h"
+#include "excel/BiffSheet.h"
+#include "excel/Sheet.h"
 
 #include <algorithm>
 #include <array>
@@ -30,20 +30,6 @@ constexpr std::array<const ContactField*, kExtraSheetColumns> kExtraFields = [] 
     return fields;
 }();
 
-// A contact's cells go out in this order of columns (the business address
-// block before the columns 9 to 13), which keeps older files byte for byte.
-constexpr std::array<int, kColumns> kContactColumnOrder = {
-    1,  2,  3,  4,  5,  6,  7,  8,  14, 15, 16, 17, 18, 9,  10, 11, 12, 13,
-    19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 32, 33, 34, 35, 36,
-};
-
-// Excel's last row.
-constexpr int64_t kLastRow = 65536;
-
-constexpr int32_t kHeaderFont = 64; // font 1, bold
-constexpr int32_t kContactFont = 0; // font 0, regular
-constexpr int32_t kAlignLeft = 1;
-
 // A street of one cell line: a line break of the address becomes ", ".
 std::string CleanAddress(std::string_view text) {
     return ResolveAddressEscapes(text, ", ");
@@ -55,12 +41,6 @@ bool OnlyBlanks(std::string_view text) {
 
 std::string Quoted(const std::string& text) {
     return "\"" + text + "\"";
-}
-
-size_t CharacterCount(std::string_view utf8) {
-    return static_cast<size_t>(std::count_if(utf8.begin(), utf8.end(), [](char c) {
-        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-    }));
 }
 
 std::string CodePageName(uint16_t codePage) {
@@ -181,44 +161,90 @@ double ContactRowTexts::Date(int column) const {
 }
 
 ContactSheet::ContactSheet() = default;
+ContactSheet::~ContactSheet() = default;
 
-void ContactSheet::UseUnicodeSheet(std::unique_ptr<UnicodeSheet> sheet) {
+void ContactSheet::UseUnicodeSheet(std::unique_ptr<Sheet> sheet) {
     unicode_ = std::move(sheet);
 }
 
-bool ContactSheet::CreateUnicodeSheet(std::string& errorMessage) {
-    path_ = path_.substr(0, path_.rfind('.')) + std::string(unicode_->Extension());
+BiffSheet& ContactSheet::Biff() {
+    if (!biff_) biff_ = std::make_unique<BiffSheet>();
+    return *biff_;
+}
+
+bool ContactSheet::CreateExcelSheet(const std::string& ExcelSheetPath, std::string& errorMessage) {
+    path_ = ExcelSheetPath;
+    Sheet& sheet = unicode_ ? *unicode_ : static_cast<Sheet&>(Biff());
+    const std::string_view extension = sheet.Extension();
+    if (!path_.ends_with(extension))
+        path_ = path_.substr(0, path_.rfind('.')) + std::string(extension);
+    return Start(sheet, errorMessage);
+}
+
+bool ContactSheet::CreateExcelSheet(std::unique_ptr<OutputSink> sink, const std::string& name,
+                                    std::string& errorMessage) {
+    path_ = name;
+    Biff().UseSink(std::move(sink));
+    return Start(Biff(), errorMessage);
+}
+
+bool ContactSheet::Start(Sheet& sheet, std::string& errorMessage) {
+    sheet_ = &sheet;
+    open_ = false;
     writeFailed_ = false;
-    unicodeContacts_.clear();
+    pending_.clear();
+    valuesLosing_ = 0;
+    contactsLosing_ = 0;
+    valuesWithoutColumn_ = 0;
+    contactsWithoutColumn_ = 0;
+    if (biff_) biff_->SetCodePage(codePage_);
     std::string why;
-    unicodeOpen_ = unicode_->Create(path_, everyField_ ? kWideSheetColumns : kColumns, why);
-    if (unicodeOpen_) return true;
-    errorMessage = "The file " + Quoted(path_) + " could not be created: " + why + ".";
+    const int columns = everyField_ && sheet.HoldsEveryField() ? kWideSheetColumns : kColumns;
+    const Sheet::Created created = sheet.Create(path_, columns, why);
+    if (created == Sheet::Created::kYes) {
+        open_ = true;
+        return true;
+    }
+    errorMessage = "The " + std::string(sheet.Noun()) + " " + Quoted(path_) + " could not be " +
+                   (created == Sheet::Created::kNotWritten ? "written" : "created") + ": " + why +
+                   ".";
     std::string ignored;
-    unicode_->Close(ignored);
+    sheet.Close(ignored);
     return false;
 }
 
-void ContactSheet::SaveUnicodeRow(const ExcelContactArgs& args, int64_t row, RunNotes& notes) {
+void ContactSheet::Save2ExcelContact(const ExcelContactArgs& args, RunNotes& notes) {
     const int64_t contact = args.xlsCnt;
-    if (row > unicode_->LastRow()) {
+    const std::string noun(open_      ? sheet_->Noun()
+                           : unicode_ ? unicode_->Noun()
+                                      : std::string_view("workbook"));
+    if (!open_ || writeFailed_) {
         notes.Add({path_, contact,
-                   "Missing from the file: a sheet ends at row " +
-                       std::to_string(unicode_->LastRow()) + ", and this contact would need row " +
-                       std::to_string(row) + ".",
+                   "Missing from the " + noun +
+                       (writeFailed_ ? ", as writing it had failed." : ", as it is not open."),
                    true});
         return;
     }
-    const ContactRowTexts texts(args, everyField_);
+    Sheet& sheet = *sheet_;
+    const int64_t row = contact + 1;
+    if (row < 1 || row > sheet.LastRow()) {
+        notes.Add(
+            {path_, contact, "Missing from the " + noun + ": " + sheet.PastLastRow(row), true});
+        return;
+    }
+
+    const ContactRowTexts texts(args, everyField_ && sheet.HoldsEveryField());
     AlteredCells altered;
     std::string why;
-    if (!unicode_->AddRow(row, texts, altered, why)) {
-        writeFailed_ = true;
-        notes.Add({path_, 0, "Writing the file failed: " + why + ".", false});
-        for (const int64_t lost : unicodeContacts_)
-            notes.Add({path_, lost, "Missing from the file, as writing it failed.", true});
-        notes.Add({path_, contact, "Missing from the file, as writing it failed.", true});
-        unicodeContacts_.clear();
+    const bool written = sheet.AddRow(row, texts, altered, why);
+    for (const auto& [column, kept] : altered.cutInCodePage)
+        notes.Add({path_, contact,
+                   Quoted(SheetTitle(column)) + " is longer than a cell holds (255 bytes in " +
+                       CodePageName(biff_->CodePage()) + "); the workbook holds its first " +
+                       std::to_string(kept) + " characters.",
+                   false});
+    if (!written) {
+        WriteFailed(contact, why, notes);
         return;
     }
     for (const int column : altered.replaced)
@@ -233,189 +259,41 @@ void ContactSheet::SaveUnicodeRow(const ExcelContactArgs& args, int64_t row, Run
             {path_, contact,
              Quoted(SheetTitle(column)) + " is longer than a cell holds; the file holds its start.",
              false});
-    unicodeContacts_.push_back(contact);
-}
-
-void ContactSheet::CloseUnicodeSheet(RunNotes& notes) {
-    unicodeOpen_ = false;
-    std::string why;
-    if (unicode_->Close(why) || writeFailed_) return;
-    notes.Add({path_, 0, "Writing the file failed: " + why + ".", false});
-    for (const int64_t lost : unicodeContacts_)
-        notes.Add({path_, lost, "Missing from the file, as writing it failed.", true});
-    unicodeContacts_.clear();
-}
-
-ContactSheet::~ContactSheet() {
-    delete writer_;
-}
-
-ExcelFile& ContactSheet::Writer() {
-    if (writer_ == nullptr) writer_ = new ExcelFile();
-    return *writer_;
-}
-
-bool ContactSheet::CreateExcelSheet(const std::string& ExcelSheetPath, std::string& errorMessage) {
-    path_ = ExcelSheetPath;
-    if (unicode_) return CreateUnicodeSheet(errorMessage);
-    if (!StartSheet(errorMessage)) return false;
-    if (Writer().CreateFile(ExcelSheetPath) != result::kOk) {
-        errorMessage = "The workbook " + Quoted(path_) +
-                       " could not be created: " + Writer().LastErrorText() + ".";
-        return false;
-    }
-    return WriteFixedPart(errorMessage);
-}
-
-bool ContactSheet::CreateExcelSheet(std::unique_ptr<OutputSink> sink, const std::string& name,
-                                    std::string& errorMessage) {
-    path_ = name;
-    if (!StartSheet(errorMessage)) return false;
-    if (Writer().CreateFile(std::move(sink)) != result::kOk) {
-        errorMessage = "The workbook " + Quoted(path_) +
-                       " could not be created: " + Writer().LastErrorText() + ".";
-        return false;
-    }
-    return WriteFixedPart(errorMessage);
-}
-
-bool ContactSheet::StartSheet(std::string& errorMessage) {
-    writeFailed_ = false;
-    pending_.clear();
-    valuesLosing_ = 0;
-    contactsLosing_ = 0;
-    valuesWithoutColumn_ = 0;
-    contactsWithoutColumn_ = 0;
-    if (Writer().SetCodePage(codePage_) == result::kOk) return true;
-    errorMessage = "The workbook " + Quoted(path_) +
-                   " could not be created: " + Writer().LastErrorText() + ".";
-    return false;
-}
-
-bool ContactSheet::WriteFixedPart(std::string& errorMessage) {
-    ExcelFile& writer = Writer();
-    int32_t code = writer.SetFont("Verdana", 10, 0);
-    if (code == result::kOk) code = writer.SetFont("Verdana", 10, 1);
-    if (code == result::kOk) code = writer.SetFont("Verdana", 10, 5);
-    if (code == result::kOk) code = writer.SetFont("Courier", 14, 3);
-    if (code == result::kOk) code = writer.SetHeader("BIFF 2.1 API");
-    for (int column = 1; column <= kColumns && code == result::kOk; ++column) {
-        code = writer.WriteValue(ExcelFile::kText, kHeaderFont, kAlignLeft, 0, 1, column,
-                                 kTitles[column - 1], 0);
-    }
-    // A device that cannot take even the fixed part should stop the run
-    // before any contact is read.
-    if (code == result::kOk) code = writer.Flush();
-    if (code == result::kOk) return true;
-    errorMessage =
-        "The workbook " + Quoted(path_) + " could not be written: " + writer.LastErrorText() + ".";
-    writer.CloseFile();
-    return false;
-}
-
-void ContactSheet::Save2ExcelContact(const ExcelContactArgs& args, RunNotes& notes) {
-    const int64_t contact = args.xlsCnt;
-    if (unicode_) {
-        if (!unicodeOpen_ || writeFailed_) {
-            notes.Add({path_, contact,
-                       writeFailed_ ? "Missing from the file, as writing it had failed."
-                                    : "Missing from the file, as it is not open.",
-                       true});
-            return;
-        }
-        SaveUnicodeRow(args, contact + 1, notes);
-        return;
-    }
-    if (writeFailed_ || writer_ == nullptr || !writer_->IsOpen()) {
-        notes.Add({path_, contact,
-                   writeFailed_ ? "Missing from the workbook, as writing it had failed."
-                                : "Missing from the workbook, as it is not open.",
-                   true});
-        return;
-    }
-    const int64_t row = contact + 1;
-    if (row < 1 || row > kLastRow) {
-        notes.Add({path_, contact,
-                   "Missing from the workbook: a sheet ends at row 65536, which leaves room "
-                   "for 65535 contacts below the title row.",
-                   true});
-        return;
-    }
-
-    const ContactRowTexts texts(args);
-    ExcelFile& writer = *writer_;
-    int64_t valuesLosing = 0;
-    for (int column : kContactColumnOrder) {
-        const double date = texts.Date(column);
-        auto write = [&](std::string_view text) {
-            return writer.WriteText(kContactFont, kAlignLeft, static_cast<int32_t>(row), column,
-                                    text);
-        };
-        int32_t code = result::kOk;
-        if (date != 0) {
-            code = writer.WriteValue(ExcelFile::kText, kContactFont, kAlignLeft, 0,
-                                     static_cast<int32_t>(row), column, AutomationDate{date}, 0);
-        } else {
-            const std::string_view text = texts.Column(column);
-            code = write(text);
-            // Too long for a cell in the code page: as much as fits, cut
-            // between characters.
-            if (code == result::kOverflow && !text.empty()) {
-                const std::string_view kept = writer.WorkbookTextPrefix(text, biff::kMaxShortText);
-                notes.Add(
-                    {path_, contact,
-                     Quoted(kTitles[column - 1]) + " is longer than a cell holds (255 bytes in " +
-                         CodePageName(writer.CodePage()) + "); the workbook holds its first " +
-                         std::to_string(CharacterCount(kept)) + " characters.",
-                     false});
-                code = write(kept);
-            }
-        }
-        if (code != result::kOk) {
-            WriteFailed(contact, notes);
-            return;
-        }
-        if (writer.LastTextReplaced() > 0) ++valuesLosing;
-    }
-    valuesLosing_ += valuesLosing;
-    if (valuesLosing > 0) ++contactsLosing_;
-    if (everyField_) {
+    valuesLosing_ += altered.valuesLosingCharacters;
+    if (altered.valuesLosingCharacters > 0) ++contactsLosing_;
+    if (everyField_ && !sheet.HoldsEveryField()) {
         const int withoutColumn = ValuesWithoutColumn(args);
         valuesWithoutColumn_ += withoutColumn;
         contactsWithoutColumn_ += withoutColumn > 0;
     }
-    pending_.push_back({contact, writer.BytesWritten()});
-    ForgetCommittedRows();
+    pending_.push_back({contact, row});
+    ForgetKeptRows();
 }
 
 // Rows that reached the file cannot be lost any more.
-void ContactSheet::ForgetCommittedRows() {
-    const uint64_t committed = writer_->BytesCommitted();
-    while (!pending_.empty() && pending_.front().endOffset <= committed)
+void ContactSheet::ForgetKeptRows() {
+    const int64_t kept = sheet_->LastRowKept();
+    while (!pending_.empty() && pending_.front().row <= kept)
         pending_.pop_front();
 }
 
 // Reports the failure once, and every contact whose row did not reach the file.
-void ContactSheet::WriteFailed(int64_t contact, RunNotes& notes) {
+void ContactSheet::WriteFailed(int64_t contact, const std::string& why, RunNotes& notes) {
     writeFailed_ = true;
-    ForgetCommittedRows();
-    notes.Add({path_, 0, "Writing the workbook failed: " + writer_->LastErrorText() + ".", false});
-    for (const PendingRow& pending : pending_) {
+    ForgetKeptRows();
+    const std::string noun(sheet_->Noun());
+    notes.Add({path_, 0, "Writing the " + noun + " failed: " + why + ".", false});
+    for (const PendingRow& pending : pending_)
         notes.Add(
-            {path_, pending.contact, "Missing from the workbook, as writing it failed.", true});
-    }
+            {path_, pending.contact, "Missing from the " + noun + ", as writing it failed.", true});
     pending_.clear();
-    if (contact != 0) {
-        notes.Add({path_, contact, "Missing from the workbook, as writing it failed.", true});
-    }
+    if (contact != 0)
+        notes.Add({path_, contact, "Missing from the " + noun + ", as writing it failed.", true});
 }
 
 void ContactSheet::CloseExcelSheet(RunNotes& notes) {
-    if (unicode_) {
-        if (unicodeOpen_) CloseUnicodeSheet(notes);
-        return;
-    }
-    if (writer_ == nullptr || !writer_->IsOpen()) return;
+    if (!open_) return;
+    open_ = false;
     if (valuesLosing_ > 0) {
         notes.Add({path_, 0,
                    std::to_string(valuesLosing_) + (valuesLosing_ == 1 ? " value" : " values") +
@@ -423,7 +301,7 @@ void ContactSheet::CloseExcelSheet(RunNotes& notes) {
                        (contactsLosing_ == 1 ? " contact" : " contacts") +
                        " lost characters: no one code page holds all the scripts of the "
                        "backup, so the workbook is written in " +
-                       CodePageName(writer_->CodePage()) +
+                       CodePageName(biff_->CodePage()) +
                        ", which keeps the most values whole, and shows the other characters "
                        "as \"?\". The Outlook output keeps every script.",
                    false});
@@ -440,9 +318,8 @@ void ContactSheet::CloseExcelSheet(RunNotes& notes) {
                        "so does the Outlook store.",
                    false});
     }
-    const bool failedBefore = writeFailed_;
-    const int32_t code = writer_->CloseFile();
-    if (code != result::kOk && !failedBefore) WriteFailed(0, notes);
+    std::string why;
+    if (!sheet_->Close(why) && !writeFailed_) WriteFailed(0, why, notes);
     pending_.clear();
 }
 

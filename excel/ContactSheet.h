@@ -19,8 +19,8 @@ class OutputSink;
 
 namespace velloquin::excel {
 
-class ExcelFile;
-class UnicodeSheet;
+class BiffSheet;
+class Sheet;
 
 inline constexpr const char* kExcelSheetName = "vCardContactsExported.xls";
 inline constexpr int kSheetColumns = 36;
@@ -93,7 +93,7 @@ class ContactSheet {
     void KeepEveryField(bool standard) { everyField_ = standard; }
     // Writes the next sheets in a Unicode format instead (its extension
     // replacing ".xls" in the path); null goes back to BIFF 2.1.
-    void UseUnicodeSheet(std::unique_ptr<UnicodeSheet> sheet);
+    void UseUnicodeSheet(std::unique_ptr<Sheet> sheet);
     // False while a Unicode format is chosen: then no code page is needed.
     bool UsesCodePage() const { return !unicode_; }
     // The file of the current or last sheet.
@@ -120,29 +120,25 @@ class ContactSheet {
     int64_t ContactsLosingCharacters() const { return contactsLosing_; }
 
   private:
-    // A contact whose row may still sit in the writer's buffer.
+    // A contact whose row the sheet has not yet made sure of.
     struct PendingRow {
         int64_t contact;
-        uint64_t endOffset;
+        int64_t row;
     };
 
-    ExcelFile& Writer();
-    bool StartSheet(std::string& errorMessage);
-    bool CreateUnicodeSheet(std::string& errorMessage);
-    void SaveUnicodeRow(const ExcelContactArgs& args, int64_t row, RunNotes& notes);
-    void CloseUnicodeSheet(RunNotes& notes);
-    bool WriteFixedPart(std::string& errorMessage);
-    void WriteFailed(int64_t contact, RunNotes& notes);
-    void ForgetCommittedRows();
+    BiffSheet& Biff();
+    bool Start(Sheet& sheet, std::string& errorMessage);
+    void WriteFailed(int64_t contact, const std::string& why, RunNotes& notes);
+    void ForgetKeptRows();
 
-    ExcelFile* writer_ = nullptr;
+    std::unique_ptr<BiffSheet> biff_; // made on first use, kept for every later run
+    std::unique_ptr<Sheet> unicode_;
+    Sheet* sheet_ = nullptr; // the sheet open or last written
     std::string path_;
+    bool open_ = false;
     bool writeFailed_ = false;
     std::deque<PendingRow> pending_;
     uint16_t codePage_ = 1252;
-    std::unique_ptr<UnicodeSheet> unicode_;
-    bool unicodeOpen_ = false;
-    std::vector<int64_t> unicodeContacts_; // rows given to the Unicode sheet
     int64_t valuesLosing_ = 0;
     int64_t contactsLosing_ = 0;
     bool everyField_ = false;

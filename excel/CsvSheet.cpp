@@ -1,7 +1,7 @@
 #include "core/OutputSink.h"
 #include "excel/ContactSheet.h"
+#include "excel/Sheet.h"
 #include "excel/ShortDate.h"
-#include "excel/UnicodeSheet.h"
 
 #include <span>
 
@@ -36,18 +36,18 @@ void AppendField(std::string& line, std::string_view value) {
     line += '"';
 }
 
-class CsvSheet final : public UnicodeSheet {
+class CsvSheet final : public Sheet {
   public:
     std::string_view Extension() const override { return ".csv"; }
     int64_t LastRow() const override { return INT64_MAX; }
 
-    bool Create(const std::string& path, int columns, std::string& why) override {
+    Created Create(const std::string& path, int columns, std::string& why) override {
         sink_.reset();
         FileError error;
         auto file = FileSink::Open(path, error);
         if (!file) {
             why = error.reason;
-            return false;
+            return Created::kNotCreated;
         }
         sink_ = std::make_unique<BufferedSink>(std::move(file));
         line_ = kByteOrderMark;
@@ -56,7 +56,7 @@ class CsvSheet final : public UnicodeSheet {
             AppendField(line_, SheetTitle(column));
         }
         line_ += "\r\n";
-        return Put(why);
+        return Put(why) ? Created::kYes : Created::kNotCreated;
     }
 
     bool AddRow(int64_t, const ContactRowTexts& texts, AlteredCells&, std::string& why) override {
@@ -95,7 +95,7 @@ class CsvSheet final : public UnicodeSheet {
 
 } // namespace
 
-std::unique_ptr<UnicodeSheet> MakeCsvSheet() {
+std::unique_ptr<Sheet> MakeCsvSheet() {
     return std::make_unique<CsvSheet>();
 }
 

@@ -2,8 +2,8 @@
 
 #include "core/Text.h"
 #include "excel/ContactSheet.h"
+#include "excel/Sheet.h"
 #include "excel/ShortDate.h"
-#include "excel/UnicodeSheet.h"
 #include "platform/Files.h"
 
 #include <xlsxwriter.h>
@@ -94,7 +94,7 @@ std::string_view KeepEscapeLookAlikes(std::string_view text, std::string& kept) 
     return kept;
 }
 
-class XlsxSheet final : public excel::UnicodeSheet {
+class XlsxSheet final : public excel::Sheet {
   public:
     ~XlsxSheet() override {
         if (book_) workbook_close(book_);
@@ -102,7 +102,7 @@ class XlsxSheet final : public excel::UnicodeSheet {
     std::string_view Extension() const override { return ".xlsx"; }
     int64_t LastRow() const override { return LXW_ROW_MAX; }
 
-    bool Create(const std::string& path, int columns, std::string& why) override {
+    Created Create(const std::string& path, int columns, std::string& why) override {
         if (book_) workbook_close(book_);
         book_ = nullptr;
         // libxlsxwriter writes the file only when it is closed: a folder that
@@ -112,7 +112,7 @@ class XlsxSheet final : public excel::UnicodeSheet {
         std::FILE* probe = platform::OpenFile(path, "wb");
         if (!probe) {
             why = std::strerror(errno);
-            return false;
+            return Created::kNotCreated;
         }
         std::fclose(probe);
         // Rows go out as they come, so that memory stays flat however many
@@ -123,7 +123,7 @@ class XlsxSheet final : public excel::UnicodeSheet {
         sheet_ = book_ ? workbook_add_worksheet(book_, "Contacts") : nullptr;
         if (!sheet_) {
             why = "the workbook could not be started";
-            return false;
+            return Created::kNotCreated;
         }
         bold_ = workbook_add_format(book_);
         format_set_bold(bold_);
@@ -139,10 +139,10 @@ class XlsxSheet final : public excel::UnicodeSheet {
                 sheet_, 0, static_cast<lxw_col_t>(column - 1), excel::SheetTitle(column), bold_);
             if (error != LXW_NO_ERROR) {
                 why = lxw_strerror(error);
-                return false;
+                return Created::kNotCreated;
             }
         }
-        return true;
+        return Created::kYes;
     }
 
     bool AddRow(int64_t row, const excel::ContactRowTexts& texts, excel::AlteredCells& altered,
@@ -194,7 +194,7 @@ class XlsxSheet final : public excel::UnicodeSheet {
 
 } // namespace
 
-std::unique_ptr<UnicodeSheet> MakeXlsxSheet() {
+std::unique_ptr<Sheet> MakeXlsxSheet() {
     return std::make_unique<XlsxSheet>();
 }
 

@@ -3,12 +3,12 @@
 // title row bold and frozen.
 #pragma once
 
-#include "excel/UnicodeSheet.h"
+#include "excel/Sheet.h"
 
 #include <memory>
 
 namespace velloquin::excel {
 
-std::unique_ptr<UnicodeSheet> MakeXlsxSheet();
+std::unique_ptr<Sheet> MakeXlsxSheet();
 
 } // namespace velloquin::excel

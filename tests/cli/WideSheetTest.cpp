@@ -2,7 +2,7 @@
 // the 36 for every fact the workbook has no column for, and the .xls keeps
 // its 36 and counts what it cannot show. Read back by LibreOffice and SheetJS.
 #include "excel/ContactSheet.h"
-#include "excel/UnicodeSheet.h"
+#include "excel/Sheet.h"
 #include "excel/XlsxSheet.h"
 #include "support/ContactFields.h"
 #include "support/Readers.h"
@@ -70,7 +70,7 @@ TEST(WideSheets, AStandardReadingKeepsEveryFactTheOthersKeepTheirColumns) {
     testsupport::TempDir dir("wide");
     std::vector<fs::path> xlsx, csv;
     for (const bool standard : {false, true}) {
-        const std::pair<const char*, std::function<std::unique_ptr<excel::UnicodeSheet>()>>
+        const std::pair<const char*, std::function<std::unique_ptr<excel::Sheet>()>>
             formats[] = {{"xlsx", excel::MakeXlsxSheet}, {"csv", excel::MakeCsvSheet}};
         for (const auto& [format, make] : formats) {
             excel::ContactSheet sheet;

@@ -1,7 +1,7 @@
 // The BIFF 2.1 writer and the contact sheet, checked byte by byte in memory,
 // and the .csv sheet.
 #include "TestWorkbooks.h"
-#include "excel/UnicodeSheet.h"
+#include "excel/Sheet.h"
 #include "support/Readers.h"
 
 #include <gtest/gtest.h>
