@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstring>
 #include <optional>
 
 namespace velloquin::app {
@@ -39,7 +40,25 @@ class CollectingSink : public QuietSink {
 // Where the line from pos ends as the reader cuts lines: at CR, and in
 // Advance Mode at LF as well; npos when no end is in the text.
 size_t LineEnd(std::string_view text, size_t pos, bool advance) {
-    return advance ? text.find_first_of("\r\n", pos) : text.find('\r', pos);
+    if (!advance) return text.find('\r', pos);
+    // Two searches of one character each, up to the LF: find_first_of would
+    // ask about every byte in turn.
+    const size_t lf = text.find('\n', pos);
+    const size_t limit = lf == std::string_view::npos ? text.size() : lf;
+    const void* cr = std::memchr(text.data() + pos, '\r', limit - pos);
+    return cr != nullptr ? static_cast<size_t>(static_cast<const char*>(cr) - text.data()) : lf;
+}
+
+// Whether the line starts a property whose value is binary (a picture, a
+// logo, a sound, a key), whose folded lines no column shows.
+bool StartsBinaryProperty(std::string_view line) {
+    std::string_view name = line.substr(0, std::min(line.find(':'), line.find(';')));
+    if (const size_t dot = name.rfind('.'); dot != std::string_view::npos)
+        name.remove_prefix(dot + 1);
+    if (name.size() < 3 || name.size() > 5) return false;
+    for (const std::string_view binary : {"PHOTO", "LOGO", "SOUND", "KEY"})
+        if (name.size() == binary.size() && EqualsUpperAscii(name, binary)) return true;
+    return false;
 }
 
 // Where the next line starts after a line ending at end: a CR LF pair counts
@@ -52,12 +71,31 @@ size_t AfterLineEnd(std::string_view text, size_t end) {
 
 // Whether a value of the vCard may be encoded, so that its text does not show
 // the characters the reader makes of it (quoted-printable, another charset).
-// Only Standard Mode decodes them.
+// Only Standard Mode decodes them. What says so stands among a property's
+// parameters, before the colon; only those parts are looked at, not the
+// values (a picture's Base64 text is most of a vCard).
 bool HasEncodedValue(std::string_view card) {
-    const std::string upper = UpperAscii(card);
-    return upper.find("QUOTED-PRINTABLE") != std::string::npos ||
-           upper.find("ENCODING=Q") != std::string::npos ||
-           upper.find("CHARSET") != std::string::npos;
+    std::string header;
+    bool inHeader = false; // the property's colon is still to come
+    for (size_t pos = 0; pos < card.size();) {
+        size_t end = LineEnd(card, pos, true);
+        if (end == std::string_view::npos) end = card.size();
+        const std::string_view line = card.substr(pos, end - pos);
+        pos = AfterLineEnd(card, end);
+        if (line.empty()) continue;
+        if (line[0] != ' ' && line[0] != '\t') inHeader = true;
+        if (!inHeader) continue;
+        const size_t colon = line.find(':');
+        if (colon != std::string_view::npos) inHeader = false;
+        header.assign(line.substr(0, colon));
+        for (char& c : header)
+            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        if (header.find("QUOTED-PRINTABLE") != std::string::npos ||
+            header.find("ENCODING=Q") != std::string::npos ||
+            header.find("CHARSET") != std::string::npos)
+            return true;
+    }
+    return false;
 }
 
 // Whether a line of the vCard may give a birthday or an anniversary (more
@@ -95,7 +133,23 @@ class KeptCards {
         std::string& block = blocks_.back();
         const size_t start = block.size();
         if (keepAll) {
-            block.append(card);
+            // Every line may continue a folded value, except the folded lines
+            // of a binary value (a picture's Base64 text, most of a vCard).
+            size_t run = 0;
+            bool binary = false;
+            for (size_t pos = 0; pos < card.size();) {
+                size_t end = LineEnd(card, pos, advance);
+                if (end == std::string_view::npos) end = card.size();
+                const size_t next = std::min(AfterLineEnd(card, end), card.size());
+                const bool folded = card[pos] == ' ' || card[pos] == '\t';
+                if (!folded) binary = StartsBinaryProperty(card.substr(pos, end - pos));
+                if (folded && binary) {
+                    block.append(card.substr(run, pos - run));
+                    run = next;
+                }
+                pos = next;
+            }
+            block.append(card.substr(run));
         } else {
             // The lines kept go in runs: a vCard has a picture's lines at most.
             size_t run = 0;

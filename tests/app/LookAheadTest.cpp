@@ -136,6 +136,44 @@ TEST(LookAhead, ReadingAheadAgreesWithReadingEverything) {
     EXPECT_GE(winners.size(), 4u) << "the mixes should favour different code pages";
 }
 
+// Standard Mode decodes values, so a name may reach the workbook in a script
+// that the vCard's own bytes do not show; the reading ahead leaves out only a
+// picture's folded Base64 lines, never the lines that say a value is encoded.
+TEST(LookAhead, EncodedNamesCountInStandardMode) {
+    const std::string cyrillic = "=D0=98=D0=B2=D0=B0=D0=BD"; // "Иван", quoted-printable
+    const std::string headers[] = {
+        "N;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:",
+        "n;charset=utf-8;encoding=quoted-printable:",
+        "item1.N;ENCODING=QUOTED-PRINTABLE;\r\n CHARSET=UTF-8:",
+        "N;\r\n ENCODING=QUOTED-PRINTABLE:",
+    };
+    const std::string picture = "PHOTO;ENCODING=b;TYPE=JPEG:/9j/4AAQ\r\n " +
+                                std::string(70, 'Q') + "\r\n CHARSET\r\n";
+    for (const std::string& header : headers) {
+        std::string backup;
+        for (int i = 0; i < 40; ++i) {
+            backup += "BEGIN:VCARD\r\nVERSION:2.1\r\n" + picture;
+            backup += i % 4 == 0 ? header + cyrillic + ";Doe\r\n" : "N:Smith;Jo\r\n";
+            backup += "END:VCARD\r\n";
+        }
+        Folder folder;
+        const auto paths = folder.Write({backup});
+        testing_support::Reading all;
+        all.mode = ReadMode::Standard;
+        CodePageChoice choice;
+        all.File(paths[0]);
+        for (const ExcelContactArgs& args : all.host.excel)
+            choice.AddContact(args);
+        const CodePageVerdict expected = choice.Choose();
+        EXPECT_EQ(expected.codePage, 1251) << header;
+        PrereadHooks hooks;
+        hooks.mode = ReadMode::Standard;
+        const CodePageVerdict verdict = ChooseWorkbookCodePage(paths, hooks);
+        EXPECT_EQ(verdict.codePage, expected.codePage) << header;
+        EXPECT_EQ(verdict.valuesLosing, expected.valuesLosing) << header;
+    }
+}
+
 TEST(LookAhead, DatesWrittenInTheUsersScriptCountEvenInAnAsciiBackup) {
     Folder folder;
     const auto paths = folder.Write({"BEGIN:VCARD\r\nN:Doe;Jane\r\nBDAY:19520303\r\nEND:VCARD\r\n"
