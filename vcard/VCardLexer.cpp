@@ -92,29 +92,8 @@ size_t ValueColon(std::string_view line, size_t* semicolon = nullptr) {
 }
 
 // Calls each with every piece of text cut at sep outside double quotes,
-// without a list: every property passes here.
-template <typename Each> void ForEachOutsideQuotes(std::string_view text, char sep, Each each) {
-    bool quoted = false;
-    size_t start = 0;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '"')
-            quoted = !quoted;
-        else if (text[i] == sep && !quoted) {
-            each(text.substr(start, i - start));
-            start = i + 1;
-        }
-    }
-    each(text.substr(start));
-}
-
-// The same pieces as a list.
-std::vector<std::string_view> SplitOutsideQuotes(std::string_view text, char sep) {
-    std::vector<std::string_view> parts;
-    ForEachOutsideQuotes(text, sep, [&](std::string_view part) { parts.push_back(part); });
-    return parts;
-}
-
-// ForEachOutsideQuotes that stops when each returns true; true when one did.
+// without a list (every property passes here), until each returns true;
+// true when one did.
 template <typename Each> bool AnyOutsideQuotes(std::string_view text, char sep, Each each) {
     bool quoted = false;
     size_t start = 0;
@@ -127,6 +106,21 @@ template <typename Each> bool AnyOutsideQuotes(std::string_view text, char sep, 
         }
     }
     return each(text.substr(start));
+}
+
+// The same for every piece.
+template <typename Each> void ForEachOutsideQuotes(std::string_view text, char sep, Each each) {
+    AnyOutsideQuotes(text, sep, [&](std::string_view piece) {
+        each(piece);
+        return false;
+    });
+}
+
+// The same pieces as a list.
+std::vector<std::string_view> SplitOutsideQuotes(std::string_view text, char sep) {
+    std::vector<std::string_view> parts;
+    ForEachOutsideQuotes(text, sep, [&](std::string_view part) { parts.push_back(part); });
+    return parts;
 }
 
 inline std::string_view Unquote(std::string_view text) {
