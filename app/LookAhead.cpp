@@ -37,16 +37,19 @@ class CollectingSink : public QuietSink {
     ExcelContactArgs handOff_; // kept from one contact to the next, with its memory
 };
 
-// Where the line from pos ends as the reader cuts lines: at CR, and in
-// Advance Mode at LF as well; npos when no end is in the text.
-size_t LineEnd(std::string_view text, size_t pos, bool advance) {
-    if (!advance) return text.find('\r', pos);
-    // Two searches of one character each, up to the LF: find_first_of would
-    // ask about every byte in turn.
+// The end at CR or LF: two searches of one character each, up to the LF;
+// find_first_of would ask about every byte in turn.
+size_t CrOrLf(std::string_view text, size_t pos) {
     const size_t lf = text.find('\n', pos);
     const size_t limit = lf == std::string_view::npos ? text.size() : lf;
     const void* cr = std::memchr(text.data() + pos, '\r', limit - pos);
     return cr != nullptr ? static_cast<size_t>(static_cast<const char*>(cr) - text.data()) : lf;
+}
+
+// Where the line from pos ends as the reader cuts lines: at CR, and in
+// Advance Mode at LF as well; npos when no end is in the text.
+size_t LineEnd(std::string_view text, size_t pos, bool advance) {
+    return advance ? CrOrLf(text, pos) : text.find('\r', pos);
 }
 
 // Whether the line starts a property whose value is binary (a picture, a

@@ -78,19 +78,6 @@ constexpr std::array<size_t, kFieldCount> kStandInOf = [] {
     return standIns;
 }();
 
-// The date field of each column (kFieldCount: none). Indexes, not member
-// pointers: GCC 12 fills the untouched end of a constant array of member
-// pointers with the first member rather than with nulls.
-constexpr std::array<size_t, kWideSheetColumns + 1> kDateOfColumn = [] {
-    std::array<size_t, kWideSheetColumns + 1> dates{};
-    dates.fill(kFieldCount);
-    for (size_t i = 0; i < kFieldCount; ++i)
-        for (const SheetColumn& column : kContactFields[i].sheet)
-            if (kContactFields[i].date && column.place > 0)
-                dates[static_cast<size_t>(column.place)] = i;
-    return dates;
-}();
-
 // Where each column's text comes from: its field, and the field that stands
 // in for that one (kFieldCount: none). A field with two columns is in both;
 // the columns after the 36 follow the order of the list.
@@ -153,11 +140,6 @@ ContactRowTexts::ContactRowTexts(const ContactRecord& contact, bool wide)
             text = cleaned_[cleaned++] = CleanAddress(text);
         texts_[static_cast<size_t>(column)] = text;
     }
-}
-
-double ContactRowTexts::Date(int column) const {
-    const size_t field = kDateOfColumn[static_cast<size_t>(column)];
-    return field < kFieldCount ? contact_.*kContactFields[field].date : 0;
 }
 
 ContactSheet::ContactSheet() = default;

@@ -45,6 +45,21 @@ constexpr int CountAddressColumns() {
 inline constexpr int kExtraSheetColumns = sheetfields::CountExtraColumns();
 inline constexpr int kWideSheetColumns = kSheetColumns + kExtraSheetColumns;
 
+namespace sheetfields {
+// The date field of each column (std::size(kContactFields): none). Indexes, not member
+// pointers: GCC 12 fills the untouched end of a constant array of member
+// pointers with the first member rather than with nulls.
+inline constexpr std::array<size_t, kWideSheetColumns + 1> kDateOfColumn = [] {
+    std::array<size_t, kWideSheetColumns + 1> dates{};
+    dates.fill(std::size(kContactFields));
+    for (size_t i = 0; i < std::size(kContactFields); ++i)
+        for (const SheetColumn& column : kContactFields[i].sheet)
+            if (kContactFields[i].date && column.place > 0)
+                dates[static_cast<size_t>(column.place)] = i;
+    return dates;
+}();
+} // namespace sheetfields
+
 // The 36 column titles, column 1 first.
 const std::array<const char*, kSheetColumns>& SheetTitles();
 // The title of any column, 1 to kWideSheetColumns.
@@ -65,7 +80,10 @@ class ContactRowTexts {
     int Columns() const { return columns_; }
     std::string_view Column(int column) const { return texts_[static_cast<size_t>(column)]; }
     // The automation date of a date column, 0 for any other column.
-    double Date(int column) const;
+    double Date(int column) const {
+        const size_t field = sheetfields::kDateOfColumn[static_cast<size_t>(column)];
+        return field < std::size(kContactFields) ? contact_.*kContactFields[field].date : 0;
+    }
 
   private:
     const ContactRecord& contact_;
