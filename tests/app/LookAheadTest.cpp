@@ -147,8 +147,8 @@ TEST(LookAhead, EncodedNamesCountInStandardMode) {
         "item1.N;ENCODING=QUOTED-PRINTABLE;\r\n CHARSET=UTF-8:",
         "N;\r\n ENCODING=QUOTED-PRINTABLE:",
     };
-    const std::string picture = "PHOTO;ENCODING=b;TYPE=JPEG:/9j/4AAQ\r\n " +
-                                std::string(70, 'Q') + "\r\n CHARSET\r\n";
+    const std::string picture =
+        "PHOTO;ENCODING=b;TYPE=JPEG:/9j/4AAQ\r\n " + std::string(70, 'Q') + "\r\n CHARSET\r\n";
     for (const std::string& header : headers) {
         std::string backup;
         for (int i = 0; i < 40; ++i) {

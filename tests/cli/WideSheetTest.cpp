@@ -70,8 +70,8 @@ TEST(WideSheets, AStandardReadingKeepsEveryFactTheOthersKeepTheirColumns) {
     testsupport::TempDir dir("wide");
     std::vector<fs::path> xlsx, csv;
     for (const bool standard : {false, true}) {
-        const std::pair<const char*, std::function<std::unique_ptr<excel::Sheet>()>>
-            formats[] = {{"xlsx", excel::MakeXlsxSheet}, {"csv", excel::MakeCsvSheet}};
+        const std::pair<const char*, std::function<std::unique_ptr<excel::Sheet>()>> formats[] = {
+            {"xlsx", excel::MakeXlsxSheet}, {"csv", excel::MakeCsvSheet}};
         for (const auto& [format, make] : formats) {
             excel::ContactSheet sheet;
             sheet.UseUnicodeSheet(make());
