@@ -530,6 +530,15 @@ std::vector<VCardDiagnostic> VCardLexer::TakeFileDiagnostics() {
     return taken;
 }
 
+// Whether a read brought bytes; a failed read is reported, and either way the
+// source is done when none came.
+bool VCardLexer::GotPiece(bool read, size_t got, const std::string& why) {
+    if (!read) AddFileDiagnostic(lineNumber_, "reading stopped part way: " + why);
+    if (read && got > 0) return true;
+    sourceDone_ = true;
+    return false;
+}
+
 // Reads the next piece into the buffer, as UTF-8 when the file is UTF-16.
 // False at the end of the bytes.
 bool VCardLexer::Fill() {
@@ -543,27 +552,11 @@ bool VCardLexer::Fill() {
         pos_ = 0;
         const bool read = source_.Read(buffer_.data(), pieceSize_, got, why);
         buffer_.resize(read ? got : 0);
-        if (!read) {
-            AddFileDiagnostic(lineNumber_, "reading stopped part way: " + why);
-            sourceDone_ = true;
-            return false;
-        }
-        if (got == 0) {
-            sourceDone_ = true;
-            return false;
-        }
-        return true;
+        return GotPiece(read, got, why);
     }
     if (!piece_) piece_ = std::make_unique<char[]>(pieceSize_);
-    if (!source_.Read(piece_.get(), pieceSize_, got, why)) {
-        AddFileDiagnostic(lineNumber_, "reading stopped part way: " + why);
-        sourceDone_ = true;
-        return false;
-    }
-    if (got == 0) {
-        sourceDone_ = true;
-        return false;
-    }
+    const bool read = source_.Read(piece_.get(), pieceSize_, got, why);
+    if (!GotPiece(read, got, why)) return false;
     std::string_view bytes(piece_.get(), got);
     if (!started_) {
         // The byte-order mark may arrive split over pieces of a few bytes;

@@ -193,6 +193,7 @@ class VCardLexer {
     enum class Encoding { Utf8, Utf16Le, Utf16Be };
 
     bool Fill();
+    bool GotPiece(bool read, size_t got, const std::string& why);
     bool NextPhysicalLine(std::string_view& line, bool capped);
     void FinishPending();
     bool PendingQuotedPrintable();
