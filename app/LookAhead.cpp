@@ -124,8 +124,8 @@ class KeptCards {
         bool parsed = false;
     };
 
-    // Lines without a colon are left out unless keepAll: in Standard Mode they
-    // may continue a folded value.
+    // keepAll: the vCard is read in Standard Mode, where a line without a
+    // colon may continue a folded value.
     void Keep(std::string_view card, bool advance, bool keepAll, CodePageChoice::Mask holders) {
         // What is kept is never longer than the vCard, so this room is enough
         // and the block never moves under the views handed out.
@@ -135,39 +135,31 @@ class KeptCards {
         }
         std::string& block = blocks_.back();
         const size_t start = block.size();
-        if (keepAll) {
-            // Every line may continue a folded value, except the folded lines
-            // of a binary value (a picture's Base64 text, most of a vCard).
-            size_t run = 0;
-            bool binary = false;
-            for (size_t pos = 0; pos < card.size();) {
-                size_t end = LineEnd(card, pos, advance);
-                if (end == std::string_view::npos) end = card.size();
-                const size_t next = std::min(AfterLineEnd(card, end), card.size());
+        // The lines kept go in runs; left out are a picture's lines: in
+        // Standard Mode the folded lines of a binary value, otherwise the
+        // lines without a colon.
+        size_t run = 0;
+        bool binary = false;
+        for (size_t pos = 0; pos < card.size();) {
+            size_t end = LineEnd(card, pos, advance);
+            if (end == std::string_view::npos) end = card.size();
+            const size_t next = std::min(AfterLineEnd(card, end), card.size());
+            const std::string_view line = card.substr(pos, end - pos);
+            bool leftOut = false;
+            if (keepAll) {
                 const bool folded = card[pos] == ' ' || card[pos] == '\t';
-                if (!folded) binary = StartsBinaryProperty(card.substr(pos, end - pos));
-                if (folded && binary) {
-                    block.append(card.substr(run, pos - run));
-                    run = next;
-                }
-                pos = next;
+                if (!folded) binary = StartsBinaryProperty(line);
+                leftOut = folded && binary;
+            } else {
+                leftOut = line.find(':') == std::string_view::npos;
             }
-            block.append(card.substr(run));
-        } else {
-            // The lines kept go in runs: a vCard has a picture's lines at most.
-            size_t run = 0;
-            for (size_t pos = 0; pos < card.size();) {
-                size_t end = LineEnd(card, pos, advance);
-                if (end == std::string_view::npos) end = card.size();
-                const size_t next = std::min(AfterLineEnd(card, end), card.size());
-                if (card.substr(pos, end - pos).find(':') == std::string_view::npos) {
-                    block.append(card.substr(run, pos - run));
-                    run = next;
-                }
-                pos = next;
+            if (leftOut) {
+                block.append(card.substr(run, pos - run));
+                run = next;
             }
-            block.append(card.substr(run));
+            pos = next;
         }
+        block.append(card.substr(run));
         cards_.push_back({static_cast<uint32_t>(blocks_.size() - 1), static_cast<uint32_t>(start),
                           static_cast<uint32_t>(block.size() - start), holders});
         bytes_ += block.size() - start;

@@ -197,12 +197,12 @@ bool ContactSheet::Start(Sheet& sheet, std::string& errorMessage) {
 
 void ContactSheet::Save2ExcelContact(const ExcelContactArgs& args, RunNotes& notes) {
     const int64_t contact = args.xlsCnt;
-    const std::string noun(open_      ? sheet_->Noun()
-                           : unicode_ ? unicode_->Noun()
-                                      : std::string_view("workbook"));
     if (!open_ || writeFailed_) {
+        const std::string_view noun = open_      ? sheet_->Noun()
+                                      : unicode_ ? unicode_->Noun()
+                                                 : std::string_view("workbook");
         notes.Add({path_, contact,
-                   "Missing from the " + noun +
+                   "Missing from the " + std::string(noun) +
                        (writeFailed_ ? ", as writing it had failed." : ", as it is not open."),
                    true});
         return;
@@ -210,8 +210,9 @@ void ContactSheet::Save2ExcelContact(const ExcelContactArgs& args, RunNotes& not
     Sheet& sheet = *sheet_;
     const int64_t row = contact + 1;
     if (row < 1 || row > sheet.LastRow()) {
-        notes.Add(
-            {path_, contact, "Missing from the " + noun + ": " + sheet.PastLastRow(row), true});
+        notes.Add({path_, contact,
+                   "Missing from the " + std::string(sheet.Noun()) + ": " + sheet.PastLastRow(row),
+                   true});
         return;
     }
 
